@@ -1,0 +1,86 @@
+// Detection and poll-tick costs. GetNewMessage's text work is compared with the floor of reading
+// the history once: one memchr pass over the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+#include "fakes/fake_conversation_list.h"
+#include "fakes/fake_desktop.h"
+#include "relay/message_detection.h"
+#include "relay/relay_engine.h"
+
+namespace quorvanel {
+namespace {
+
+// A history of about `chars` characters whose other party spoke last, near the end.
+std::wstring MakeHistory(std::size_t chars) {
+    std::wstring history = L"Conversation started\r\n";
+    while (history.size() + 200 < chars) {
+        history += L"Bob says:\r\n  how is the weather over there today, any rain at all?\r\n";
+        history += L"Me says:\r\n  sunny all week, thanks for asking\u00A0\r\n";
+    }
+    history += L"Bob says:\r\n  good to hear\r\n  see you soon\r\n";
+    history.push_back(L'\0');
+    return history;
+}
+
+void BM_ExtractLatestBlock(benchmark::State& state) {
+    const std::wstring history = MakeHistory(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ExtractLatestBlock(history, L"Bob"));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
+}
+
+// GetNewMessage as the poll cycle runs it: read the whole history through the window system
+// (a copy of the buffer, as WM_GETTEXT makes) and extract the block.
+void BM_GetNewMessage(benchmark::State& state) {
+    testing::FakeDesktop desktop;
+    testing::FakeConversationList list;
+    list.enableDefault = true;
+    ConversationTable table = NewConversationTable();
+    RelayEngine engine(desktop, list, table, nullptr);
+    const std::wstring history = MakeHistory(static_cast<std::size_t>(state.range(0)));
+    const WindowHandle w = desktop.AddConversation(L"Bob", history);
+    engine.RefreshConversationList();
+    for (auto _ : state) {
+        table[1].LastMessage.clear();
+        benchmark::DoNotOptimize(engine.GetNewMessage(w));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
+}
+
+// The floor: one memchr pass over the history's bytes.
+void BM_MemchrPass(benchmark::State& state) {
+    const std::wstring history = MakeHistory(static_cast<std::size_t>(state.range(0)));
+    const std::size_t bytes = history.size() * sizeof(wchar_t);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::memchr(history.data(), 0x7F, bytes));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+// One poll tick with 50 ticked conversations of 100 KB histories each.
+void BM_PollTick(benchmark::State& state) {
+    testing::FakeDesktop desktop;
+    testing::FakeConversationList list;
+    list.enableDefault = true;
+    ConversationTable table = NewConversationTable();
+    RelayEngine engine(desktop, list, table, nullptr);
+    for (int i = 0; i < 50; ++i) desktop.AddConversation(L"Bob", MakeHistory(100'000));
+    for (int i = 0; i < 30; ++i) desktop.AddWindow(L"Shell_TrayWnd", L"");
+    engine.Timer1_Timer();
+    for (auto _ : state) {
+        for (std::size_t i = 1; i < table.size(); ++i) table[i].LastMessage.clear();
+        engine.Timer1_Timer();
+    }
+}
+
+#define HISTORY_SIZES Arg(10'000)->Arg(1'000'000)->Arg(10'000'000)
+BENCHMARK(BM_MemchrPass)->HISTORY_SIZES;
+BENCHMARK(BM_ExtractLatestBlock)->HISTORY_SIZES;
+BENCHMARK(BM_GetNewMessage)->HISTORY_SIZES;
+BENCHMARK(BM_PollTick)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quorvanel
+
+BENCHMARK_MAIN();

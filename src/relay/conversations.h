@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "relay/window_system.h"
+
+namespace quorvanel {
+
+// Appended to every reply the program sends (the no-break space); an incoming message that ends
+// in it is never answered, so two copies of the program do not answer each other.
+inline constexpr wchar_t kOwnLineMarker = L'\u00A0';
+
+// One record per conversation window seen during the run, with its pending reply.
+struct ConversationSlot {
+    WindowHandle hWnd = 0;  // 0: retired (window gone) or never used
+    std::wstring LastMessage;
+    std::wstring ReplyText;
+    std::int32_t DelayTicks = 0;
+    std::int32_t TypingTicks = 0;
+};
+
+// Indexed from 0; slot 0 is a spare that no window is ever given. Slots are only ever appended,
+// so an index stays valid for the whole run (callers reach slots by index, never by reference,
+// across anything that can dispatch window messages).
+using ConversationTable = std::vector<ConversationSlot>;
+
+// The table as it is at start-up: the single spare slot 0.
+inline ConversationTable NewConversationTable() { return ConversationTable(1); }
+
+}  // namespace quorvanel
