@@ -1,0 +1,37 @@
+#!/bin/sh
+# Runs a Windows program under Wine: wine-run.sh PREFIX PROGRAM [ARGS...]
+# One Wine prefix per build tree, created on first use. Mono and Gecko are never installed, so
+# nothing waits for their download dialogs. Without a display, an Xvfb server is started for the
+# duration of the program.
+set -eu
+prefix=$1
+shift
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+# The 64-bit loader directly: a machine may have the 32-bit one installed but unable to run.
+if [ -x /usr/lib/wine/wine64 ]; then
+    export WINELOADER=/usr/lib/wine/wine64
+    wine=$WINELOADER
+else
+    wine=wine
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$prefix" "$@"
+fi
+
+if [ ! -f "$prefix/system.reg" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    # Several tests may start at once: only one of them creates the prefix.
+    (
+        flock 9
+        if [ ! -f "$prefix/system.reg" ]; then
+            "$wine" wineboot -i >/dev/null 2>&1 || true
+            wineserver -w
+        fi
+    ) 9>"$prefix.lock"
+fi
+
+exec "$wine" "$@"

@@ -1,0 +1,81 @@
+#include "relay/window_system_win32.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <vector>
+
+#include "relay/ansi_text_win32.h"
+
+namespace quorvanel {
+namespace {
+
+HWND ToHwnd(WindowHandle handle) { return static_cast<HWND>(LongToHandle(handle)); }
+WindowHandle FromHwnd(HWND hwnd) { return static_cast<WindowHandle>(HandleToLong(hwnd)); }
+
+struct Enumeration {
+    const std::function<bool(WindowHandle)>& visit;
+    std::exception_ptr failure;
+};
+
+BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM context) {
+    auto* enumeration = reinterpret_cast<Enumeration*>(context);
+    // No exception may cross user32; it is carried out and rethrown after EnumWindows returns.
+    try {
+        return enumeration->visit(FromHwnd(hwnd)) ? TRUE : FALSE;
+    } catch (...) {
+        enumeration->failure = std::current_exception();
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void User32WindowSystem::EnumerateWindows(const std::function<bool(WindowHandle)>& visit) {
+    Enumeration enumeration{visit, nullptr};
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&enumeration));
+    if (enumeration.failure) std::rethrow_exception(enumeration.failure);
+}
+
+std::wstring User32WindowSystem::ReadClassName(WindowHandle window, int bufferChars) {
+    if (bufferChars <= 0) return {};
+    std::vector<char> buffer(static_cast<std::size_t>(bufferChars), '\0');
+    GetClassNameA(ToHwnd(window), buffer.data(), bufferChars);  // 0 on failure: buffer stays empty
+    return FromAnsi(buffer.data(), buffer.size());
+}
+
+std::wstring User32WindowSystem::ReadWindowTitle(WindowHandle window, int bufferChars) {
+    if (bufferChars <= 0) return {};
+    std::vector<char> buffer(static_cast<std::size_t>(bufferChars), '\0');
+    GetWindowTextA(ToHwnd(window), buffer.data(), bufferChars);
+    return FromAnsi(buffer.data(), buffer.size());
+}
+
+WindowHandle User32WindowSystem::FindChild(WindowHandle parent, WindowHandle after,
+                                           const std::wstring& className) {
+    const std::string ansiClass = ToAnsi(className);
+    return FromHwnd(FindWindowExA(ToHwnd(parent), ToHwnd(after), ansiClass.c_str(), nullptr));
+}
+
+std::int64_t User32WindowSystem::SendGetTextLength(WindowHandle window) {
+    return static_cast<std::int64_t>(SendMessageA(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
+}
+
+std::wstring User32WindowSystem::SendGetText(WindowHandle window, std::size_t bufferChars) {
+    if (bufferChars == 0) return {};
+    std::vector<char> buffer(bufferChars, '\0');
+    SendMessageA(ToHwnd(window), WM_GETTEXT, static_cast<WPARAM>(bufferChars),
+                 reinterpret_cast<LPARAM>(buffer.data()));
+    return FromAnsi(buffer.data(), buffer.size());
+}
+
+void User32WindowSystem::SendSetText(WindowHandle window, const std::wstring& text) {
+    const std::string ansi = ToAnsi(text);
+    SendMessageA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
+}
+
+void User32WindowSystem::SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) {
+    SendMessageA(ToHwnd(window), message, static_cast<WPARAM>(virtualKey), 0);
+}
+
+}  // namespace quorvanel

@@ -1,0 +1,107 @@
+#include "win32/child_process_win32.h"
+
+#include <vector>
+
+namespace quorvanel::testing {
+
+std::string ProgramDirectory() {
+    std::vector<char> path(MAX_PATH * 4, '\0');
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    std::string result(path.data(), length);
+    return result.substr(0, result.find_last_of("\\/") + 1);
+}
+
+ChildProcess::~ChildProcess() {
+    if (process_.hProcess != nullptr) Finish(std::chrono::seconds(5));
+}
+
+bool ChildProcess::Start(const std::string& exeName, const std::string& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE stdinRead = nullptr;
+    HANDLE stdoutWrite = nullptr;
+    if (!CreatePipe(&stdinRead, &stdinWrite_, &inherit, 0)) return false;
+    if (!CreatePipe(&stdoutRead_, &stdoutWrite, &inherit, 0)) return false;
+    SetHandleInformation(stdinWrite_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(stdoutRead_, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = stdinRead;
+    startup.hStdOutput = stdoutWrite;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    const std::string exe = ProgramDirectory() + exeName;
+    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process_);
+    CloseHandle(stdinRead);
+    CloseHandle(stdoutWrite);
+    if (!started) {
+        process_ = {};
+        return false;
+    }
+    reader_ = std::thread([this] { ReadLoop(); });
+    return true;
+}
+
+void ChildProcess::ReadLoop() {
+    std::string pending;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(stdoutRead_, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+        pending.append(chunk, got);
+        std::size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            pending.erase(0, end + 1);
+            std::lock_guard lock(mutex_);
+            lines_.push_back(std::move(line));
+            ready_.notify_all();
+        }
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    ready_.notify_all();
+}
+
+void ChildProcess::WriteLine(const std::string& line) {
+    const std::string data = line + "\n";
+    DWORD written = 0;
+    WriteFile(stdinWrite_, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+}
+
+std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, timeout, [this] { return !lines_.empty() || ended_; })) return {};
+    if (lines_.empty()) return {};
+    std::string line = std::move(lines_.front());
+    lines_.pop_front();
+    return line;
+}
+
+std::string ChildProcess::Command(const std::string& line, std::chrono::milliseconds timeout) {
+    WriteLine(line);
+    return ReadLine(timeout).value_or("<no reply>");
+}
+
+void ChildProcess::Finish(std::chrono::milliseconds timeout) {
+    if (process_.hProcess == nullptr) return;
+    if (stdinWrite_ != nullptr) {
+        WriteLine("quit");
+        CloseHandle(stdinWrite_);
+        stdinWrite_ = nullptr;
+    }
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    if (reader_.joinable()) reader_.join();
+    CloseHandle(stdoutRead_);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    stdoutRead_ = nullptr;
+    process_ = {};
+}
+
+}  // namespace quorvanel::testing

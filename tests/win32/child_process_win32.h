@@ -1,0 +1,65 @@
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace quorvanel::testing {
+
+// A program of ours started beside the test, in its own process: lines go to its standard
+// input, lines from its standard output are collected by a reader thread.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    // Starts an executable that sits beside the test program.
+    bool Start(const std::string& exeName, const std::string& arguments = {});
+    void WriteLine(const std::string& line);
+    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+    // Sends a command and waits for its one reply line.
+    std::string Command(const std::string& line,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    DWORD Id() const { return process_.dwProcessId; }
+    HANDLE ProcessHandle() const { return process_.hProcess; }
+    // Waits for the process to end; kills it when it does not within the timeout.
+    void Finish(std::chrono::milliseconds timeout);
+
+private:
+    void ReadLoop();
+
+    PROCESS_INFORMATION process_{};
+    HANDLE stdinWrite_ = nullptr;
+    HANDLE stdoutRead_ = nullptr;
+    std::thread reader_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::string> lines_;
+    bool ended_ = false;
+};
+
+// Directory of the running test program, with a trailing backslash.
+std::string ProgramDirectory();
+
+// Polls a condition on the test thread while pumping this thread's messages, up to a timeout.
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return true;
+}
+
+}  // namespace quorvanel::testing
