@@ -30,6 +30,14 @@ void BM_ExtractLatestBlock(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
 }
 
+// The worst case: the other party's name matches no speaker line (say, the window was renamed),
+// so the speaker search walks the whole history back to line 1.
+void BM_ExtractLatestBlockNoSpeaker(benchmark::State& state) {
+    const std::wstring history = MakeHistory(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ExtractLatestBlock(history, L"Robert"));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
+}
+
 // GetNewMessage as the poll cycle runs it: read the whole history through the window system
 // (a copy of the buffer, as WM_GETTEXT makes) and extract the block.
 void BM_GetNewMessage(benchmark::State& state) {
@@ -77,6 +85,7 @@ void BM_PollTick(benchmark::State& state) {
 #define HISTORY_SIZES Arg(10'000)->Arg(1'000'000)->Arg(10'000'000)
 BENCHMARK(BM_MemchrPass)->HISTORY_SIZES;
 BENCHMARK(BM_ExtractLatestBlock)->HISTORY_SIZES;
+BENCHMARK(BM_ExtractLatestBlockNoSpeaker)->HISTORY_SIZES;
 BENCHMARK(BM_GetNewMessage)->HISTORY_SIZES;
 BENCHMARK(BM_PollTick)->Unit(benchmark::kMillisecond);
 

@@ -85,3 +85,21 @@ TEST(ExtractLatestBlock, LargeHistoryFindsTheLatestBlock) {
 
 }  // namespace
 }  // namespace quorvanel
+
+namespace quorvanel {
+namespace {
+
+TEST(ExtractLatestBlock, SpeakerLineMustBeAWholeLine) {
+    // "Bob says:" inside a longer line, or continued on the same line, is no speaker line.
+    EXPECT_EQ(Block(L"x\r\nBob says:\r\n  a\r\nXBob says:\r\n  b\r\nBob says: hi\r\n  c\r\n"),
+              L"a");
+    // A name holding a line break can never match a line.
+    EXPECT_EQ(Block(L"x\r\nB\r\nob says:\r\n  a\r\n", L"B\r\nob"), L"B");
+    // A name ending in a CR.
+    EXPECT_EQ(Block(L"x\r\nBob\r says:\r\n  a\r\n", L"Bob\r"), L"a");
+    // An empty name: the speaker line is " says:" alone.
+    EXPECT_EQ(Block(L"x\r\n says:\r\n  a\r\nBob says:\r\n", L""), L"a");
+}
+
+}  // namespace
+}  // namespace quorvanel
