@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvanel {
+
+// The settings file as the program sees it: the profile functions on one fixed file. Nothing is
+// kept in memory; every read goes to the file.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // GetPrivateProfileStringA into a buffer of bufferChars blanks, passing size as the buffer
+    // size; returns the whole buffer.
+    virtual std::wstring ReadProfileString(std::wstring_view section, std::wstring_view key,
+                                           std::wstring_view defaultValue, int bufferChars,
+                                           int size) = 0;
+    // WritePrivateProfileStringA; false when the file could not be written.
+    virtual bool WriteProfileString(std::wstring_view section, std::wstring_view key,
+                                    std::wstring_view value) = 0;
+};
+
+}  // namespace quorvanel

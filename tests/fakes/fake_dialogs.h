@@ -1,0 +1,50 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "present/dialogs.h"
+#include "present/random_source.h"
+
+namespace quorvanel::testing {
+
+// Records message boxes; lowers A-Z and the Latin-1 capitals, as a Western system locale does.
+class FakeDialogs : public Dialogs {
+public:
+    struct Shown {
+        std::wstring text, caption;
+        bool operator==(const Shown&) const = default;
+    };
+    std::vector<Shown> shown;
+    std::function<void()> whileShown;  // runs while the "modal" box is open
+
+    void ShowMessage(std::wstring_view text, std::wstring_view caption) override {
+        shown.push_back({std::wstring(text), std::wstring(caption)});
+        if (whileShown) whileShown();
+    }
+    std::wstring ToLowerCase(std::wstring_view text) override {
+        std::wstring lower(text);
+        for (wchar_t& c : lower) {
+            if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+        }
+        return lower;
+    }
+};
+
+// Scripted draws, in order; running out of them is a test error.
+class ScriptedRandom : public RandomSource {
+public:
+    explicit ScriptedRandom(std::vector<float> draws = {}) : draws_(std::move(draws)) {}
+    void Push(float r) { draws_.push_back(r); }
+    int taken = 0;
+    float NextSingle() override {
+        if (static_cast<std::size_t>(taken) >= draws_.size()) throw std::logic_error("no draw left");
+        return draws_[static_cast<std::size_t>(taken++)];
+    }
+
+private:
+    std::vector<float> draws_;
+};
+
+}  // namespace quorvanel::testing
