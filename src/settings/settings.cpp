@@ -12,13 +12,13 @@ constexpr int kReplyBufferSize = 255;  // includes the terminating NUL: values k
 
 std::wstring ReadSetting(SettingsStore& store, std::wstring_view section, std::wstring_view key,
                          std::wstring_view defaultValue) {
-    return CutAtNul(store.ReadProfileString(section, key, defaultValue, kReplyBufferChars,
+    return CutAtNul(store.ReadValue(section, key, defaultValue, kReplyBufferChars,
                                             kReplyBufferSize));
 }
 
 bool WriteSetting(SettingsStore& store, std::wstring_view section, std::wstring_view key,
                   std::wstring_view value) {
-    return store.WriteProfileString(section, key, value);
+    return store.WriteValue(section, key, value);
 }
 
 }  // namespace quorvanel

@@ -12,11 +12,11 @@ public:
     virtual ~SettingsStore() = default;
     // GetPrivateProfileStringA into a buffer of bufferChars blanks, passing size as the buffer
     // size; returns the whole buffer.
-    virtual std::wstring ReadProfileString(std::wstring_view section, std::wstring_view key,
+    virtual std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                                            std::wstring_view defaultValue, int bufferChars,
                                            int size) = 0;
     // WritePrivateProfileStringA; false when the file could not be written.
-    virtual bool WriteProfileString(std::wstring_view section, std::wstring_view key,
+    virtual bool WriteValue(std::wstring_view section, std::wstring_view key,
                                     std::wstring_view value) = 0;
 };
 

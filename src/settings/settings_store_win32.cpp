@@ -13,7 +13,7 @@ constexpr char kSettingsFileName[] = "quorvanel11.ini";
 
 }  // namespace
 
-std::wstring ProfileSettingsStore::ReadProfileString(std::wstring_view section,
+std::wstring ProfileSettingsStore::ReadValue(std::wstring_view section,
                                                      std::wstring_view key,
                                                      std::wstring_view defaultValue,
                                                      int bufferChars, int size) {
@@ -28,7 +28,7 @@ std::wstring ProfileSettingsStore::ReadProfileString(std::wstring_view section,
     return FromAnsi(buffer.data(), buffer.size());
 }
 
-bool ProfileSettingsStore::WriteProfileString(std::wstring_view section, std::wstring_view key,
+bool ProfileSettingsStore::WriteValue(std::wstring_view section, std::wstring_view key,
                                               std::wstring_view value) {
     const std::string ansiSection = ToAnsi(section);
     const std::string ansiKey = ToAnsi(key);

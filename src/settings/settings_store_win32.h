@@ -8,10 +8,10 @@ namespace quorvanel {
 // one in the Windows directory, shared by every user and every running copy.
 class ProfileSettingsStore final : public SettingsStore {
 public:
-    std::wstring ReadProfileString(std::wstring_view section, std::wstring_view key,
+    std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                                    std::wstring_view defaultValue, int bufferChars,
                                    int size) override;
-    bool WriteProfileString(std::wstring_view section, std::wstring_view key,
+    bool WriteValue(std::wstring_view section, std::wstring_view key,
                             std::wstring_view value) override;
 };
 

@@ -33,7 +33,7 @@ public:
     std::vector<Access> writes;  // value = the value written
     bool failWrites = false;
 
-    std::wstring ReadProfileString(std::wstring_view section, std::wstring_view key,
+    std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                                    std::wstring_view defaultValue, int bufferChars,
                                    int size) override {
         reads.push_back({std::wstring(section), std::wstring(key), std::wstring(defaultValue)});
@@ -45,7 +45,7 @@ public:
         buffer[kept] = L'\0';
         return buffer;
     }
-    bool WriteProfileString(std::wstring_view section, std::wstring_view key,
+    bool WriteValue(std::wstring_view section, std::wstring_view key,
                             std::wstring_view value) override {
         writes.push_back({std::wstring(section), std::wstring(key), std::wstring(value)});
         if (failWrites) return false;
