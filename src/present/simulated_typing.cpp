@@ -41,16 +41,20 @@ int SimulatedTyping::GetDelayTicks() {
 }
 
 int SimulatedTyping::GetTypingTicks(const std::wstring& text) {
+    return ComputeTypingTicks(text).ticks;
+}
+
+TypingTime SimulatedTyping::ComputeTypingTicks(const std::wstring& text) {
     double charsPerSecondBase = 0.0;
     switch (ReadSpeed()) {
-        case Speed::Instant: return 1;
-        case Speed::Invalid: return 0;
+        case Speed::Instant: return {1, true};
+        case Speed::Invalid: return {0, false};
         case Speed::Fast: charsPerSecondBase = 3.0; break;
         case Speed::Medium: charsPerSecondBase = 2.0; break;
         case Speed::Slow: charsPerSecondBase = 1.0; break;
     }
     const double r = random_.NextSingle();
-    return RoundHalfEven(static_cast<double>(text.size()) / (r + charsPerSecondBase));
+    return {RoundHalfEven(static_cast<double>(text.size()) / (r + charsPerSecondBase)), true};
 }
 
 }  // namespace quorvanel

@@ -8,6 +8,11 @@
 
 namespace quorvanel {
 
+struct TypingTime {
+    int ticks;
+    bool validSpeed;  // false: the speed setting was none of the four speeds
+};
+
 // The pace of a reply, in poll ticks of one second, at the typing speed of the settings file.
 class SimulatedTyping {
 public:
@@ -18,6 +23,8 @@ public:
     int GetDelayTicks();
     // Ticks the typing notice stands before the reply is sent; 0 likewise.
     int GetTypingTicks(const std::wstring& text);
+    // The same, telling an invalid speed apart from a time that rounds to 0.
+    TypingTime ComputeTypingTicks(const std::wstring& text);
 
 private:
     enum class Speed { Instant, Fast, Medium, Slow, Invalid };

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "bot/bot_client.h"
+#include "present/dialogs.h"
+#include "present/simulated_typing.h"
+#include "relay/conversations.h"
+#include "relay/relay_engine.h"
+#include "relay/window_system.h"
+#include "settings/settings_store.h"
+
+namespace quorvanel {
+
+// Carries each noticed message through to a sent reply, one poll tick at a time: the reading
+// delay, the bot's answer, restyling, the typing time with its notice, and sending.
+//
+// A bot request waits while window messages are dispatched, so ticks run inside it. Slots are
+// therefore reached by index only, and at most one request is outstanding: a slot whose reading
+// delay would end while another request waits stays at its last tick and asks once that request
+// has returned.
+class ReplyPipeline final : public ReplyStages {
+public:
+    ReplyPipeline(WindowSystem& windows, ConversationTable& conversations, BotClient& bot,
+                  SimulatedTyping& typing, SettingsStore& settings, Dialogs& dialogs);
+
+    int GetDelayTicks() override;
+    void AdvanceReply(int slot) override;
+
+    bool RequestOutstanding() const { return requestOutstanding_; }
+
+private:
+    bool Live(int slot) const;
+    void AskBot(int slot);
+
+    WindowSystem& windows_;
+    ConversationTable& conversations_;
+    BotClient& bot_;
+    SimulatedTyping& typing_;
+    SettingsStore& settings_;
+    Dialogs& dialogs_;
+    bool requestOutstanding_ = false;
+};
+
+}  // namespace quorvanel
