@@ -29,6 +29,11 @@ if [ ! -f "$prefix/system.reg" ]; then
         flock 9
         if [ ! -f "$prefix/system.reg" ]; then
             "$wine" wineboot -i >/dev/null 2>&1 || true
+            # Every program of the prefix shares one virtual desktop: windows get real frames and
+            # close at once even on an X server without a window manager.
+            "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
+            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+                >/dev/null 2>&1 || true
             wineserver -w
         fi
     ) 9>"$prefix.lock"
