@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "bot/http_client.h"
+
 namespace quorvanel {
 
 // Text crosses the platform boundary in the ANSI code page; a character the code page cannot
@@ -10,5 +12,14 @@ namespace quorvanel {
 std::string ToAnsi(std::wstring_view text);
 // Converts every byte given, NULs included, so fixed-size buffers keep their shape.
 std::wstring FromAnsi(const char* bytes, std::size_t count);
+
+// The same conversions for the network code.
+class AnsiCodec final : public TextCodec {
+public:
+    std::string ToAnsi(std::wstring_view text) override { return quorvanel::ToAnsi(text); }
+    std::wstring FromAnsi(std::string_view bytes) override {
+        return quorvanel::FromAnsi(bytes.data(), bytes.size());
+    }
+};
 
 }  // namespace quorvanel

@@ -1,0 +1,73 @@
+#include "bot/bot_server.h"
+
+#include <cmath>
+
+#include "settings/settings.h"
+
+namespace quorvanel {
+namespace {
+
+constexpr wchar_t kTalkPath[] = L"/pandora/talk?botid=";
+
+}  // namespace
+
+std::wstring StartConversation(Transport& transport, SettingsStore& settings) {
+    const std::wstring server = ReadSetting(settings, kBotServer);
+    const std::wstring id = ReadSetting(settings, kBotID);
+    transport.FetchPage(L"http://" + server + kTalkPath + id, L"");
+    return transport.FirstFormFieldValue(L"botcust2").value_or(kFallbackToken);
+}
+
+std::wstring ExtractReply(const std::wstring& page, const std::wstring& name) {
+    const std::wstring marker = L"<B>" + name + L":</B> ";
+    const std::size_t start = page.find(marker);
+    if (start == std::wstring::npos) return kNoAnswer;
+    const std::size_t rest = start + marker.size();
+    const std::size_t end = page.find(L" <BR>", rest);
+    if (end == std::wstring::npos) return kNoAnswer;
+    return page.substr(rest, end - rest);
+}
+
+std::wstring UrlEncode(const std::wstring& text, TextCodec& codec) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::wstring encoded;
+    for (unsigned char code : codec.ToAnsi(text)) {
+        const bool plain = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') ||
+                           (code >= '0' && code <= '9');
+        if (plain) {
+            encoded += static_cast<wchar_t>(code);
+        } else {
+            encoded += L'%';
+            encoded += static_cast<wchar_t>(kHex[code >> 4]);
+            encoded += static_cast<wchar_t>(kHex[code & 0xF]);
+        }
+    }
+    return encoded;
+}
+
+BotServerClient::BotServerClient(Transport& transport, SettingsStore& settings,
+                                 RandomSource& random, TextCodec& codec,
+                                 const std::wstring& conversationToken)
+    : transport_(transport),
+      settings_(settings),
+      random_(random),
+      codec_(codec),
+      token_(conversationToken) {}
+
+std::wstring BotServerClient::GetBotReply(const std::wstring& message) {
+    // r * 200 held in single precision, rounded half to even: 2 and 3 are 1 in 200 each.
+    const float scaled = random_.NextSingle() * 200.0f;
+    const int roll = static_cast<int>(std::nearbyint(scaled));
+    if (roll == 2) return kCannedLine1;
+    if (roll == 3) return kCannedLine2;
+
+    const std::wstring server = ReadSetting(settings_, kBotServer);
+    const std::wstring id = ReadSetting(settings_, kBotID);
+    const std::wstring name = ReadSetting(settings_, kBotName);
+    const std::wstring body = L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
+    std::wstring page;
+    if (!FetchServerPage(transport_, server, body, kTalkPath + id, page)) return kNoPageAnswer;
+    return ExtractReply(page, name);
+}
+
+}  // namespace quorvanel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "bot/bot_client.h"
+#include "bot/http_client.h"
+#include "bot/transport.h"
+#include "present/random_source.h"
+#include "settings/settings_store.h"
+
+namespace quorvanel {
+
+inline constexpr wchar_t kFallbackToken[] = L"a41c9e07b5d836f2";
+inline constexpr wchar_t kNoAnswer[] = L"I don't know what to say.";
+inline constexpr wchar_t kNoPageAnswer[] =
+    L"ERROR: I can't seem to access the website from which I get my responses. Please ensure you "
+    L"are connected and that your Internet Explorer connection settings are correct.";
+inline constexpr wchar_t kCannedLine1[] = L"Check this: http://www.example.com/quorvanel/";
+inline constexpr wchar_t kCannedLine2[] = L"Check this: http://www.example.org/chatbots/";
+
+// Opens a conversation with the bot and returns its token (the botcust2 field of the talk page's
+// first form), or the fallback token when there is no page, form or field.
+std::wstring StartConversation(Transport& transport, SettingsStore& settings);
+
+// The answer between "<B>" + name + ":</B> " and the next " <BR>", as written in the markup.
+std::wstring ExtractReply(const std::wstring& page, const std::wstring& name);
+
+// Every character but the ASCII letters and digits as "%" and two upper-case hex digits of its
+// ANSI code.
+std::wstring UrlEncode(const std::wstring& text, TextCodec& codec);
+
+// The bot as reached on the bot server, with the token of this run. About one message in a
+// hundred is answered with a canned line instead, without a request.
+class BotServerClient final : public BotClient {
+public:
+    BotServerClient(Transport& transport, SettingsStore& settings, RandomSource& random,
+                    TextCodec& codec, const std::wstring& conversationToken);
+    std::wstring GetBotReply(const std::wstring& message) override;
+
+private:
+    Transport& transport_;
+    SettingsStore& settings_;
+    RandomSource& random_;
+    TextCodec& codec_;
+    const std::wstring& token_;
+};
+
+}  // namespace quorvanel

@@ -1,0 +1,201 @@
+#include "bot/http_client_win32.h"
+
+#include <wininet.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace quorvanel {
+namespace {
+
+constexpr std::size_t kBodyLimit = 4 * 1024 * 1024;
+constexpr DWORD kChunk = 64 * 1024;
+// Abandoned requests still end on their own: the network calls give up after this long.
+constexpr DWORD kSocketTimeoutMs = 30'000;
+
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle = nullptr) : handle_(handle) {}
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() {
+        if (handle_ != nullptr) InternetCloseHandle(handle_);
+    }
+    HINTERNET get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void reset(HINTERNET handle) {
+        if (handle_ != nullptr) InternetCloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HINTERNET handle_;
+};
+
+class EventHandle {
+public:
+    EventHandle() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    EventHandle(const EventHandle&) = delete;
+    EventHandle& operator=(const EventHandle&) = delete;
+    ~EventHandle() {
+        if (handle_ != nullptr) CloseHandle(handle_);
+    }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Shared by the request object (UI thread) and its worker; whichever ends last frees it.
+struct RequestState {
+    EventHandle done;
+    std::atomic<bool> finished{false};
+    HttpResponse response;
+};
+
+class WinInetRequest final : public HttpRequest {
+public:
+    explicit WinInetRequest(std::shared_ptr<RequestState> state) : state_(std::move(state)) {}
+    bool Done() const override { return state_->finished.load(std::memory_order_acquire); }
+    HttpResponse TakeResponse() override { return std::move(state_->response); }
+    HANDLE Event() const { return state_->done.get(); }
+
+private:
+    std::shared_ptr<RequestState> state_;
+};
+
+HttpResponse Perform(HINTERNET session, const std::string& url, const std::string& headers,
+                     const std::string& body) {
+    HttpResponse response;
+    std::vector<char> host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
+    std::vector<char> path(url.size() + 1, '\0');
+    std::vector<char> extra(url.size() + 1, '\0');
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host.data();
+    parts.dwHostNameLength = static_cast<DWORD>(host.size());
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return response;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return response;
+
+    InternetHandle connection(InternetConnectA(session, host.data(), parts.nPort, nullptr, nullptr,
+                                               INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return response;
+    std::string target = std::string(path.data()) + extra.data();
+    if (target.empty()) target = "/";
+    static const char* kAcceptAll[] = {"*/*", nullptr};
+    // Always from the network: pages are never taken from or put into the cache.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                  INTERNET_FLAG_NO_UI;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+    InternetHandle request(HttpOpenRequestA(connection.get(), body.empty() ? "GET" : "POST",
+                                            target.c_str(), nullptr, nullptr, kAcceptAll, flags, 0));
+    if (!request) return response;
+    if (!HttpSendRequestA(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                          body.empty() ? nullptr : const_cast<char*>(body.data()),
+                          static_cast<DWORD>(body.size()))) {
+        return response;
+    }
+
+    DWORD status = 0;
+    DWORD length = sizeof(status);
+    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                        &length, nullptr)) {
+        return response;
+    }
+    char contentType[512] = {};
+    length = sizeof(contentType) - 1;
+    if (HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_TYPE, contentType, &length, nullptr)) {
+        response.contentType.assign(contentType, length);
+    }
+
+    std::vector<char> chunk(kChunk);
+    while (response.body.size() < kBodyLimit) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, kBodyLimit - response.body.size()));
+        DWORD got = 0;
+        if (!InternetReadFile(request.get(), chunk.data(), want, &got)) return HttpResponse{};
+        if (got == 0) break;
+        response.body.append(chunk.data(), got);
+    }
+    response.status = static_cast<int>(status);
+    response.received = true;
+    return response;
+}
+
+}  // namespace
+
+struct WinInetHttpClient::Session {
+    InternetHandle handle;
+};
+
+WinInetHttpClient::WinInetHttpClient() : session_(std::make_shared<Session>()) {
+    // The system's connection settings (proxy included) apply, as for the browser.
+    HINTERNET session = InternetOpenA("Quorvanel/1.11", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                      nullptr, 0);
+    if (session != nullptr) {
+        DWORD timeout = kSocketTimeoutMs;
+        for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            InternetSetOptionA(session, option, &timeout, sizeof(timeout));
+        }
+    }
+    session_->handle.reset(session);
+}
+
+std::unique_ptr<HttpRequest> WinInetHttpClient::Start(const std::string& url,
+                                                      const std::string& headers,
+                                                      const std::string& body) {
+    auto state = std::make_shared<RequestState>();
+    if (!session_->handle || state->done.get() == nullptr) {
+        state->finished = true;
+        if (state->done.get() != nullptr) SetEvent(state->done.get());
+        return std::make_unique<WinInetRequest>(state);
+    }
+    std::thread([state, session = session_, url, headers, body] {
+        state->response = Perform(session->handle.get(), url, headers, body);
+        state->finished.store(true, std::memory_order_release);
+        SetEvent(state->done.get());
+    }).detach();
+    return std::make_unique<WinInetRequest>(state);
+}
+
+HANDLE CompletionEvent(const HttpRequest* request) {
+    auto* winInet = dynamic_cast<const WinInetRequest*>(request);
+    return winInet != nullptr ? winInet->Event() : nullptr;
+}
+
+bool MessageLoopWaiter::Wait(const HttpRequest* request, std::int64_t timeoutMs) {
+    HANDLE event = CompletionEvent(request);
+    const DWORD start = GetTickCount();
+    const DWORD limit = timeoutMs <= 0 ? 0 : static_cast<DWORD>(timeoutMs);
+    while (true) {
+        if (request != nullptr && request->Done()) return true;
+        const DWORD elapsed = GetTickCount() - start;  // wraps safely
+        if (elapsed >= limit) return false;
+        const DWORD result = MsgWaitForMultipleObjectsEx(event != nullptr ? 1 : 0,
+                                                         event != nullptr ? &event : nullptr,
+                                                         limit - elapsed, QS_ALLINPUT,
+                                                         MWMO_INPUTAVAILABLE);
+        if (result == WAIT_FAILED) return request != nullptr && request->Done();
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // The program is ending: hand the quit on to the main loop and stop waiting.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return request != nullptr && request->Done();
+            }
+            if (dialogWindow_ != nullptr && IsWindow(dialogWindow_) &&
+                IsDialogMessageA(dialogWindow_, &message)) {
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+}  // namespace quorvanel

@@ -1,0 +1,145 @@
+#include "bot/page_fetcher.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "bot/html_reader.h"
+
+namespace quorvanel {
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// The charset named after "charset=" in a header value or a meta tag, lower case.
+std::string CharsetIn(std::string_view lowerText) {
+    const std::size_t at = lowerText.find("charset");
+    if (at == std::string_view::npos) return {};
+    std::size_t i = at + 7;
+    while (i < lowerText.size() && (lowerText[i] == ' ' || lowerText[i] == '=' ||
+                                    lowerText[i] == '"' || lowerText[i] == '\'')) {
+        ++i;
+    }
+    std::size_t end = i;
+    while (end < lowerText.size() && (std::isalnum(static_cast<unsigned char>(lowerText[end])) ||
+                                      lowerText[end] == '-' || lowerText[end] == '_')) {
+        ++end;
+    }
+    return std::string(lowerText.substr(i, end - i));
+}
+
+bool IsUtf8(std::string_view charset) { return charset == "utf-8" || charset == "utf8"; }
+
+}  // namespace
+
+std::wstring DecodeUtf8(std::string_view bytes) {
+    std::wstring text;
+    text.reserve(bytes.size());
+    auto put = [&](char32_t c) {
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                text.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+                text.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+                return;
+            }
+        }
+        text.push_back(static_cast<wchar_t>(c));
+    };
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        int extra = 0;
+        char32_t c = 0;
+        if (b < 0x80) {
+            put(b);
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            c = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            c = b & 0x07;
+        } else {
+            put(0xFFFD);  // a byte that cannot start a sequence
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        for (; j <= i + static_cast<std::size_t>(extra) && j < bytes.size(); ++j) {
+            const auto cont = static_cast<unsigned char>(bytes[j]);
+            if ((cont & 0xC0) != 0x80) break;
+            c = (c << 6) | (cont & 0x3F);
+        }
+        const bool complete = j == i + 1 + static_cast<std::size_t>(extra);
+        const bool overlong = (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
+        if (!complete || overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            put(0xFFFD);  // a broken sequence stands for one replacement character
+            i = std::max(j, i + 1);
+            continue;
+        }
+        put(c);
+        i = j;
+    }
+    return text;
+}
+
+std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
+    std::string charset = CharsetIn(Lower(response.contentType));
+    if (charset.empty()) {
+        // A meta charset must come early in the page; the first 4 KB are looked at.
+        const std::string head = Lower(std::string_view(response.body).substr(0, 4096));
+        for (std::size_t at = head.find("<meta"); at != std::string::npos && charset.empty();
+             at = head.find("<meta", at + 5)) {
+            const std::size_t end = head.find('>', at);
+            charset = CharsetIn(std::string_view(head).substr(at, end == std::string::npos
+                                                                       ? std::string::npos
+                                                                       : end - at));
+        }
+    }
+    return IsUtf8(charset) ? DecodeUtf8(response.body) : codec.FromAnsi(response.body);
+}
+
+PageFetcher::PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec)
+    : client_(client), waiter_(waiter), codec_(codec) {}
+
+std::wstring PageFetcher::FetchPage(const std::wstring& url, const std::wstring& body) {
+    lastDocument_.clear();
+    std::unique_ptr<HttpRequest> request =
+        client_.Start(codec_.ToAnsi(url), kFormHeader, codec_.ToAnsi(body));
+    bool completed = false;
+    if (request) completed = waiter_.Wait(request.get(), kRequestLimitMs);
+
+    HttpResponse response;
+    if (completed) response = request->TakeResponse();
+    // A request that ran out of time is abandoned; its late answer is never read.
+    request.reset();
+
+    // The settle wait always runs, also after a time-out.
+    waiter_.Wait(nullptr, kSettleMs);
+
+    if (!response.received || response.status < 200 || response.status > 299) return {};
+    lastDocument_ = DecodePage(response, codec_);
+    return html::BodyInnerHtml(lastDocument_);
+}
+
+std::optional<std::wstring> PageFetcher::FirstFormFieldValue(const std::wstring& name) {
+    if (lastDocument_.empty()) return std::nullopt;
+    return html::FirstFormControlValue(lastDocument_, name);
+}
+
+bool FetchServerPage(Transport& transport, const std::wstring& server, const std::wstring& body,
+                     const std::wstring& path, std::wstring& page) {
+    page = transport.FetchPage(L"HTTP://" + server + path, body);
+    return !page.empty();
+}
+
+}  // namespace quorvanel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "bot/http_client.h"
+#include "bot/transport.h"
+
+namespace quorvanel {
+
+inline constexpr std::int64_t kRequestLimitMs = 20'000;
+inline constexpr std::int64_t kSettleMs = 500;
+inline constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+
+// The transport: starts the request, waits up to the request limit while the window goes on
+// working, then always lets the page settle for half a second, and reads the body markup.
+class PageFetcher final : public Transport {
+public:
+    PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec);
+
+    std::wstring FetchPage(const std::wstring& url, const std::wstring& body) override;
+    std::optional<std::wstring> FirstFormFieldValue(const std::wstring& name) override;
+
+private:
+    HttpClient& client_;
+    Waiter& waiter_;
+    TextCodec& codec_;
+    std::wstring lastDocument_;  // the whole page last fetched, "" when none came
+};
+
+// A page's text: UTF-8 when its Content-Type or a meta charset says so, else the ANSI code page.
+std::wstring DecodePage(const HttpResponse& response, TextCodec& codec);
+
+}  // namespace quorvanel

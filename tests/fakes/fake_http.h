@@ -1,0 +1,146 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bot/http_client.h"
+
+namespace quorvanel::testing {
+
+// Time for tests: events scheduled at fake milliseconds run when a wait reaches them.
+class FakeClock {
+public:
+    std::int64_t now = 0;
+    void At(std::int64_t when, std::function<void()> event) { events_.emplace(when, std::move(event)); }
+    void Every(std::int64_t period, std::int64_t until, const std::function<void()>& event) {
+        for (std::int64_t t = now + period; t <= until; t += period) At(t, event);
+    }
+    std::int64_t NextEvent() const { return events_.empty() ? INT64_MAX : events_.begin()->first; }
+    // Runs the events due now, in time order; events may schedule or wait themselves.
+    void RunDue() {
+        while (!events_.empty() && events_.begin()->first <= now) {
+            auto event = std::move(events_.begin()->second);
+            events_.erase(events_.begin());
+            event();
+        }
+    }
+
+private:
+    std::multimap<std::int64_t, std::function<void()>> events_;
+};
+
+// A server answering by script: each request takes the next script entry, answered after its
+// delay (never, with a negative delay).
+class ScriptedHttp : public HttpClient {
+public:
+    struct Reply {
+        std::int64_t delayMs = 100;
+        HttpResponse response;
+    };
+    struct Started {
+        std::string url, headers, body;
+        std::int64_t at;
+    };
+
+    explicit ScriptedHttp(FakeClock& clock) : clock_(clock) {}
+    void Answer(std::string body, int status = 200, std::string contentType = "text/html",
+                std::int64_t delayMs = 100) {
+        replies.push_back({delayMs, {true, status, std::move(contentType), std::move(body)}});
+    }
+    void NeverAnswer() { replies.push_back({-1, {}}); }
+    void FailConnection(std::int64_t delayMs = 50) { replies.push_back({delayMs, {}}); }
+
+    std::deque<Reply> replies;
+    std::vector<Started> started;
+    int abandoned = 0;
+
+    std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
+                                       const std::string& body) override {
+        started.push_back({url, headers, body, clock_.now});
+        Reply reply;
+        if (!replies.empty()) {
+            reply = std::move(replies.front());
+            replies.pop_front();
+        } else {
+            reply.delayMs = -1;
+        }
+        return std::make_unique<Request>(*this, reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs,
+                                         std::move(reply.response));
+    }
+
+    class Request : public HttpRequest {
+    public:
+        Request(ScriptedHttp& owner, std::int64_t doneAt, HttpResponse response)
+            : owner_(owner), doneAt(doneAt), response_(std::move(response)) {}
+        ~Request() override {
+            if (!taken_) ++owner_.abandoned;
+        }
+        bool Done() const override { return doneAt >= 0 && owner_.clock_.now >= doneAt; }
+        HttpResponse TakeResponse() override {
+            taken_ = true;
+            return std::move(response_);
+        }
+        std::int64_t DoneAt() const { return doneAt; }
+
+    private:
+        ScriptedHttp& owner_;
+        std::int64_t doneAt;
+        HttpResponse response_;
+        bool taken_ = false;
+    };
+
+private:
+    FakeClock& clock_;
+};
+
+// Waits on the fake clock, running the clock's events (ticks, say) as their time comes.
+class FakeWaiter : public Waiter {
+public:
+    struct Waited {
+        std::int64_t timeoutMs, elapsedMs;
+        bool done;
+    };
+    explicit FakeWaiter(FakeClock& clock) : clock_(clock) {}
+    std::vector<Waited> waits;
+
+    bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override {
+        const std::int64_t start = clock_.now;
+        const std::int64_t deadline = start + timeoutMs;
+        auto* scripted = dynamic_cast<const ScriptedHttp::Request*>(request);
+        while (true) {
+            clock_.RunDue();
+            if (request != nullptr && request->Done()) break;
+            if (clock_.now >= deadline) break;
+            std::int64_t next = std::min(deadline, clock_.NextEvent());
+            if (scripted != nullptr && scripted->DoneAt() >= 0) next = std::min(next, scripted->DoneAt());
+            clock_.now = std::max(clock_.now, next);
+        }
+        const bool done = request != nullptr && request->Done();
+        waits.push_back({timeoutMs, clock_.now - start, done});
+        return done;
+    }
+
+private:
+    FakeClock& clock_;
+};
+
+// The Western code page: one byte per character, '?' for what it cannot hold.
+class Latin1Codec : public TextCodec {
+public:
+    std::string ToAnsi(std::wstring_view text) override {
+        std::string bytes;
+        for (wchar_t c : text) bytes.push_back(c < 256 ? static_cast<char>(c) : '?');
+        return bytes;
+    }
+    std::wstring FromAnsi(std::string_view bytes) override {
+        std::wstring text;
+        for (char b : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(b)));
+        return text;
+    }
+};
+
+}  // namespace quorvanel::testing
