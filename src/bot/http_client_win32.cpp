@@ -85,8 +85,9 @@ HttpResponse Perform(HINTERNET session, const std::string& url, const std::strin
     InternetHandle connection(InternetConnectA(session, host.data(), parts.nPort, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return response;
-    std::string target = std::string(path.data()) + extra.data();
-    if (target.empty()) target = "/";
+    std::string target(path.data(), parts.dwUrlPathLength);
+    target.append(extra.data(), parts.dwExtraInfoLength);
+    if (target.empty()) target.assign(1, '/');
     static const char* kAcceptAll[] = {"*/*", nullptr};
     // Always from the network: pages are never taken from or put into the cache.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |

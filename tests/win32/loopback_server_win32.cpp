@@ -69,7 +69,6 @@ void LoopbackServer::Serve(SOCKET client) {
     std::string data;
     char buffer[8192];
     while (true) {
-        // Keep-alive: one connection may carry several requests.
         std::size_t headEnd;
         while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
             const int got = recv(client, buffer, sizeof(buffer), 0);
@@ -111,7 +110,7 @@ void LoopbackServer::Serve(SOCKET client) {
         const std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " Status\r\n" +
                                      "Content-Type: " + answer.contentType + "\r\n" +
                                      "Content-Length: " + std::to_string(answer.body.size()) +
-                                     "\r\n\r\n" + answer.body;
+                                     "\r\nConnection: close\r\n\r\n" + answer.body;
         std::size_t sent = 0;
         while (sent < response.size()) {
             const int n = send(client, response.data() + sent,
@@ -119,7 +118,10 @@ void LoopbackServer::Serve(SOCKET client) {
             if (n <= 0) break;
             sent += static_cast<std::size_t>(n);
         }
+        // One request per connection: an idle kept-alive connection would hold this worker.
+        break;
     }
+    shutdown(client, SD_SEND);
     closesocket(client);
 }
 
