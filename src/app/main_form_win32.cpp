@@ -82,6 +82,8 @@ LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
+            dialogs_.SetOwner(hwnd_);
+            waiter_.SetDialogWindow(hwnd_);
             CreateControls();
             // Timer1 runs from the moment the window exists, through the load step.
             SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
@@ -93,9 +95,9 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_DESTROY:
+            // The engine stays alive until the form is destroyed: a tick may still be unwinding
+            // from a bot request's wait, during which this message was dispatched.
             KillTimer(hwnd_, kTimer1);
-            relay_.reset();
-            list_.reset();
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
@@ -147,7 +149,7 @@ void MainForm::CreateControls() {
 
     list_ = std::make_unique<ConversationListControls>(lstConversations_, chkEnableDefault_,
                                                        txtNumChatWindows_);
-    relay_ = std::make_unique<RelayEngine>(windows_, *list_, Conversations_, nullptr);
+    relay_ = std::make_unique<RelayEngine>(windows_, *list_, Conversations_, &replies_);
 }
 
 void MainForm::Form_Load() {
@@ -161,6 +163,10 @@ void MainForm::Form_Load() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     Conversations_ = NewConversationTable();
+
+    // Waits for the bot's talk page while the window handles its messages: Timer1 may tick
+    // already, with an empty token until this returns.
+    ConversationToken_ = StartConversation(transport_, settings_);
 }
 
 void MainForm::Timer1_Timer() {

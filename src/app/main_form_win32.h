@@ -4,10 +4,19 @@
 
 #include <memory>
 
+#include "bot/bot_server.h"
+#include "bot/http_client_win32.h"
+#include "bot/page_fetcher.h"
+#include "present/dialogs_win32.h"
+#include "present/random_source.h"
+#include "present/simulated_typing.h"
+#include "relay/ansi_text_win32.h"
 #include "relay/conversation_list_win32.h"
 #include "relay/conversations.h"
 #include "relay/relay_engine.h"
+#include "relay/reply_pipeline.h"
 #include "relay/window_system_win32.h"
+#include "settings/settings_store_win32.h"
 
 namespace quorvanel {
 
@@ -41,8 +50,22 @@ private:
     int dpiX_ = 96;
     int dpiY_ = 96;
 
+    // Run-time state.
     ConversationTable Conversations_ = NewConversationTable();
+    std::wstring ConversationToken_;
+
+    // The platform as the core reaches it.
+    ProfileSettingsStore settings_;
+    FixedStateRandom random_;
+    Win32Dialogs dialogs_;
+    SimulatedTyping typing_{settings_, random_, dialogs_};
+    WinInetHttpClient http_;
+    MessageLoopWaiter waiter_;
+    AnsiCodec codec_;
+    PageFetcher transport_{http_, waiter_, codec_};
+    BotServerClient bot_{transport_, settings_, random_, codec_, ConversationToken_};
     User32WindowSystem windows_;
+    ReplyPipeline replies_{windows_, Conversations_, bot_, typing_, settings_, dialogs_};
     std::unique_ptr<ConversationListControls> list_;
     std::unique_ptr<RelayEngine> relay_;
 };
