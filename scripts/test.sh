@@ -19,6 +19,14 @@ else
 fi
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
 
+# The fuzz targets, for a bounded short time (run them longer by hand: see tests/fuzz).
+cmake --preset fuzz
+cmake --build --preset fuzz
+mkdir -p build/fuzz/corpus
+cp tests/fuzz/corpus/* build/fuzz/corpus/
+./build/fuzz/html_reader_fuzz -max_total_time="${QV_FUZZ_SECONDS:-30}" -max_len=4096 -timeout=10 \
+    -rss_limit_mb=2048 build/fuzz/corpus
+
 # The 32-bit build must compile too; it is not run.
 cmake --preset windows-i686
 cmake --build --preset windows-i686
