@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "app/main_form_ids.h"
+#include "e2e/quorvanel_session_win32.h"
 #include "win32/child_process_win32.h"
+#include "win32/talk_server_win32.h"
 
 namespace quorvanel {
 namespace {
@@ -21,6 +23,10 @@ std::string LabelText(HWND main) {
 }
 
 TEST(QuorvanelWithMessenger, LabelCountsOpenConversationWindows) {
+    // No bot server: the conversation start fails at once instead of looking up a real host.
+    testing::ClearSettings();
+    testing::WriteSetting("ConnectionSettings", "BotServer",
+                          "127.0.0.1:" + std::to_string(testing::UnusedPort()));
     ChildProcess messenger;
     ASSERT_TRUE(messenger.Start("test-messenger.exe"));
     ASSERT_EQ(messenger.Command("open a Ann").rfind("ok ", 0), 0u);
@@ -50,6 +56,7 @@ TEST(QuorvanelWithMessenger, LabelCountsOpenConversationWindows) {
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(program.ProcessHandle(), 15000), WAIT_OBJECT_0);
     messenger.Command("quit");
+    testing::ClearSettings();
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvanel::testing {
+
+// The stand-in bot server (a native Linux program) started from a test under Wine with
+// "start /unix". It stops itself after a bounded time should a test fail to stop it.
+class TalkServer {
+public:
+    struct Logged {
+        std::string method, target, body;
+        std::string contentType;  // the request's Content-Type header, "" when none
+    };
+
+    TalkServer() = default;
+    TalkServer(const TalkServer&) = delete;
+    TalkServer& operator=(const TalkServer&) = delete;
+    ~TalkServer();
+
+    // Extra command-line options, e.g. "--bot-name Zed --fault talk-post=500".
+    bool Start(const std::string& options = {});
+    int Port() const { return port_; }
+    std::wstring Host() const;  // "127.0.0.1:PORT", as the BotServer setting holds it
+    // POST /__control with a form body such as "scope=talk-post&fault=hang".
+    bool Control(const std::string& form);
+    std::vector<Logged> Log();
+    void Stop();
+
+private:
+    int port_ = 0;
+};
+
+struct HttpExchangeResult {
+    int status = 0;
+    std::string body;
+};
+// A plain HTTP/1.0 exchange on the loopback, for the tests' own control requests.
+HttpExchangeResult HttpExchange(int port, const std::string& method, const std::string& target,
+                                const std::string& body = {});
+
+// A port on the loopback that nothing listens on.
+int UnusedPort();
+
+}  // namespace quorvanel::testing
