@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <set>
@@ -31,14 +32,14 @@ using talk::Scope;
 
 // ---- pure helpers ----
 
-TEST(PercentDecode, DecodesEveryEscapeToItsByteAndLeavesMalformedOnesAlone) {
+TEST(TalkPercentDecode, DecodesEveryEscapeToItsByteAndLeavesMalformedOnesAlone) {
     EXPECT_EQ(talk::PercentDecode("hello%20there%3F%0A%E9"), "hello there?\n\xE9");
     EXPECT_EQ(talk::PercentDecode("%e9%2b+"), "\xE9+ ");
     EXPECT_EQ(talk::PercentDecode("%00x"), std::string("\0x", 2));
     EXPECT_EQ(talk::PercentDecode("100% %4 %G1 %"), "100% %4 %G1 %");
 }
 
-TEST(FormField, FindsTheNamedFieldOfTheClientsBody) {
+TEST(TalkFormField, FindsTheNamedFieldOfTheClientsBody) {
     const std::string body = "botcust2=d6a0d6e83e35d2d9&message=caf%E9%3F";
     EXPECT_EQ(talk::FormField(body, "botcust2"), "d6a0d6e83e35d2d9");
     EXPECT_EQ(talk::FormField(body, "message"), "caf\xE9?");
@@ -49,27 +50,27 @@ TEST(FormField, FindsTheNamedFieldOfTheClientsBody) {
     EXPECT_EQ(talk::FormField("", "message"), std::nullopt);
 }
 
-TEST(HtmlEscape, EscapesMarkupAndQuotesOnly) {
+TEST(TalkHtmlEscape, EscapesMarkupAndQuotesOnly) {
     EXPECT_EQ(talk::HtmlEscape(R"(<b>"Tom" & 'Jerry'</b>)"),
               "&lt;b&gt;&quot;Tom&quot; &amp; 'Jerry'&lt;/b&gt;");
     EXPECT_EQ(talk::HtmlEscape("caf\xE9"), "caf\xE9");
 }
 
-TEST(Windows1252ToUtf8, MapsLatin1AndTheWindowsOnlyRange) {
+TEST(TalkWindows1252ToUtf8, MapsLatin1AndTheWindowsOnlyRange) {
     EXPECT_EQ(talk::Windows1252ToUtf8("caf\xE9"), "caf\xC3\xA9");
     EXPECT_EQ(talk::Windows1252ToUtf8("\x80\x93\x9F"), "\xE2\x82\xAC\xE2\x80\x9C\xC5\xB8");
     EXPECT_EQ(talk::Windows1252ToUtf8("\x81\xFF"), "\xC2\x81\xC3\xBF");
     EXPECT_EQ(talk::Windows1252ToUtf8("plain"), "plain");
 }
 
-TEST(JsonString, KeepsEveryByteRecoverableInAsciiText) {
+TEST(TalkJsonString, KeepsEveryByteRecoverableInAsciiText) {
     EXPECT_EQ(talk::JsonString("a\"b\\c\nd\re\tf"), R"("a\"b\\c\nd\re\tf")");
     EXPECT_EQ(talk::JsonString(std::string("\0\x1F\x7F\xE9\xFF", 5)),
               R"("\u0000\u001F\u007F\u00E9\u00FF")");
     EXPECT_EQ(talk::JsonString(""), R"("")");
 }
 
-TEST(Answer, PicksTheFirstMatchingRuleCaseInsensitively) {
+TEST(TalkAnswer, PicksTheFirstMatchingRuleCaseInsensitively) {
     EXPECT_EQ(talk::Answer("Hello!", "Kestro"), "Hello there.");
     EXPECT_EQ(talk::Answer("HI", "Kestro"), "Hello there.");
     EXPECT_EQ(talk::Answer("hello, how are you?", "Kestro"), "I'm fine, thank you. How are you?");
@@ -83,19 +84,19 @@ TEST(Answer, PicksTheFirstMatchingRuleCaseInsensitively) {
     EXPECT_EQ(talk::Answer("", "Kestro"), "Tell me more about that.");
 }
 
-TEST(Answer, MatchesWholeWordsOnly) {
+TEST(TalkAnswer, MatchesWholeWordsOnly) {
     EXPECT_EQ(talk::Answer("this is it", "Kestro"), "Tell me more about that.");  // not "hi"
     EXPECT_EQ(talk::Answer("a nickname", "Kestro"), "Tell me more about that.");  // not "name"
     EXPECT_EQ(talk::Answer("how   are\nyou", "Kestro"), "I'm fine, thank you. How are you?");
 }
 
-TEST(Answer, CarriesAnEntityAndALatin1Letter) {
+TEST(TalkAnswer, CarriesAnEntityAndALatin1Letter) {
     EXPECT_EQ(talk::Answer("the cafe", "Kestro"), "Coffee &amp; cake sound good to me.");
     EXPECT_EQ(talk::Answer("CAF\xC9", "Kestro"), "Coffee &amp; cake sound good to me.");
     EXPECT_EQ(talk::Answer("speak french", "Kestro"), "I know one French word: caf\xE9.");
 }
 
-TEST(Answer, EscapesWhatComesFromOutside) {
+TEST(TalkAnswer, EscapesWhatComesFromOutside) {
     EXPECT_EQ(talk::Answer("say <i>Tom & Jerry</i>", "Kestro"),
               "&lt;i&gt;Tom &amp; Jerry&lt;/i&gt;");
     EXPECT_EQ(talk::Answer("  Say  x", "Kestro"), " x");
@@ -103,7 +104,7 @@ TEST(Answer, EscapesWhatComesFromOutside) {
     EXPECT_EQ(talk::Answer("your name", "A&B"), "My name is A&amp;B.");
 }
 
-TEST(Random, RepeatsPerSeedAndDiffersBetweenSeeds) {
+TEST(TalkRandom, RepeatsPerSeedAndDiffersBetweenSeeds) {
     talk::Random a(42), b(42), c(43);
     const std::uint64_t first = a.Next();
     EXPECT_EQ(first, b.Next());
@@ -111,12 +112,12 @@ TEST(Random, RepeatsPerSeedAndDiffersBetweenSeeds) {
     EXPECT_NE(first, a.Next());
 }
 
-TEST(TokenHex, IsSixteenLowerCaseDigits) {
+TEST(TalkTokenHex, IsSixteenLowerCaseDigits) {
     EXPECT_EQ(talk::TokenHex(0xABCull), "0000000000000abc");
     EXPECT_EQ(talk::TokenHex(~0ull), "ffffffffffffffff");
 }
 
-TEST(Garbage, IsNeverUtf8AndHoldsNoMarker) {
+TEST(TalkGarbage, IsNeverUtf8AndHoldsNoMarker) {
     talk::Random random(7);
     for (int i = 0; i < 50; ++i) {
         const std::string garbage = talk::Garbage(random);
@@ -127,7 +128,7 @@ TEST(Garbage, IsNeverUtf8AndHoldsNoMarker) {
     }
 }
 
-TEST(Pages, AnswerLineIsTheOnlyBoldNameLine) {
+TEST(TalkPages, AnswerLineIsTheOnlyBoldNameLine) {
     const talk::PageText page{"Kestro", "b&1", "tok\"en"};
     const std::string with = talk::AnswerPage(page, "a<b", std::string("Hi."), true);
     EXPECT_NE(with.find("<b>You:</b> a&lt;b <br><b>Kestro:</b> Hi. <br>"), std::string::npos);
@@ -138,7 +139,7 @@ TEST(Pages, AnswerLineIsTheOnlyBoldNameLine) {
     EXPECT_EQ(without.find("<form"), std::string::npos);
 }
 
-TEST(ParseFault, AcceptsTheFaultNamesWithTheirTimes) {
+TEST(TalkParseFault, AcceptsTheFaultNamesWithTheirTimes) {
     EXPECT_EQ(talk::ParseFault("none"), Fault{});
     EXPECT_EQ(talk::ParseFault("delay:3000"), (Fault{FaultKind::kDelay, 3000}));
     EXPECT_EQ(talk::ParseFault("hang"), (Fault{FaultKind::kHang, 0}));
@@ -150,19 +151,21 @@ TEST(ParseFault, AcceptsTheFaultNamesWithTheirTimes) {
     }
 }
 
-TEST(ParseFaultSetting, KeepsOnlyTheScopesTheFaultFits) {
+TEST(TalkParseFaultSetting, KeepsOnlyTheScopesTheFaultFits) {
     const auto all = talk::ParseFaultSetting("all", "noform", std::nullopt);
     ASSERT_TRUE(all);
     EXPECT_EQ(all->scopes, (std::vector{Scope::kTalkGet, Scope::kTalkPost}));
     EXPECT_EQ(talk::ParseFaultSetting("all", "500", std::nullopt).value().scopes.size(), 3u);
     EXPECT_EQ(talk::ParseFaultSetting("news", "noanswer", std::nullopt), std::nullopt);
     EXPECT_EQ(talk::ParseFaultSetting("talk-get", "nomarker", std::nullopt), std::nullopt);
+    EXPECT_EQ(talk::ParseFaultSetting("all", "nomarker", std::nullopt).value().scopes,
+              (std::vector{Scope::kTalkPost, Scope::kNews}));
     EXPECT_EQ(talk::ParseFaultSetting("talk-post", "hang", "2").value().count, 2);
     EXPECT_EQ(talk::ParseFaultSetting("talk-post", "hang", "0"), std::nullopt);
     EXPECT_EQ(talk::ParseFaultSetting("talk", "500", std::nullopt), std::nullopt);
 }
 
-TEST(Chaos, ParsesSeedAndPercent) {
+TEST(TalkChaos, ParsesSeedAndPercent) {
     const auto chaos = talk::ParseChaos("12:25");
     ASSERT_TRUE(chaos);
     EXPECT_EQ(chaos->seed, 12u);
@@ -172,7 +175,7 @@ TEST(Chaos, ParsesSeedAndPercent) {
     }
 }
 
-TEST(Chaos, HitsAboutThePercentageWithBoundedFaults) {
+TEST(TalkChaos, HitsAboutThePercentageWithBoundedFaults) {
     int hits = 0;
     std::set<FaultKind> kinds;
     for (std::uint64_t n = 0; n < 4000; ++n) {
@@ -220,7 +223,8 @@ class TalkServer {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        args.insert(args.begin(), TALK_SERVER_PATH);
+        // A test killed midway must not leave its server behind for long; later options win.
+        args.insert(args.begin(), {TALK_SERVER_PATH, "--lifetime", "60"});
         std::vector<char*> argv;
         for (auto& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -265,28 +269,26 @@ class TalkServer {
         return lines;
     }
 
-    // SIGTERM, then the exit status (-1 when it did not end within five seconds).
+    // SIGTERM, then the exit status.
     int Stop() {
         kill(pid_, SIGTERM);
+        return Wait(5s);
+    }
+    // The exit status (128 + signal when killed), or -1 when it did not end in time.
+    int Wait(std::chrono::milliseconds limit = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         int status = 0;
-        for (int i = 0; i < 500; ++i) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        while (waitpid(pid_, &status, WNOHANG) != pid_) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
                 pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return -1;
             }
             std::this_thread::sleep_for(10ms);
         }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
         pid_ = -1;
-        return -1;
-    }
-    // For a process expected to end by itself: its exit status.
-    int Wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
   private:
@@ -317,11 +319,12 @@ std::optional<std::string> FirstFormToken(const std::string& page) {
 
 // Waits until the server has logged `count` requests; false after ten seconds.
 bool WaitForLog(const TalkServer& server, std::size_t count) {
-    for (int i = 0; i < 500; ++i) {
-        if (server.Log().size() >= count) return true;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (server.Log().size() < count) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(20ms);
     }
-    return false;
+    return true;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -353,6 +356,31 @@ TEST(TalkServerRun, PrintsOnlyItsAddressFirst) {
     TalkServer server;
     EXPECT_GT(server.port(), 0) << server.first_line();
     EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST(TalkServerRun, WritesThePortFileAndQuitsWhenAsked) {
+    const std::string file = ::testing::TempDir() + "talk_server_port_" + std::to_string(getpid());
+    std::remove(file.c_str());
+    TalkServer server({"--port-file", file});
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, std::to_string(server.port()) + "\n");
+    // HTTP/1.0 without keep-alive, as the tests under Wine send it: the reply ends the stream.
+    const std::string reply =
+        RawExchange(server.port(), "POST /__quit HTTP/1.0\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_TRUE(reply.starts_with("HTTP/1.1 200")) << reply;
+    EXPECT_EQ(server.Wait(), 0);
+}
+
+TEST(TalkServerRun, StopsByItselfAfterItsLifetime) {
+    const auto start = std::chrono::steady_clock::now();
+    TalkServer server({"--lifetime", "1", "--fault", "talk-post=hang"});
+    std::optional<int> status;
+    std::thread hung([&] { status = Status(server.Ask("hi")); });
+    EXPECT_EQ(server.Wait(), 0);
+    hung.join();
+    EXPECT_EQ(status, 503);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
 }
 
 TEST(TalkServerRun, RefusesBadOptions) {
@@ -586,6 +614,12 @@ TEST(TalkServerFaults, PageShapeFaults) {
     EXPECT_FALSE(Contains(answer->body, "Kestro:"));
     EXPECT_EQ(FirstFormToken(answer->body), "abc");
     EXPECT_FALSE(Contains(Body(server.Client().Get(kTalk.c_str())), "<form"));  // still noform
+
+    server.Control("scope=talk-post&fault=nomarker&count=1");
+    const std::string unmarked = Body(server.Ask("hello"));
+    EXPECT_TRUE(Contains(unmarked, "<b>You:</b> hello <br>")) << unmarked;
+    EXPECT_FALSE(Contains(unmarked, "Kestro:")) << unmarked;
+    EXPECT_TRUE(Contains(Body(server.Ask("hello")), AnswerLine("Hello there.")));
 }
 
 TEST(TalkServerFaults, GarbageIsNoHtmlTheClientCouldUse) {

@@ -1,0 +1,481 @@
+// talk-server: a stand-in web bot server for Quorvanel's tests and demos. It serves the talk page,
+// answers questions, serves the news page, logs every request and misbehaves on demand.
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "talk_protocol.h"
+
+namespace {
+
+using talk::Fault;
+using talk::FaultKind;
+using talk::Scope;
+
+// Each hung request holds a worker until released, so there must be plenty.
+constexpr int kWorkers = 128;
+
+constexpr char kUsage[] = R"(usage: talk-server [options]
+  --port N            port on 127.0.0.1 (0, the default: any free port)
+  --bot-name NAME     the bot's name in answers (default Kestro)
+  --botid ID          the bot id the server expects; others are answered but noted on stderr
+  --token TOKEN       always hand out this conversation token (default: a fresh one per talk page)
+  --seed N            seed of the token sequence and of garbage bytes (default 1)
+  --charset CS        latin1 (default) or utf-8
+  --log FILE          also append the request log to FILE
+  --port-file FILE    also write the port and a newline to FILE, for callers without our stdout
+  --lifetime S        stop by itself after S seconds (default 0: never)
+  --fault SCOPE=F     a fault from the start, repeatable; SCOPE: talk-get, talk-post, news, all;
+                      F: none, delay:MS, hang, hang:MS, 500, empty, noanswer, noform, nomarker,
+                      garbage
+  --chaos SEED:PCT    a random fault on PCT percent of the talk POSTs
+  --help              this text
+)";
+
+struct Options {
+    int port = 0;
+    std::string bot_name = "Kestro";
+    std::string botid = "a1b2c3d4e5f60718";
+    std::optional<std::string> token;
+    std::uint64_t seed = 1;
+    bool utf8 = false;
+    std::string log_path;
+    std::string port_file;
+    int lifetime_s = 0;
+    std::vector<talk::FaultSetting> faults;
+    std::optional<talk::Chaos> chaos;
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "talk-server: unknown option or missing value: %s (see --help)\n",
+                         name.c_str());
+            return {};
+        }
+        const std::string value = argv[++i];
+        bool ok = true;
+        try {
+            if (name == "--port") {
+                options.port = std::stoi(value);
+                ok = options.port >= 0 && options.port <= 65535;
+            } else if (name == "--bot-name") {
+                options.bot_name = value;
+            } else if (name == "--botid") {
+                options.botid = value;
+            } else if (name == "--token") {
+                options.token = value;
+            } else if (name == "--seed") {
+                options.seed = std::stoull(value);
+            } else if (name == "--charset") {
+                options.utf8 = value == "utf-8";
+                ok = options.utf8 || value == "latin1";
+            } else if (name == "--log") {
+                options.log_path = value;
+            } else if (name == "--port-file") {
+                options.port_file = value;
+            } else if (name == "--lifetime") {
+                options.lifetime_s = std::stoi(value);
+                ok = options.lifetime_s >= 0;
+            } else if (name == "--fault") {
+                const std::size_t eq = value.find('=');
+                const auto setting = talk::ParseFaultSetting(
+                    value.substr(0, eq), eq == std::string::npos ? "" : value.substr(eq + 1), {});
+                if (setting) options.faults.push_back(*setting);
+                ok = setting.has_value();
+            } else if (name == "--chaos") {
+                options.chaos = talk::ParseChaos(value);
+                ok = options.chaos.has_value();
+            } else {
+                ok = false;
+            }
+        } catch (const std::exception&) {  // std::stoi and friends on junk
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "talk-server: bad option: %s %s (see --help)\n", name.c_str(),
+                         value.c_str());
+            return {};
+        }
+    }
+    return options;
+}
+
+// One JSON line per request, in arrival order, kept in memory and optionally appended to a file.
+class RequestLog {
+  public:
+    explicit RequestLog(std::FILE* file) : file_(file) {}
+
+    void Add(const httplib::Request& req) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+        std::string headers;
+        for (const auto& [name, value] : req.headers) {
+            // cpp-httplib adds the socket's addresses as pseudo-headers; they were never sent.
+            if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+                name == "LOCAL_PORT") {
+                continue;
+            }
+            headers += (headers.empty() ? "" : ",") + talk::JsonString(name) + ":" +
+                       talk::JsonString(value);
+        }
+        const std::lock_guard lock(mutex_);
+        const std::string line = "{\"seq\":" + std::to_string(++seq_) +
+                                 ",\"ms\":" + std::to_string(ms) +
+                                 ",\"method\":" + talk::JsonString(req.method) +
+                                 ",\"target\":" + talk::JsonString(req.target) + ",\"headers\":{" +
+                                 headers + "},\"body\":" + talk::JsonString(req.body) + "}\n";
+        text_ += line;
+        if (file_) {
+            std::fputs(line.c_str(), file_);
+            std::fflush(file_);
+        }
+    }
+    std::string Text() {
+        const std::lock_guard lock(mutex_);
+        return text_;
+    }
+    // The sequence goes on, so numbers stay unique within a run and match the file.
+    void Clear() {
+        const std::lock_guard lock(mutex_);
+        text_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string text_;
+    std::uint64_t seq_ = 0;
+    std::FILE* file_;
+};
+
+// The faults in force per scope, and the waiting that delays and hangs share.
+class FaultBoard {
+  public:
+    FaultBoard(std::optional<talk::Chaos> chaos, std::uint64_t seed)
+        : chaos_(chaos), garbage_(seed ^ 0x6761726261676521ull) {}
+
+    void Set(const talk::FaultSetting& setting) {
+        const std::lock_guard lock(mutex_);
+        for (const Scope scope : setting.scopes) {
+            Slot& slot = slots_[static_cast<int>(scope)];
+            slot.fault = setting.fault;
+            slot.remaining = setting.count;
+            ++slot.generation;  // releases whatever hangs there
+        }
+        changed_.notify_all();
+    }
+
+    // The fault for one request, counting it against a limited fault.
+    Fault Take(Scope scope, std::uint64_t& generation) {
+        const std::lock_guard lock(mutex_);
+        Slot& slot = slots_[static_cast<int>(scope)];
+        generation = slot.generation;
+        const Fault fault = slot.fault;
+        if (slot.remaining && --*slot.remaining == 0) slot = {{}, {}, slot.generation};
+        if (scope == Scope::kTalkPost && chaos_) {
+            const Fault chaotic = talk::ChaosFault(*chaos_, talk_posts_);
+            ++talk_posts_;
+            if (fault.kind == FaultKind::kNone) return chaotic;
+        }
+        return fault;
+    }
+
+    // Waits `ms` (0: no limit) or until the server stops, or the scope's fault is set anew when
+    // `until_changed`. Returns false when the server is stopping.
+    bool Wait(Scope scope, std::uint64_t generation, int ms, bool until_changed) {
+        std::unique_lock lock(mutex_);
+        const auto done = [&] {
+            return stopping_ ||
+                   (until_changed && slots_[static_cast<int>(scope)].generation != generation);
+        };
+        if (ms == 0) {
+            changed_.wait(lock, done);
+        } else {
+            changed_.wait_for(lock, std::chrono::milliseconds(ms), done);
+        }
+        return !stopping_;
+    }
+
+    void Stop() {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
+    }
+    bool Stopping() {
+        const std::lock_guard lock(mutex_);
+        return stopping_;
+    }
+
+    std::string Garbage() {
+        const std::lock_guard lock(mutex_);
+        return talk::Garbage(garbage_);
+    }
+
+  private:
+    struct Slot {
+        Fault fault;
+        std::optional<int> remaining;
+        std::uint64_t generation = 0;
+    };
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<Slot, 3> slots_;
+    bool stopping_ = false;
+    std::optional<talk::Chaos> chaos_;
+    std::uint64_t talk_posts_ = 0;
+    talk::Random garbage_;
+};
+
+class TalkServer {
+  public:
+    TalkServer(const Options& options, std::FILE* log_file)
+        : options_(options),
+          log_(log_file),
+          faults_(options.chaos, options.seed),
+          tokens_(options.seed) {
+        for (const auto& setting : options.faults) faults_.Set(setting);
+    }
+
+    void Register(httplib::Server& server) {
+        server.Get("/pandora/talk", Logged([this](const auto& req, auto& res) {
+                       if (const auto shape = Misbehave(Scope::kTalkGet, res)) {
+                           const talk::PageText page{options_.bot_name, Botid(req), NextToken()};
+                           Send(res, talk::TalkPage(page, shape->kind != FaultKind::kNoForm));
+                       }
+                   }));
+        server.Post("/pandora/talk", Logged([this](const auto& req, auto& res) {
+                        if (const auto shape = Misbehave(Scope::kTalkPost, res)) {
+                            const std::string message =
+                                talk::FormField(req.body, "message").value_or("");
+                            std::string token = talk::FormField(req.body, "botcust2").value_or("");
+                            if (token.empty()) token = NextToken();
+                            const talk::PageText page{options_.bot_name, Botid(req), token};
+                            std::optional<std::string> answer;
+                            if (shape->kind != FaultKind::kNoAnswer &&
+                                shape->kind != FaultKind::kNoMarker) {
+                                answer = talk::Answer(message, options_.bot_name);
+                            }
+                            Send(res, talk::AnswerPage(page, message, answer,
+                                                       shape->kind != FaultKind::kNoForm));
+                        }
+                    }));
+        server.Get("/public/quorvanel/index.php", Logged([this](const auto& req, auto& res) {
+                       if (const auto shape = Misbehave(Scope::kNews, res)) {
+                           Send(res, talk::NewsPage(req.get_param_value("progversion"),
+                                                    shape->kind != FaultKind::kNoMarker));
+                       }
+                   }));
+
+        // Control and log requests stay out of the log, so a test sees only the client's.
+        server.Get("/__log",
+                   [this](const auto&, auto& res) { res.set_content(log_.Text(), "text/plain"); });
+        server.Post("/__log/clear", [this](const auto&, auto& res) {
+            log_.Clear();
+            res.set_content("ok\n", "text/plain");
+        });
+        // Stops the way a signal does; the stopper thread takes it.
+        server.Post("/__quit", [](const auto&, auto& res) {
+            res.set_content("ok\n", "text/plain");
+            kill(getpid(), SIGTERM);
+        });
+        server.Post("/__control", [this](const auto& req, auto& res) {
+            const auto scope = talk::FormField(req.body, "scope");
+            const auto count = talk::FormField(req.body, "count");
+            const auto setting = talk::ParseFaultSetting(
+                scope.value_or("all"), talk::FormField(req.body, "fault").value_or(""),
+                count ? std::optional<std::string_view>(*count) : std::nullopt);
+            if (!setting) {
+                res.status = 400;
+                res.set_content("bad fault setting: " + req.body + "\n", "text/plain");
+                return;
+            }
+            faults_.Set(*setting);
+            res.set_content("ok\n", "text/plain");
+        });
+
+        const auto not_found = [this](const httplib::Request& req, httplib::Response& res) {
+            if (req.path.rfind("/__", 0) != 0) log_.Add(req);
+            res.status = 404;
+            res.set_content("not found\n", "text/plain");
+        };
+        server.Get(".*", not_found);
+        server.Post(".*", not_found);
+        server.Put(".*", not_found);
+        server.Delete(".*", not_found);
+        server.Patch(".*", not_found);
+        server.Options(".*", not_found);
+    }
+
+    void Stop() { faults_.Stop(); }
+    bool Stopping() { return faults_.Stopping(); }
+
+  private:
+    template <typename Handler>
+    httplib::Server::Handler Logged(Handler handler) {
+        return [this, handler](const httplib::Request& req, httplib::Response& res) {
+            log_.Add(req);
+            handler(req, res);
+        };
+    }
+
+    // Applies the scope's fault. Returns nullopt when the fault has made the whole response,
+    // otherwise the fault that shapes the page (kNone for a normal one).
+    std::optional<Fault> Misbehave(Scope scope, httplib::Response& res) {
+        std::uint64_t generation = 0;
+        const Fault fault = faults_.Take(scope, generation);
+        switch (fault.kind) {
+            case FaultKind::kDelay:
+            case FaultKind::kHang:
+                if (!faults_.Wait(scope, generation, fault.ms, fault.kind == FaultKind::kHang)) {
+                    res.status = 503;
+                    res.set_content("stopping\n", "text/plain");
+                    return {};
+                }
+                return Fault{};
+            case FaultKind::kError500:
+                res.status = 500;
+                res.set_content("<html><body>Internal Server Error</body></html>", "text/html");
+                return {};
+            case FaultKind::kEmpty:
+                res.set_content("", ContentType());
+                return {};
+            case FaultKind::kGarbage:
+                res.set_content(faults_.Garbage(), ContentType());
+                return {};
+            default:
+                return fault;
+        }
+    }
+
+    std::string Botid(const httplib::Request& req) {
+        const std::string botid = req.get_param_value("botid");
+        const std::lock_guard lock(botid_mutex_);
+        if (botid != options_.botid && unknown_botids_.insert(botid).second) {
+            std::fprintf(stderr, "talk-server: unknown botid \"%s\", answering anyway\n",
+                         botid.c_str());
+        }
+        return botid;
+    }
+
+    std::string NextToken() {
+        if (options_.token) return *options_.token;
+        const std::lock_guard lock(token_mutex_);
+        return talk::TokenHex(tokens_.Next());
+    }
+
+    std::string ContentType() const {
+        return options_.utf8 ? "text/html; charset=UTF-8" : "text/html; charset=ISO-8859-1";
+    }
+
+    void Send(httplib::Response& res, const std::string& page) const {
+        res.set_content(options_.utf8 ? talk::Windows1252ToUtf8(page) : page, ContentType());
+    }
+
+    const Options options_;
+    RequestLog log_;
+    FaultBoard faults_;
+    std::mutex botid_mutex_;
+    std::set<std::string> unknown_botids_;  // noted once each, to keep stderr readable
+    std::mutex token_mutex_;
+    talk::Random tokens_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = ParseOptions(argc, argv);
+    if (!options) return 2;
+
+    std::FILE* log_file = nullptr;
+    if (!options->log_path.empty()) {
+        log_file = std::fopen(options->log_path.c_str(), "a");
+        if (!log_file) {
+            std::fprintf(stderr, "talk-server: cannot open %s: %s\n", options->log_path.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+
+    // Blocked before any thread exists, so only the stopper thread below ever takes them.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    TalkServer talk(*options, log_file);
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    talk.Register(server);
+
+    int port = options->port;
+    if (port == 0) {
+        port = server.bind_to_any_port("127.0.0.1");
+    } else if (!server.bind_to_port("127.0.0.1", port)) {
+        port = -1;
+    }
+    if (port <= 0) {
+        std::fprintf(stderr, "talk-server: cannot listen on 127.0.0.1:%d\n", options->port);
+        return 1;
+    }
+    if (!options->port_file.empty()) {
+        std::FILE* file = std::fopen(options->port_file.c_str(), "w");
+        if (!file || std::fprintf(file, "%d\n", port) < 0 || std::fclose(file) != 0) {
+            std::fprintf(stderr, "talk-server: cannot write %s\n", options->port_file.c_str());
+            return 1;
+        }
+    }
+    // Last, so a caller who read this line can count on the port file too.
+    std::printf("listening on 127.0.0.1:%d\n", port);
+    std::fflush(stdout);
+
+    std::atomic<bool> listen_returned = false;
+    std::thread stopper([&] {
+        if (options->lifetime_s > 0) {
+            const timespec lifetime{options->lifetime_s, 0};
+            while (sigtimedwait(&stop_signals, nullptr, &lifetime) < 0 && errno == EINTR) {
+            }
+        } else {
+            int signal = 0;
+            sigwait(&stop_signals, &signal);
+        }
+        talk.Stop();  // releases hung requests first, or stopping would wait for them
+        // stop() does nothing before listening has begun, so it is repeated until it took.
+        while (!listen_returned) {
+            server.stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    server.listen_after_bind();
+    listen_returned = true;
+    if (!talk.Stopping()) {  // listening ends by a stop, or by an error
+        std::fprintf(stderr, "talk-server: listening failed\n");
+        std::_Exit(1);  // the stopper waits for a signal that will not come
+    }
+    stopper.join();
+    if (log_file) std::fclose(log_file);
+    return 0;
+}
