@@ -40,6 +40,7 @@ while [ -z "$pid" ] && [ $i -lt 100 ]; do
 done
 [ -n "$pid" ] || { echo "quorvanel.exe did not start" >&2; exit 1; }
 
+echo "measuring process $pid ($(tr "\\0" " " <"/proc/$pid/cmdline"))" >&2
 ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 sleep 2
 before=$(ticks)

@@ -1,11 +1,14 @@
 #!/bin/sh
-# Builds Quorvanel and runs it under Wine beside the stand-in messenger (tools/test-messenger)
-# with two conversations open. On a display both stay up and the lines you type here go to the
-# stand-in messenger as commands; without a display it runs under Xvfb, saves a screenshot and
-# prints what Quorvanel's status label shows.
+# Builds Quorvanel and runs it under Wine beside the stand-in messenger (tools/test-messenger) and
+# the stand-in bot server (tools/talk-server) on the loopback. "Enable on newly opened windows" is
+# ticked, two conversations open, and the other parties say a few lines; the robot answers them.
+# On a display everything stays up and the lines you type here go to the stand-in messenger as
+# commands; without a display it runs under Xvfb, prints the conversations and saves a screenshot.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+cmake --preset native >/dev/null
+cmake --build --preset native --target talk-server
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quorvanel test-messenger
 
@@ -16,9 +19,22 @@ fi
 prefix="$PWD/build/windows/wineprefix"
 demo="$PWD/build/demo"
 mkdir -p "$demo"
-rm -f "$demo/messenger.in" "$demo/messenger.out"
+rm -f "$demo/messenger.in" "$demo/messenger.out" "$demo/port"
 mkfifo "$demo/messenger.in"
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
+
+build/native/talk-server --port 0 --port-file "$demo/port" --lifetime 7200 \
+    --botid 5e0a7c31d94b2f68 >"$demo/talk-server.out" 2>&1 &
+server=$!
+i=0
+while [ ! -s "$demo/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+
+# The settings file lives in the Windows directory of the prefix.
+wine_run cmd /c exit >/dev/null 2>&1 || true
+settings="$prefix/drive_c/windows/quorvanel11.ini"
+[ -f "$settings" ] && cp "$settings" "$demo/quorvanel11.ini.before"
+printf '[BotBehaviour]\r\nTypeSpeed=fast\r\nTypeStyle=perfect\r\n[ConnectionSettings]\r\nBotServer=127.0.0.1:%s\r\n' \
+    "$(cat "$demo/port")" >"$settings"
 
 # The stand-in messenger reads its commands from a pipe that this script keeps open.
 wine_run build/windows/test-messenger.exe <"$demo/messenger.in" >"$demo/messenger.out" 2>/dev/null &
@@ -37,34 +53,53 @@ command() {
 finish() {
     echo quit >&3 2>/dev/null || true
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    kill "$server" 2>/dev/null || true
+    rm -f "$settings"
+    [ -f "$demo/quorvanel11.ini.before" ] && mv "$demo/quorvanel11.ini.before" "$settings"
+    return 0
 }
 trap finish EXIT
 
+wine_run build/windows/quorvanel.exe >/dev/null 2>&1 &
+label=""
+i=0
+while [ $i -lt 120 ]; do
+    sleep 0.5
+    label=$(command "peek QuorvanelMainForm 103" | sed -n 's/^ok //p')
+    case "$label" in *"chat window(s) open") break ;; esac
+    i=$((i + 1))
+done
+command "click QuorvanelMainForm 102" >/dev/null
 command "open a Ann" >/dev/null
 command "open b Bob" >/dev/null
 command "say a Hello, is anybody there?" >/dev/null
-command "say b Good morning!" >/dev/null
-
-wine_run build/windows/quorvanel.exe >/dev/null 2>&1 &
+command "say b How are you today?" >/dev/null
 
 if [ -n "${QV_HEADLESS:-}" ]; then
-    # Give the program its first poll ticks, then look at it as a person would.
-    label=""
+    # Both answers come within the reading and typing times of "fast" (at most about 14 s).
     i=0
-    while [ $i -lt 60 ]; do
-        sleep 0.5
-        label=$(command "peek QuorvanelMainForm 103" | sed -n 's/^ok //p')
-        case "$label" in *"chat window(s) open") break ;; esac
+    while [ $i -lt 40 ]; do
+        sleep 1
+        a=$(command "dump a")
+        b=$(command "dump b")
+        case "$a$b" in *"Me says:"*"Me says:"*) break ;; esac
         i=$((i + 1))
     done
     sleep 1
+    command "say a What is your name?" >/dev/null
+    sleep 12
     import -window root "$demo/screenshot.png"
-    echo "Quorvanel's label shows: $label"
+    for id in a b; do
+        echo "--- conversation $id ---"
+        command "dump $id" | sed -e 's/^ok //' -e 's/\\r\\n/\n/g' -e 's/\\xA0//g'
+    done
+    echo "Quorvanel's label shows: $(command "peek QuorvanelMainForm 103" | sed -n 's/^ok //p')"
     echo "Screenshot: $demo/screenshot.png"
 else
-    echo "Quorvanel runs beside two conversations (Ann and Bob)."
+    echo "Quorvanel answers two conversations (Ann and Bob) through the stand-in bot server."
     echo "Type commands for the stand-in messenger, e.g. 'say a How are you?', 'open c Carol',"
-    echo "'close b' (see tools/test-messenger/README.md); Ctrl-D ends the demo."
+    echo "'close b' (see tools/test-messenger/README.md), or type in the conversation windows;"
+    echo "Ctrl-D ends the demo."
     while IFS= read -r line; do
         command "$line"
     done

@@ -628,17 +628,21 @@ std::string App::handle(const std::string& line) {
         return out;
     }
 
-    if (cmd == "peek") {
-        // Reads a control of another program's window from outside, as a user would see it:
-        // "peek <window class> <control id>".
+    if (cmd == "peek" || cmd == "click") {
+        // Reads or clicks a control of another program's window from outside, as a user would:
+        // "peek <window class> <control id>", "click <window class> <control id>".
         std::istringstream in(rest);
         std::string windowClass;
         int controlId = 0;
-        if (!(in >> windowClass >> controlId)) return "error usage: peek <window class> <control id>";
+        if (!(in >> windowClass >> controlId)) return "error usage: " + cmd + " <window class> <control id>";
         HWND window = FindWindowA(windowClass.c_str(), nullptr);
         if (!window) return "error no window of class " + windowClass;
         HWND control = GetDlgItem(window, controlId);
         if (!control) return "error no control " + std::to_string(controlId);
+        if (cmd == "click") {
+            SendMessageA(control, BM_CLICK, 0, 0);
+            return "ok";
+        }
         std::string text(static_cast<std::size_t>(SendMessageA(control, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
         SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
         text.resize(std::strlen(text.c_str()));
