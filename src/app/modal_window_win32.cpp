@@ -1,0 +1,108 @@
+#include "app/modal_window_win32.h"
+
+namespace quorvanel {
+
+TwipsScale::TwipsScale() {
+    HDC screen = GetDC(nullptr);
+    if (screen != nullptr) {
+        dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
+        dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+}
+
+void CentreOnScreen(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+ModalWindow::~ModalWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool ModalWindow::RegisterModalClass(HINSTANCE instance, const char* className, HICON icon) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hIcon = icon;
+    wc.lpszClassName = className;
+    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+int ModalWindow::ShowModal(HWND owner) {
+    result_ = 0;
+    ended_ = false;
+    if (Create(owner) == nullptr) return 0;
+    const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+
+    MSG message;
+    while (hwnd_ != nullptr && !ended_) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            // The program is ending: leave the quit for the main loop.
+            if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (PreTranslate(message)) continue;
+        if (hwnd_ != nullptr && IsDialogMessageA(hwnd_, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+
+    // The owner is enabled again before the window goes, so that activation returns to it.
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (owner != nullptr) SetActiveWindow(owner);
+    return result_;
+}
+
+void ModalWindow::EndModal(int result) {
+    result_ = result;
+    ended_ = true;
+}
+
+bool ModalWindow::PreTranslate(MSG&) { return false; }
+
+LRESULT ModalWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        EndModal(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ModalWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    ModalWindow* window = nullptr;
+    if (message == WM_NCCREATE) {
+        window = static_cast<ModalWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        window->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    } else {
+        window = reinterpret_cast<ModalWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (window == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        window->hwnd_ = nullptr;
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    // No exception may unwind through user32.
+    try {
+        return window->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace quorvanel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+namespace quorvanel {
+
+// Screen units: positions and sizes of windows and controls are kept in twips (1/1440 inch)
+// and converted with the screen's dots per inch.
+class TwipsScale {
+public:
+    TwipsScale();
+    int X(int twips) const { return MulDiv(twips, dpiX_, 1440); }
+    int Y(int twips) const { return MulDiv(twips, dpiY_, 1440); }
+
+private:
+    int dpiX_ = 96;
+    int dpiY_ = 96;
+};
+
+// Moves a window so that its outer rectangle is centred on the screen; its size is kept.
+void CentreOnScreen(HWND window);
+
+// A secondary window shown modally, owned by the main window. ShowModal disables the owner and
+// runs a message loop of its own until the window is destroyed; every message is dispatched, so
+// the owner's timers go on ticking. Each opening builds the window afresh.
+//
+// A subclass registers its window class with RegisterModalClass, creates its window (passing
+// `this` as the creation parameter) in Create, and handles messages in HandleMessage.
+class ModalWindow {
+public:
+    ModalWindow() = default;
+    ModalWindow(const ModalWindow&) = delete;
+    ModalWindow& operator=(const ModalWindow&) = delete;
+    virtual ~ModalWindow();
+
+    // Returns the result given to EndModal (0 when the window was closed otherwise, or could not
+    // be created).
+    int ShowModal(HWND owner);
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    static bool RegisterModalClass(HINSTANCE instance, const char* className, HICON icon = nullptr);
+    // Creates the window, owned by owner, with `this` as lpParam of CreateWindowEx.
+    virtual HWND Create(HWND owner) = 0;
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Sees each message of the modal loop before keyboard navigation does; true eats it.
+    virtual bool PreTranslate(MSG& message);
+    void EndModal(int result);
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND hwnd_ = nullptr;
+    TwipsScale twips_;
+
+private:
+    int result_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace quorvanel
