@@ -65,11 +65,29 @@ void BM_FirstFormControlValue(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+constexpr int64_t k100K = 100 * 1000;
 constexpr int64_t k10K = 10 * 1000;
 constexpr int64_t k1M = 1000 * 1000;
 constexpr int64_t k4Mi = 4 * 1024 * 1024;
 
-BENCHMARK(BM_BodyInnerHtml)->Arg(k10K)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
+// Long runs of half-finished constructs: each must cost about what a plain page of the same
+// size costs (nothing quadratic). The argument picks the construct.
+const wchar_t* const kPathological[] = {L"&",      L"&am",  L"&#x",       L"<",
+                                         L"</",     L"<a ",  L"a=",        L"<!--<!--x",
+                                         L"--!",    L"<?",   L"<![CDATA[", L"<!DOCTYPE a PUBLIC '",
+                                         L"<textarea></textarea ",       L"<script><!--<script>",
+                                         L"</br>",  L"<x y"};
+void BM_Pathological(benchmark::State& state) {
+    const std::wstring unit = kPathological[state.range(0)];
+    std::wstring input = L"<body>";
+    while (input.size() < 1'000'000) input += unit;
+    for (auto _ : state) benchmark::DoNotOptimize(BodyInnerHtml(input));
+    state.SetLabel(std::string(unit.begin(), unit.end()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+}
+BENCHMARK(BM_Pathological)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_BodyInnerHtml)->Arg(k100K)->Arg(k10K)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TokenizeOnly)->Arg(k10K)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstFormControlValue)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 

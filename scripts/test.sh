@@ -9,6 +9,11 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset sanitize
+cmake --build --preset sanitize
+ctest --preset sanitize
+
 cmake --preset windows
 cmake --build --preset windows
 if [ -z "${DISPLAY:-}" ]; then

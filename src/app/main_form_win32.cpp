@@ -2,31 +2,61 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
+#include "app/about_window_win32.h"
+#include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
+#include "app/resource_ids.h"
+#include "bot/html_reader.h"
+#include "settings/options_dialog_win32.h"
 
 namespace quorvanel {
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 1000;
+constexpr UINT kWmNewsComplete = kNewsCompleteMessage;
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-// Client area as designed, in twips, with the news panel (960 twips) collapsed.
+// Client area as designed, in twips, with the news panel showing.
 constexpr int kClientWidthTwips = 3510;
-constexpr int kClientHeightTwips = 3150 - 960;
+constexpr int kClientHeightTwips = 3150;
 
 struct ControlPlacement {
     int left, top, width, height;
 };
+constexpr ControlPlacement kWbAdvert{-30, 2220, 3570, 960};
 constexpr ControlPlacement kChkEnableDefault{120, 1830, 3420, 255};
 constexpr ControlPlacement kLstConversations{120, 510, 3300, 1185};
 constexpr ControlPlacement kTxtNumChatWindows{120, 165, 4395, 225};
 
+constexpr char kTrayTip[] = "Quorvanel MSN Chat Bot";
+constexpr std::size_t kTrayTipBytes = 64;
+
+HMENU BuildMenu() {
+    HMENU commands = CreatePopupMenu();
+    AppendMenuA(commands, MF_STRING, kIdMenuOptions, "&Options");
+    AppendMenuA(commands, MF_STRING, kIdMenuExit, "&Exit");
+    HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, kIdMenuHelp, "&Help\tF1");
+    AppendMenuA(help, MF_STRING, kIdMenuAboutQuorvanel, "&About Quorvanel");
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(commands), "&Commands");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+    return bar;
+}
+
 }  // namespace
+
+MainForm::MainForm(MainFormOptions options) : options_(std::move(options)) {}
 
 MainForm::~MainForm() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (shortcuts_ != nullptr) DestroyAcceleratorTable(shortcuts_);
+    // Icons loaded from resources are shared and need no release; a scaled copy does.
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
 
 bool MainForm::RegisterWindowClass(HINSTANCE instance) {
@@ -37,7 +67,8 @@ bool MainForm::RegisterWindowClass(HINSTANCE instance) {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainFormClassName;
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUORVANEL));
+    if (wc.hIcon == nullptr) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -48,17 +79,36 @@ bool MainForm::Create(HINSTANCE instance, int showCommand) {
         dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
         ReleaseDC(nullptr, screen);
     }
+    icon_ = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUORVANEL));
+    if (icon_ == nullptr) icon_ = LoadIcon(nullptr, IDI_APPLICATION);
+    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUORVANEL), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    ACCEL f1{FVIRTKEY, VK_F1, static_cast<WORD>(kIdMenuHelp)};
+    shortcuts_ = CreateAcceleratorTableA(&f1, 1);
+
+    HMENU menu = BuildMenu();
     RECT frame{0, 0, Twips(kClientWidthTwips, true), Twips(kClientHeightTwips, false)};
-    AdjustWindowRect(&frame, kStyle, FALSE);
+    AdjustWindowRect(&frame, kStyle, TRUE);
     if (CreateWindowExA(0, kMainFormClassName, kMainFormCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                        frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                        instance, this) == nullptr) {
+                        frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance,
+                        this) == nullptr) {
+        DestroyMenu(menu);
         return false;
     }
+    if (smallIcon_ != nullptr) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     Form_Load();
+    // The window may have been closed while the load step waited for the bot server.
+    if (hwnd_ == nullptr) return true;
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     return true;
+}
+
+bool MainForm::TranslateShortcut(MSG& message) {
+    return hwnd_ != nullptr && shortcuts_ != nullptr &&
+           TranslateAcceleratorA(hwnd_, shortcuts_, &message) != 0;
 }
 
 LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -94,16 +144,39 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_SIZE:
+            Form_Resize(wParam);
+            return 0;
+        case WM_MOUSEMOVE:  // also the tray icon's callback message
+            Form_MouseMove();
+            return 0;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kIdMenuOptions: mnuOptions_Click(); return 0;
+                case kIdMenuExit: mnuExit_Click(); return 0;
+                case kIdMenuHelp: Help_Click(); return 0;
+                case kIdMenuAboutQuorvanel: mnuAboutQuorvanel_Click(); return 0;
+                default: break;
+            }
+            break;
+        case WM_NOTIFY:
+            if (wbAdvert_.OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+            break;
+        case kWmNewsComplete:
+            wbAdvert_DocumentComplete();
+            return 0;
         case WM_DESTROY:
             // The engine stays alive until the form is destroyed: a tick may still be unwinding
             // from a bot request's wait, during which this message was dispatched.
             KillTimer(hwnd_, kTimer1);
             PostQuitMessage(0);
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        case WM_NCDESTROY: {
+            const HWND window = hwnd_;
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
-            break;
+            return DefWindowProcA(window, message, wParam, lParam);
+        }
         default:
             break;
     }
@@ -117,29 +190,39 @@ int MainForm::Twips(int twips, bool horizontal) const {
 void MainForm::CreateControls() {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    auto place = [&](const ControlPlacement& at) {
+        return RECT{Twips(at.left, true), Twips(at.top, false), Twips(at.left + at.width, true),
+                    Twips(at.top + at.height, false)};
+    };
     auto make = [&](DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
                     const ControlPlacement& at, int id) {
+        const RECT r = place(at);
         HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
-                                       Twips(at.left, true), Twips(at.top, false),
-                                       Twips(at.width, true), Twips(at.height, false), hwnd_,
+                                       r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
                                        nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return control;
     };
 
-    // Created in tab order: the list, then the check box; the label takes no focus.
-    txtNumChatWindows_ = make(0, L"STATIC", L"Initialising...", SS_LEFT | SS_NOPREFIX,
-                              kTxtNumChatWindows, kIdNumChatWindows);
+    // In the window's order; the label takes no focus.
+    wbAdvert_.Create(hwnd_, kIdAdvert, place(kWbAdvert));
+    if (wbAdvert_.Handle() != nullptr) {
+        SendMessageW(wbAdvert_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    chkEnableDefault_ = make(0, L"BUTTON", L"Enable on newly opened windows",
+                             WS_TABSTOP | BS_AUTOCHECKBOX, kChkEnableDefault, kIdEnableDefault);
     lstConversations_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                              WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                  LVS_SHOWSELALWAYS,
                              kLstConversations, kIdConversations);
-    chkEnableDefault_ = make(0, L"BUTTON", L"Enable on newly opened windows",
-                             WS_TABSTOP | BS_AUTOCHECKBOX, kChkEnableDefault, kIdEnableDefault);
+    txtNumChatWindows_ = make(0, L"STATIC", L"Initialising...", SS_LEFT | SS_NOPREFIX,
+                              kTxtNumChatWindows, kIdNumChatWindows);
+    // Tab order: the list, then the check box.
+    SetWindowPos(lstConversations_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
-    SendMessageW(lstConversations_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    SendMessageW(lstConversations_, LVM_SETEXTENDEDLISTVIEWSTYLE,
+                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     RECT client{};
     GetClientRect(lstConversations_, &client);
     LVCOLUMNW column{};
@@ -153,7 +236,7 @@ void MainForm::CreateControls() {
 }
 
 void MainForm::Form_Load() {
-    // Centre on the screen, keeping the size.
+    // 1. Centre on the screen at the full design height, keeping the size.
     RECT window{};
     GetWindowRect(hwnd_, &window);
     const int width = window.right - window.left;
@@ -162,15 +245,111 @@ void MainForm::Form_Load() {
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
+    // 2. The conversation table: the spare slot 0 alone.
     Conversations_ = NewConversationTable();
 
-    // Waits for the bot's talk page while the window handles its messages: Timer1 may tick
+    // 3. The tray icon record, in the size of the platform's first version, ANSI form.
+    TrayIconData_ = {};
+    TrayIconData_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    TrayIconData_.hIcon = smallIcon_ != nullptr ? smallIcon_ : icon_;
+    TrayIconData_.hWnd = hwnd_;
+    // The first version's tip field: 64 bytes, the tip and its NUL, then blanks.
+    std::memset(TrayIconData_.szTip, ' ', kTrayTipBytes);
+    std::memcpy(TrayIconData_.szTip, kTrayTip, sizeof(kTrayTip));
+    TrayIconData_.uCallbackMessage = kTrayCallbackMessage;
+    TrayIconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    TrayIconData_.uID = kTrayIconId;
+
+    // 4. No fetching browser to move away: the transport has no window.
+
+    // 5. Waits for the bot's talk page while the window handles its messages: Timer1 may tick
     // already, with an empty token until this returns.
     ConversationToken_ = StartConversation(transport_, settings_);
+    if (hwnd_ == nullptr) return;
+
+    // 6. Designed with the news panel showing; it starts cut off.
+    AdvertShown_ = true;
+    HideAdvert();
+
+    // 7. Ask for the news page; its arrival is handled when it comes.
+    const HWND window_handle = hwnd_;
+    newsRequest_ = http_.Start(codec_.ToAnsi(L"http://" + options_.newsHost + kNewsPath), "", "",
+                               [window_handle] { PostMessageA(window_handle, kWmNewsComplete, 0, 0); });
+}
+
+void MainForm::Form_Resize(WPARAM sizeType) {
+    if (sizeType != SIZE_MINIMIZED) return;
+    // Whether the icon could be added or not, the window goes off the taskbar.
+    options_.notifyIcon(NIM_ADD, &TrayIconData_);
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void MainForm::Form_MouseMove() {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    GetWindowPlacement(hwnd_, &placement);
+    if (placement.showCmd != SW_SHOWMINIMIZED && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) return;
+    ShowWindow(hwnd_, SW_RESTORE);
+    options_.notifyIcon(NIM_DELETE, &TrayIconData_);
+    ShowWindow(hwnd_, SW_SHOW);
 }
 
 void MainForm::Timer1_Timer() {
     if (relay_) relay_->Timer1_Timer();
+}
+
+void MainForm::mnuOptions_Click() {
+    OptionsDialog options(settings_);
+    options.ShowModal(hwnd_);
+}
+
+void MainForm::mnuExit_Click() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
+
+void MainForm::Help_Click() {
+    HelpWindow help;
+    help.ShowModal(hwnd_);
+}
+
+void MainForm::mnuAboutQuorvanel_Click() {
+    AboutWindow about;
+    about.ShowModal(hwnd_);
+}
+
+void MainForm::HideAdvert() {
+    if (!AdvertShown_) return;
+    AdvertShown_ = false;
+    RECT window{};
+    GetWindowRect(hwnd_, &window);
+    SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left,
+                 window.bottom - window.top - Twips(kWbAdvert.height, false),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainForm::ShowAdvert() {
+    if (AdvertShown_) return;
+    AdvertShown_ = true;
+    RECT window{};
+    GetWindowRect(hwnd_, &window);
+    SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left,
+                 window.bottom - window.top + Twips(kWbAdvert.height, false),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainForm::wbAdvert_DocumentComplete() {
+    if (AdvertShown_ || !newsRequest_ || !newsRequest_->Done()) return;
+    if (!newsPageRead_) {
+        newsPageRead_ = true;
+        const HttpResponse response = newsRequest_->TakeResponse();
+        if (response.received && response.status >= 200 && response.status <= 299) {
+            newsPage_ = DecodePage(response, codec_);
+        }
+    }
+    // The page settles on a wait of its own: a bot request waiting meanwhile is not cut short.
+    waiter_.Wait(nullptr, kSettleMs);
+    if (hwnd_ == nullptr || AdvertShown_) return;
+    if (!CarriesNewsMarker(html::BodyInnerHtml(newsPage_))) return;
+    wbAdvert_.Show(ReadNewsText(newsPage_));
+    ShowAdvert();
 }
 
 }  // namespace quorvanel

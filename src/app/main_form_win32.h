@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <shellapi.h>
 
+#include <memory>
+#include <string>
+
+#include "app/news_panel_win32.h"
 #include "bot/bot_server.h"
 #include "bot/http_client_win32.h"
 #include "bot/page_fetcher.h"
@@ -20,11 +24,19 @@
 
 namespace quorvanel {
 
-// The program's main window. It owns all run-time state: the conversation table and the engine
-// that keeps it, and the controls the engine shows it in.
+using NotifyIconFunction = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+
+// What the program fixes and tests may vary.
+struct MainFormOptions {
+    std::wstring newsHost = kNewsHost;
+    NotifyIconFunction notifyIcon = Shell_NotifyIconA;
+};
+
+// The program's main window. It owns all run-time state: the conversation table, the token, the
+// news panel's flag and the tray icon record, and every part of the program that works on them.
 class MainForm {
 public:
-    MainForm() = default;
+    explicit MainForm(MainFormOptions options = {});
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
     ~MainForm();
@@ -33,6 +45,11 @@ public:
     // Creates the window and its controls, runs the load step and shows the window.
     bool Create(HINSTANCE instance, int showCommand);
     HWND Handle() const { return hwnd_; }
+    // The main loop's keyboard shortcuts (F1).
+    bool TranslateShortcut(MSG& message);
+
+    bool AdvertShown() const { return AdvertShown_; }
+    const NOTIFYICONDATAA& TrayIconData() const { return TrayIconData_; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,19 +57,38 @@ private:
 
     void CreateControls();
     void Form_Load();
+    void Form_Resize(WPARAM sizeType);
+    void Form_MouseMove();
     void Timer1_Timer();
+    void mnuOptions_Click();
+    void mnuExit_Click();
+    void Help_Click();
+    void mnuAboutQuorvanel_Click();
+    void ShowAdvert();
+    void HideAdvert();
+    void wbAdvert_DocumentComplete();
     int Twips(int twips, bool horizontal) const;
 
+    MainFormOptions options_;
     HWND hwnd_ = nullptr;
     HWND lstConversations_ = nullptr;
     HWND chkEnableDefault_ = nullptr;
     HWND txtNumChatWindows_ = nullptr;
+    NewsPanel wbAdvert_;
+    HICON icon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HACCEL shortcuts_ = nullptr;
     int dpiX_ = 96;
     int dpiY_ = 96;
 
     // Run-time state.
     ConversationTable Conversations_ = NewConversationTable();
     std::wstring ConversationToken_;
+    bool AdvertShown_ = false;
+    NOTIFYICONDATAA TrayIconData_{};
+    std::unique_ptr<HttpRequest> newsRequest_;
+    bool newsPageRead_ = false;
+    std::wstring newsPage_;
 
     // The platform as the core reaches it.
     ProfileSettingsStore settings_;

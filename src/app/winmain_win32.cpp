@@ -14,7 +14,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(form.Handle(), &message)) continue;
+        if (form.TranslateShortcut(message)) continue;
+        if (form.Handle() != nullptr && IsDialogMessageA(form.Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

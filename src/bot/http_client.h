@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,8 +29,10 @@ class HttpClient {
 public:
     virtual ~HttpClient() = default;
     // GET when body is empty, POST of exactly those bytes otherwise; headers end in CR LF.
+    // whenDone, if given, is called once the request is done, on whatever thread finished it.
     virtual std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
-                                               const std::string& body) = 0;
+                                               const std::string& body,
+                                               std::function<void()> whenDone = {}) = 0;
 };
 
 // Waits while the window keeps handling its messages (timers, menus, dialogs), without using

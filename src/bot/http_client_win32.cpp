@@ -149,17 +149,20 @@ WinInetHttpClient::WinInetHttpClient() : session_(std::make_shared<Session>()) {
 
 std::unique_ptr<HttpRequest> WinInetHttpClient::Start(const std::string& url,
                                                       const std::string& headers,
-                                                      const std::string& body) {
+                                                      const std::string& body,
+                                                      std::function<void()> whenDone) {
     auto state = std::make_shared<RequestState>();
     if (!session_->handle || state->done.get() == nullptr) {
         state->finished = true;
         if (state->done.get() != nullptr) SetEvent(state->done.get());
+        if (whenDone) whenDone();
         return std::make_unique<WinInetRequest>(state);
     }
-    std::thread([state, session = session_, url, headers, body] {
+    std::thread([state, session = session_, url, headers, body, whenDone = std::move(whenDone)] {
         state->response = Perform(session->handle.get(), url, headers, body);
         state->finished.store(true, std::memory_order_release);
         SetEvent(state->done.get());
+        if (whenDone) whenDone();
     }).detach();
     return std::make_unique<WinInetRequest>(state);
 }

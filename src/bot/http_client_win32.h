@@ -14,7 +14,8 @@ class WinInetHttpClient final : public HttpClient {
 public:
     WinInetHttpClient();
     std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
-                                       const std::string& body) override;
+                                       const std::string& body,
+                                       std::function<void()> whenDone = {}) override;
 
     struct Session;
 

@@ -59,7 +59,8 @@ public:
     int abandoned = 0;
 
     std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
-                                       const std::string& body) override {
+                                       const std::string& body,
+                                       std::function<void()> /*whenDone*/ = {}) override {
         started.push_back({url, headers, body, clock_.now});
         Reply reply;
         if (!replies.empty()) {

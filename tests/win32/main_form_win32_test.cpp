@@ -8,6 +8,12 @@
 #include "app/main_form_ids.h"
 #include "relay/conversation_list_win32.h"
 #include "win32/child_process_win32.h"
+#include "win32/loopback_server_win32.h"
+#include "win32/talk_server_win32.h"
+
+#include <memory>
+#include <thread>
+#include <vector>
 
 namespace quorvanel {
 namespace {
@@ -71,25 +77,83 @@ TEST_F(ControlsTest, ListViewEntriesKeepTextHandleAndTick) {
     EXPECT_EQ(Text(label), "2 chat window(s) open");
 }
 
-TEST(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
-    MainForm form;
-    ASSERT_TRUE(form.Create(instance, SW_SHOWNORMAL));
-    HWND main = form.Handle();
+// The tray calls the form makes, recorded instead of reaching the notification area.
+struct TrayCall {
+    DWORD message;
+    NOTIFYICONDATAA data;
+};
+std::vector<TrayCall>& TrayCalls() {
+    static std::vector<TrayCall> calls;
+    return calls;
+}
+BOOL WINAPI RecordTrayCall(DWORD message, PNOTIFYICONDATAA data) {
+    TrayCalls().push_back({message, *data});
+    return TRUE;
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+        InitCommonControlsEx(&controls);
+        TrayCalls().clear();
+        ClearSettingsFile();
+        ASSERT_TRUE(server.Start());
+        // The bot server is the stand-in one; so is the news site.
+        WritePrivateProfileStringA("ConnectionSettings", "BotServer",
+                                   ("127.0.0.1:" + std::to_string(server.Port())).c_str(),
+                                   "quorvanel11.ini");
+        HDC screen = GetDC(nullptr);
+        dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+        dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    void TearDown() override {
+        form.reset();
+        ClearSettingsFile();
+    }
+    static void ClearSettingsFile() {
+        char directory[MAX_PATH] = {};
+        GetWindowsDirectoryA(directory, MAX_PATH);
+        DeleteFileA((std::string(directory) + "\\quorvanel11.ini").c_str());
+    }
+    HWND Start(const std::string& newsFault = "none") {
+        EXPECT_TRUE(server.Control("scope=news&fault=" + newsFault));
+        MainFormOptions options;
+        options.newsHost = L"127.0.0.1:" + std::to_wstring(server.Port());
+        options.notifyIcon = RecordTrayCall;
+        form = std::make_unique<MainForm>(options);
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        EXPECT_TRUE(MainForm::RegisterWindowClass(instance));
+        EXPECT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+        return form->Handle();
+    }
+    int OuterHeight() const {
+        RECT r{};
+        GetWindowRect(form->Handle(), &r);
+        return r.bottom - r.top;
+    }
+    // Lets the news page come and settle.
+    void Pump(std::chrono::milliseconds time) {
+        WaitUntil([] { return false; }, time);
+    }
+
+    testing::TalkServer server;
+    std::unique_ptr<MainForm> form;
+    int dpiX = 96;
+    int dpiY = 96;
+};
+
+TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
+    HWND main = Start("nomarker");
     EXPECT_EQ(Text(main), "Quorvanel MSN Chat Bot");
     EXPECT_EQ(FindWindowA(kMainFormClassName, kMainFormCaption), main);
     const LONG style = GetWindowLongA(main, GWL_STYLE);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_NE(SendMessageA(main, WM_GETICON, ICON_BIG, 0), 0);
 
-    HDC screen = GetDC(nullptr);
-    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
     auto placed = [&](int id) {
         RECT r{};
         GetWindowRect(GetDlgItem(main, id), &r);
@@ -104,35 +168,189 @@ TEST(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     const RECT check = placed(kIdEnableDefault);
     EXPECT_EQ(check.top, MulDiv(1830, dpiY, 1440));
     EXPECT_EQ(check.right - check.left, MulDiv(3420, dpiX, 1440));
-    const RECT label = placed(kIdNumChatWindows);
-    EXPECT_EQ(label.top, MulDiv(165, dpiY, 1440));
+    EXPECT_EQ(placed(kIdNumChatWindows).top, MulDiv(165, dpiY, 1440));
+    const RECT advert = placed(kIdAdvert);
+    EXPECT_EQ(advert.left, MulDiv(-30, dpiX, 1440));
+    EXPECT_EQ(advert.top, MulDiv(2220, dpiY, 1440));
+    EXPECT_EQ(advert.bottom - advert.top, MulDiv(960, dpiY, 1440));
     EXPECT_EQ(Text(GetDlgItem(main, kIdEnableDefault)), "Enable on newly opened windows");
     EXPECT_EQ(SendDlgItemMessageA(main, kIdEnableDefault, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     const DWORD listStyle = static_cast<DWORD>(
         SendDlgItemMessageA(main, kIdConversations, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     EXPECT_TRUE(listStyle & LVS_EX_CHECKBOXES);
 
+    // Collapsed news panel: the client area ends above it.
     RECT client{};
     GetClientRect(main, &client);
     EXPECT_EQ(client.right, MulDiv(3510, dpiX, 1440));
-    EXPECT_EQ(client.bottom, MulDiv(2190, dpiY, 1440));
+    EXPECT_EQ(client.bottom, MulDiv(3150, dpiY, 1440) - MulDiv(960, dpiY, 1440));
+    EXPECT_FALSE(form->AdvertShown());
     RECT window{};
     GetWindowRect(main, &window);
     EXPECT_NEAR(window.left, (GetSystemMetrics(SM_CXSCREEN) - (window.right - window.left)) / 2, 1);
-    EXPECT_NEAR(window.top, (GetSystemMetrics(SM_CYSCREEN) - (window.bottom - window.top)) / 2, 1);
 
     HWND status = GetDlgItem(main, kIdNumChatWindows);
-    EXPECT_EQ(Text(status), "Initialising...");
-    // The first tick comes about a second after creation; the label then counts windows.
-    EXPECT_TRUE(WaitUntil([&] { return Text(status) != "Initialising..."; },
-                          std::chrono::seconds(10)));
-    EXPECT_EQ(Text(status), "0 chat window(s) open");
+    EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
+                          std::chrono::seconds(10)))
+        << Text(status);
 
-    // Closing the window ends the message loop.
-    SendMessageA(main, WM_CLOSE, 0, 0);
+    // The talk page was asked for at load, with the form header and no body.
+    const auto log = server.Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].method, "GET");
+    EXPECT_EQ(log[0].target, "/pandora/talk?botid=5e0a7c31d94b2f68");
+
+    // Exit closes the window and ends the message loop.
+    SendMessageA(main, WM_COMMAND, kIdMenuExit, 0);
     EXPECT_FALSE(IsWindow(main));
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
+    HWND main = Start("nomarker");
+    HMENU bar = GetMenu(main);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    auto caption = [](HMENU menu, UINT item, UINT flags) {
+        char text[64] = {};
+        GetMenuStringA(menu, item, text, sizeof(text), flags);
+        return std::string(text);
+    };
+    EXPECT_EQ(caption(bar, 0, MF_BYPOSITION), "&Commands");
+    EXPECT_EQ(caption(bar, 1, MF_BYPOSITION), "&Help");
+    HMENU commands = GetSubMenu(bar, 0);
+    HMENU help = GetSubMenu(bar, 1);
+    EXPECT_EQ(caption(commands, kIdMenuOptions, MF_BYCOMMAND), "&Options");
+    EXPECT_EQ(caption(commands, kIdMenuExit, MF_BYCOMMAND), "&Exit");
+    EXPECT_EQ(caption(help, kIdMenuHelp, MF_BYCOMMAND), "&Help\tF1");
+    EXPECT_EQ(caption(help, kIdMenuAboutQuorvanel, MF_BYCOMMAND), "&About Quorvanel");
+
+    // F1 reaches the Help item through the main loop's shortcuts: the Help window opens, modal,
+    // and is closed again from outside.
+    bool helpOpened = false;
+    std::thread closer([&] {
+        for (int i = 0; i < 200; ++i) {
+            Sleep(50);  // test thread only: waiting for the window to appear
+            if (HWND help = FindWindowA(nullptr, "Help")) {
+                helpOpened = GetWindow(help, GW_OWNER) == main && !IsWindowEnabled(main);
+                PostMessageA(help, WM_CLOSE, 0, 0);
+                return;
+            }
+        }
+    });
+    MSG f1{main, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
+    EXPECT_TRUE(form->TranslateShortcut(f1));
+    closer.join();
+    EXPECT_TRUE(helpOpened);
+    EXPECT_TRUE(IsWindowEnabled(main));
+}
+
+TEST_F(MainFormTest, MinimisingGoesToTheTrayAndAMouseMoveComesBack) {
+    HWND main = Start("nomarker");
+    ShowWindow(main, SW_MINIMIZE);
+    EXPECT_FALSE(IsWindowVisible(main));
+    ASSERT_EQ(TrayCalls().size(), 1u);
+    const TrayCall& add = TrayCalls()[0];
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(add.data.hWnd, main);
+    EXPECT_EQ(add.data.uID, 1u);
+    EXPECT_EQ(add.data.uFlags, 7u);
+    EXPECT_EQ(add.data.uCallbackMessage, 512u);
+    EXPECT_NE(add.data.hIcon, nullptr);
+    const std::string tip(add.data.szTip, 64);  // the tip field of the first version
+    EXPECT_EQ(tip, std::string("Quorvanel MSN Chat Bot") + '\0' + std::string(64 - 23, ' '));
+
+    // The tray's callback is the mouse-move message: any mouse event on the icon restores.
+    SendMessageA(main, 512, 1, WM_MOUSEMOVE);
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_FALSE(IsIconic(main));
+    ASSERT_EQ(TrayCalls().size(), 2u);
+    EXPECT_EQ(TrayCalls()[1].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(TrayCalls()[1].data.uID, 1u);
+
+    // A mouse move over the normal window does nothing; minimising again adds the icon again.
+    SendMessageA(main, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(TrayCalls().size(), 2u);
+    ShowWindow(main, SW_MINIMIZE);
+    ASSERT_EQ(TrayCalls().size(), 3u);
+    EXPECT_EQ(TrayCalls()[2].message, static_cast<DWORD>(NIM_ADD));
+}
+
+TEST_F(MainFormTest, ANewsPageWithTheMarkerRevealsThePanelOnce) {
+    HWND main = Start("none");
+    const int collapsed = OuterHeight();
+    EXPECT_TRUE(WaitUntil([&] { return form->AdvertShown(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(OuterHeight(), collapsed + MulDiv(960, dpiY, 1440));
+    // A second completion (another frame, say) grows nothing.
+    PostMessageA(main, kNewsCompleteMessage, 0, 0);
+    Pump(std::chrono::milliseconds(800));
+    EXPECT_EQ(OuterHeight(), collapsed + MulDiv(960, dpiY, 1440));
+    char text[256] = {};
+    GetWindowTextA(GetDlgItem(main, kIdAdvert), text, sizeof(text));
+    EXPECT_NE(std::string(text), "");
+    // The page was asked for once, as a plain GET carrying the program's version.
+    int newsRequests = 0;
+    for (const auto& entry : server.Log()) {
+        if (entry.target == "/public/quorvanel/index.php?progversion=1.11") {
+            ++newsRequests;
+            EXPECT_EQ(entry.method, "GET");
+            EXPECT_EQ(entry.contentType, "");
+        }
+    }
+    EXPECT_EQ(newsRequests, 1);
+}
+
+TEST_F(MainFormTest, NewsPagesWithoutTheMarkerInTheirBodyLeaveThePanelCollapsed) {
+    const std::vector<std::string> pages = {
+        "<html><body><p>No marker here.</p></body></html>",
+        "<html><head><!-- Quorvanel_Data --></head><body><p>Marker in the head only.</p></body></html>",
+        "<html><body><!-- quorvanel_data --><p>Marker in another case.</p></body></html>",
+        "\x01\xFF\xFE binary \x00\x80<!-- Quorvanel_Data",
+        "<html><body>" + std::string(5 * 1024 * 1024, 'x') + "<!-- Quorvanel_Data --></body></html>",
+    };
+    for (const std::string& page : pages) {
+        testing::LoopbackServer news([&](const testing::LoopbackServer::Request&) {
+            return testing::LoopbackServer::Answer{200, "text/html", page};
+        });
+        MainFormOptions options;
+        options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
+        options.notifyIcon = RecordTrayCall;
+        form = std::make_unique<MainForm>(options);
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
+        ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+        const int collapsed = OuterHeight();
+        ASSERT_TRUE(WaitUntil([&] { return !news.Requests().empty(); }, std::chrono::seconds(10)));
+        // Completions, also repeated, over more than the settle delay.
+        Pump(std::chrono::milliseconds(1500));
+        PostMessageA(form->Handle(), kNewsCompleteMessage, 0, 0);
+        Pump(std::chrono::milliseconds(800));
+        EXPECT_FALSE(form->AdvertShown()) << page.substr(0, 60);
+        EXPECT_EQ(OuterHeight(), collapsed) << page.substr(0, 60);
+        form.reset();
+    }
+}
+
+TEST_F(MainFormTest, ANewsPageThatNeverComesLeavesTheProgramResponsive) {
+    testing::LoopbackServer news([](const testing::LoopbackServer::Request&) {
+        testing::LoopbackServer::Answer answer;
+        answer.hang = true;
+        return answer;
+    });
+    MainFormOptions options;
+    options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
+    form = std::make_unique<MainForm>(options);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
+    ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+    HWND status = GetDlgItem(form->Handle(), kIdNumChatWindows);
+    // Ticks go on while the page hangs.
+    EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
+                          std::chrono::seconds(10)));
+    EXPECT_FALSE(form->AdvertShown());
+    form.reset();
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include "app/modal_window_win32.h"
+
+namespace quorvanel {
+
+// Names by which the About window and its controls are found from outside.
+inline constexpr char kAboutClassName[] = "QuorvanelAboutForm";
+inline constexpr char kAboutCaption[] = "About Quorvanel...";
+
+inline constexpr int kIdAboutOK = IDOK;          // cmdOK
+inline constexpr int kIdAboutIcon = 201;         // picIcon
+inline constexpr int kIdAboutDescription = 202;  // lblDescription
+inline constexpr int kIdAboutDisclaimer = 203;   // lblDisclaimer
+inline constexpr int kIdAboutTitle = 204;        // lblTitle
+inline constexpr int kIdAboutVersion = 205;      // lblVersion
+
+// frmAbout: the program's name, version, contact address and thanks, with an OK button that
+// Enter and Esc both press.
+class AboutWindow : public ModalWindow {
+protected:
+    HWND Create(HWND owner) override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls();
+    void Form_Load();
+    void cmdOK_Click();
+    void PaintRule(HDC dc) const;
+
+    HWND cmdOK_ = nullptr;
+    HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
+    HICON icon_ = nullptr;
+    bool ownsIcon_ = false;
+};
+
+}  // namespace quorvanel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+// Names by which the Options dialog and its controls are found from outside (tests, automation).
+// Controls on a page are children of that page; the neatness buttons are children of Frame2.
+namespace quorvanel {
+
+inline constexpr char kOptionsDialogClassName[] = "QuorvanelOptions";
+inline constexpr char kOptionsPageClassName[] = "QuorvanelOptionsPage";
+inline constexpr char kOptionsCaption[] = "Options";
+
+// On the dialog.
+inline constexpr int kIdOptionsTabs = 301;     // tbsOptions
+inline constexpr int kIdOptionsOK = 302;       // cmdOK: not IDOK, so that Enter does not press it
+inline constexpr int kIdOptionsCancel = IDCANCEL;  // cmdCancel: Esc presses it
+inline constexpr int kIdBehaviourPage = 310;   // picOptions(0)
+inline constexpr int kIdConnectionPage = 311;  // picOptions(1)
+
+// On the "Bot Behaviour" page.
+inline constexpr int kIdFrame1 = 320;
+inline constexpr int kIdSlow = 321;
+inline constexpr int kIdMedium = 322;
+inline constexpr int kIdFast = 323;
+inline constexpr int kIdInstant = 324;
+inline constexpr int kIdFrame2 = 325;
+inline constexpr int kIdMessy = 326;    // in Frame2
+inline constexpr int kIdPerfect = 327;  // in Frame2
+
+// On the "Connection Settings" page.
+inline constexpr int kIdLabel1 = 330;
+inline constexpr int kIdBotServer = 331;
+inline constexpr int kIdLbl2 = 332;
+inline constexpr int kIdBotID = 333;
+inline constexpr int kIdLabel2 = 334;
+inline constexpr int kIdBotName = 335;
+inline constexpr int kIdLabel4 = 336;
+
+}  // namespace quorvanel

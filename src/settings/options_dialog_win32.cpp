@@ -1,0 +1,403 @@
+#include "settings/options_dialog_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "settings/options_dialog_ids.h"
+#include "settings/settings.h"
+#include "settings/settings_store_win32.h"
+
+namespace quorvanel {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+
+// Client area and controls as designed, in twips.
+constexpr int kClientWidthTwips = 6150;
+constexpr int kClientHeightTwips = 3465;
+
+struct Placement {
+    int left, top, width, height;
+};
+constexpr Placement kTbsOptions{120, 120, 5895, 2565};
+constexpr Placement kCmdOK{3675, 2895, 1095, 375};
+constexpr Placement kCmdCancel{4905, 2895, 1095, 375};
+constexpr Placement kBehaviourPage{240, 510, 5685, 1980};
+constexpr Placement kConnectionPage{-20000, 480, 5685, 2145};
+// Where the page of the selected tab goes, and where the others wait.
+constexpr int kShownPageLeftTwips = 210;
+constexpr int kHiddenPageLeftTwips = -20000;
+
+constexpr Placement kFrame1{120, 240, 5415, 615};
+constexpr Placement kOptSlow{480, 480, 1215, 255};
+constexpr Placement kOptMedium{1680, 480, 1260, 270};
+constexpr Placement kOptFast{3000, 480, 1215, 255};
+constexpr Placement kOptInstant{4320, 480, 975, 255};
+constexpr Placement kFrame2{120, 1080, 5415, 615};
+constexpr Placement kOptMessy{360, 240, 2415, 255};  // in Frame2
+constexpr Placement kOptPerfect{3120, 240, 1815, 255};
+
+constexpr Placement kLabel1{120, 120, 1695, 255};
+constexpr Placement kTxtBotServer{1920, 120, 3615, 285};
+constexpr Placement kLbl2{120, 630, 1575, 255};
+constexpr Placement kTxtBotID{1920, 630, 3615, 300};
+constexpr Placement kLabel2{120, 990, 1455, 255};
+constexpr Placement kTxtBotName{1920, 990, 3615, 300};
+constexpr Placement kLabel4{120, 1560, 5535, 495};
+
+struct Tab {
+    const wchar_t* caption;
+    const wchar_t* toolTip;
+};
+// The tabs keyed Group1 and Group2, in that order.
+constexpr Tab kTabs[] = {
+    {L"Bot Behaviour", L"Set Options for Bot Behaviour"},
+    {L"Connection Settings", L"Set Options for Connection Settings"},
+};
+
+std::wstring Text(HWND control) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Fonts differ between systems: a wrapped label grows down its parent rather than lose its last
+// line.
+void FitHeightToText(HWND label) {
+    HWND parent = GetParent(label);
+    RECT at{};
+    GetWindowRect(label, &at);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&at), 2);
+    RECT room{};
+    GetClientRect(parent, &room);
+
+    const std::wstring text = Text(label);
+    RECT needed{0, 0, at.right - at.left, 0};
+    HDC dc = GetDC(label);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+
+    const int height = std::min(needed.bottom, room.bottom - at.top);
+    if (height > at.bottom - at.top) {
+        SetWindowPos(label, nullptr, 0, 0, at.right - at.left, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+bool IsWithin(HWND window, HWND ancestor) {
+    return window != nullptr && (window == ancestor || IsChild(ancestor, window));
+}
+
+}  // namespace
+
+HWND OptionsDialog::Create(HWND owner) {
+    // The main program loads only the list view's classes.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!RegisterModalClass(instance, kOptionsDialogClassName)) return nullptr;
+    WNDCLASSEXA page{};
+    page.cbSize = sizeof(page);
+    page.lpfnWndProc = DefWindowProcA;
+    page.hInstance = instance;
+    page.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    page.lpszClassName = kOptionsPageClassName;
+    if (RegisterClassExA(&page) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+
+    RECT frame{0, 0, twips_.X(kClientWidthTwips), twips_.Y(kClientHeightTwips)};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    if (CreateWindowExA(kExStyle, kOptionsDialogClassName, kOptionsCaption, kStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner,
+                        nullptr, instance, this) == nullptr) {
+        return nullptr;
+    }
+    CreateControls();
+    Form_Load();
+    focus_ = tbsOptions_;
+    return hwnd_;
+}
+
+void OptionsDialog::CreateControls() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    auto make = [&](HWND parent, DWORD exStyle, const wchar_t* className, const wchar_t* text,
+                    DWORD style, const Placement& at, int id) {
+        HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
+                                       twips_.X(at.left), twips_.Y(at.top), twips_.X(at.width),
+                                       twips_.Y(at.height), parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                       nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return control;
+    };
+    // Group boxes leave their inside to be painted by the page: it does not clip its children.
+    auto makePage = [&](const Placement& at, int id, DWORD style) {
+        return CreateWindowExA(WS_EX_CONTROLPARENT, kOptionsPageClassName, "",
+                               WS_CHILD | WS_VISIBLE | style, twips_.X(at.left),
+                               twips_.Y(at.top), twips_.X(at.width), twips_.Y(at.height), hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                               nullptr);
+    };
+
+    // Created in tab order: each new window goes below its siblings.
+    tbsOptions_ = make(hwnd_, 0, WC_TABCONTROLW, L"",
+                       WS_TABSTOP | WS_CLIPSIBLINGS | TCS_TOOLTIPS, kTbsOptions, kIdOptionsTabs);
+    for (int i = 0; i < kPageCount; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(kTabs[i].caption);
+        SendMessageW(tbsOptions_, TCM_INSERTITEMW, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+    AddTabToolTips();
+    cmdOK_ = make(hwnd_, 0, L"BUTTON", L"OK", WS_TABSTOP | BS_PUSHBUTTON, kCmdOK, kIdOptionsOK);
+    cmdCancel_ = make(hwnd_, 0, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, kCmdCancel,
+                      kIdOptionsCancel);
+    picOptions_[0] = makePage(kBehaviourPage, kIdBehaviourPage, 0);
+    picOptions_[1] = makePage(kConnectionPage, kIdConnectionPage, WS_DISABLED);
+
+    // Bot Behaviour. Checking a radio button makes it the tab stop of its group.
+    HWND behaviour = picOptions_[0];
+    optMedium_ = make(behaviour, 0, L"BUTTON", L"Medium", WS_GROUP | BS_AUTORADIOBUTTON,
+                      kOptMedium, kIdMedium);
+    optFast_ = make(behaviour, 0, L"BUTTON", L"Fast", BS_AUTORADIOBUTTON, kOptFast, kIdFast);
+    optInstant_ = make(behaviour, 0, L"BUTTON", L"Instant", BS_AUTORADIOBUTTON, kOptInstant,
+                       kIdInstant);
+    Frame1_ = make(behaviour, 0, L"BUTTON", L"Typing Speed", WS_CLIPSIBLINGS | BS_GROUPBOX,
+                   kFrame1, kIdFrame1);
+    optSlow_ = make(behaviour, 0, L"BUTTON", L"Slow", BS_AUTORADIOBUTTON, kOptSlow, kIdSlow);
+    Frame2_ = make(behaviour, WS_EX_CONTROLPARENT, L"BUTTON", L"Neatness",
+                   WS_GROUP | BS_GROUPBOX, kFrame2, kIdFrame2);
+    optMessy_ = make(Frame2_, 0, L"BUTTON", L"no capitals or punctuation",
+                     WS_GROUP | BS_AUTORADIOBUTTON, kOptMessy, kIdMessy);
+    optPerfect_ = make(Frame2_, 0, L"BUTTON", L"Perfect presentation.", BS_AUTORADIOBUTTON,
+                       kOptPerfect, kIdPerfect);
+    SendMessageW(optMedium_, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(optPerfect_, BM_SETCHECK, BST_CHECKED, 0);
+
+    // Connection Settings.
+    HWND connection = picOptions_[1];
+    const DWORD edit = WS_TABSTOP | ES_AUTOHSCROLL;
+    txtBotServer_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotServer,
+                         kIdBotServer);
+    make(connection, 0, L"STATIC", L"Bot Server:", SS_LEFT, kLabel1, kIdLabel1);
+    make(connection, 0, L"STATIC", L"Bot ID Number:", SS_LEFT, kLbl2, kIdLbl2);
+    txtBotID_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotID, kIdBotID);
+    make(connection, 0, L"STATIC", L"Bot Name:", SS_LEFT, kLabel2, kIdLabel2);
+    txtBotName_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotName, kIdBotName);
+    HWND note = make(connection, 0, L"STATIC",
+                     L"Note: The Bot Name MUST match with the Bot ID you specify. You can't just "
+                     L"change the bot name without registering a bot and specifying your new ID.",
+                     SS_LEFT, kLabel4, kIdLabel4);
+    FitHeightToText(note);
+
+    // The pages lie on the tab strip, which clips itself against siblings above it only: it goes
+    // to the bottom. Tab order is a cycle, so it still runs strip, OK, Cancel, pages.
+    SetWindowPos(tbsOptions_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Likewise the Typing Speed frame under its buttons; it takes no focus, and below them it
+    // no longer stops the arrow keys inside the speed group.
+    SetWindowPos(Frame1_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void OptionsDialog::AddTabToolTips() {
+    HWND tips = reinterpret_cast<HWND>(SendMessageW(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
+    // comctl32 of Windows registers a tool per tab itself, Wine's does not. The texts come from
+    // TTN_GETDISPINFO either way.
+    if (tips == nullptr || SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0) != 0) return;
+    for (int i = 0; i < kPageCount; ++i) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by comctl32 5 as well as 6
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = tbsOptions_;
+        tool.uId = static_cast<UINT_PTR>(i);
+        SendMessageW(tbsOptions_, TCM_GETITEMRECT, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&tool.rect));
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void OptionsDialog::Form_Load() {
+    CentreOnScreen(hwnd_);
+
+    SetWindowTextW(txtBotServer_, ReadSetting(settings_, kBotServer).c_str());
+    SetWindowTextW(txtBotID_, ReadSetting(settings_, kBotID).c_str());
+    SetWindowTextW(txtBotName_, ReadSetting(settings_, kBotName).c_str());
+
+    // Only an exact value selects a button; anything else leaves the one checked when built.
+    const std::wstring speed = ReadSetting(settings_, kTypeSpeed);
+    for (const Choice& choice : SpeedChoices()) {
+        if (speed == choice.value) {
+            CheckRadioButton(picOptions_[0], kIdSlow, kIdInstant, GetDlgCtrlID(choice.button));
+        }
+    }
+    const std::wstring style = ReadSetting(settings_, kTypeStyle);
+    for (const Choice& choice : StyleChoices()) {
+        if (style == choice.value) {
+            CheckRadioButton(Frame2_, kIdMessy, kIdPerfect, GetDlgCtrlID(choice.button));
+        }
+    }
+}
+
+bool OptionsDialog::PreTranslate(MSG& message) { return Form_KeyDown(message); }
+
+bool OptionsDialog::Form_KeyDown(const MSG& message) {
+    // Ctrl+Alt+key comes as WM_KEYDOWN, not WM_SYSKEYDOWN: Alt is checked as well.
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB) return false;
+    if (!IsWithin(message.hwnd, hwnd_)) return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) {
+        return false;
+    }
+    const LRESULT count = SendMessageW(tbsOptions_, TCM_GETITEMCOUNT, 0, 0);
+    if (count <= 0) return false;
+    const LRESULT selected = SendMessageW(tbsOptions_, TCM_GETCURSEL, 0, 0);
+    SendMessageW(tbsOptions_, TCM_SETCURSEL, static_cast<WPARAM>((selected + 1) % count), 0);
+    tbsOptions_Click();
+    return true;
+}
+
+void OptionsDialog::tbsOptions_Click() {
+    const LRESULT selected = SendMessageW(tbsOptions_, TCM_GETCURSEL, 0, 0);
+    for (int i = 0; i < kPageCount; ++i) {
+        HWND page = picOptions_[i];
+        RECT at{};
+        GetWindowRect(page, &at);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&at), 2);
+        const bool shown = i == selected;
+        // Disabling a window that holds the focus would leave the dialog without one.
+        if (!shown && IsWithin(GetFocus(), page)) SetFocus(tbsOptions_);
+        SetWindowPos(page, nullptr, twips_.X(shown ? kShownPageLeftTwips : kHiddenPageLeftTwips),
+                     at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EnableWindow(page, shown ? TRUE : FALSE);
+    }
+}
+
+void OptionsDialog::cmdOK_Click() {
+    // The first failed write ends the save: the file cannot be written, and the rest would fail
+    // the same way.
+    bool saved = true;
+    auto save = [&](const SettingKey& setting, std::wstring_view value) {
+        if (saved) saved = WriteSetting(settings_, setting, value);
+    };
+    for (const Choice& choice : SpeedChoices()) {
+        if (IsChecked(choice.button)) save(kTypeSpeed, choice.value);
+    }
+    for (const Choice& choice : StyleChoices()) {
+        if (IsChecked(choice.button)) save(kTypeStyle, choice.value);
+    }
+    save(kBotServer, Text(txtBotServer_));
+    save(kBotID, Text(txtBotID_));
+    save(kBotName, Text(txtBotName_));
+
+    if (!saved) {
+        const std::wstring text = L"The settings could not be saved to " + SettingsFilePath() +
+                                  L".\n\nCheck that you may write to that folder, then try again.";
+        MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    EndModal(IDOK);
+}
+
+void OptionsDialog::cmdCancel_Click() { EndModal(IDCANCEL); }
+
+std::array<OptionsDialog::Choice, 4> OptionsDialog::SpeedChoices() const {
+    return {{{optSlow_, L"slow"}, {optMedium_, L"medium"}, {optFast_, L"fast"},
+             {optInstant_, L"instant"}}};
+}
+
+std::array<OptionsDialog::Choice, 2> OptionsDialog::StyleChoices() const {
+    return {{{optMessy_, L"messy"}, {optPerfect_, L"perfect"}}};
+}
+
+LRESULT OptionsDialog::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom == tbsOptions_ && header.code == TCN_SELCHANGE) {
+        tbsOptions_Click();
+        return 0;
+    }
+    const HWND tips = reinterpret_cast<HWND>(SendMessageW(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
+    if (tips != nullptr && header.hwndFrom == tips && header.idFrom < kPageCount) {
+        const wchar_t* tip = kTabs[header.idFrom].toolTip;
+        if (header.code == TTN_GETDISPINFOW) {
+            auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+            info.lpszText = const_cast<wchar_t*>(tip);
+            info.hinst = nullptr;
+        } else if (header.code == TTN_GETDISPINFOA) {
+            auto& info = const_cast<NMTTDISPINFOA&>(reinterpret_cast<const NMTTDISPINFOA&>(header));
+            WideCharToMultiByte(CP_ACP, 0, tip, -1, info.szText, sizeof(info.szText), nullptr,
+                                nullptr);
+            info.lpszText = info.szText;
+            info.hinst = nullptr;
+        }
+    }
+    return 0;
+}
+
+LRESULT OptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kIdOptionsOK:
+                    if (HIWORD(wParam) == BN_CLICKED) cmdOK_Click();
+                    return 0;
+                case kIdOptionsCancel:
+                    if (HIWORD(wParam) == BN_CLICKED) cmdCancel_Click();
+                    return 0;
+                case IDOK:
+                    // Enter. There is no default button: it presses only the button that has
+                    // the focus, as Space does.
+                    if (GetFocus() == cmdOK_) {
+                        cmdOK_Click();
+                    } else if (GetFocus() == cmdCancel_) {
+                        cmdCancel_Click();
+                    }
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_CLOSE:
+            cmdCancel_Click();
+            return 0;
+        case WM_ACTIVATE:
+            // As a dialog box does: the focus leaves with the window and comes back with it.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                if (IsWithin(GetFocus(), hwnd_) && GetFocus() != hwnd_) focus_ = GetFocus();
+            } else {
+                RestoreFocus();
+            }
+            return 0;
+        case WM_SETFOCUS:
+            RestoreFocus();
+            return 0;
+        default:
+            break;
+    }
+    return ModalWindow::HandleMessage(message, wParam, lParam);
+}
+
+void OptionsDialog::RestoreFocus() {
+    // The control may sit on a page that was hidden and disabled meanwhile.
+    bool usable = focus_ != nullptr && IsWithin(focus_, hwnd_) && focus_ != hwnd_;
+    for (HWND w = focus_; usable && w != hwnd_; w = GetParent(w)) {
+        usable = IsWindowEnabled(w) != FALSE;
+    }
+    SetFocus(usable ? focus_ : tbsOptions_);
+}
+
+}  // namespace quorvanel

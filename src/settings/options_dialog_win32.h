@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string_view>
+
+#include "app/modal_window_win32.h"
+#include "settings/settings_store.h"
+
+namespace quorvanel {
+
+// The Options dialog: typing speed and neatness on one page, the bot server and bot on the
+// other. It shows the stored settings when it opens and writes all five at OK; nothing is kept
+// in memory between openings. ShowModal returns IDOK when the settings were saved, IDCANCEL
+// when the dialog was closed without saving.
+class OptionsDialog final : public ModalWindow {
+public:
+    explicit OptionsDialog(SettingsStore& settings) : settings_(settings) {}
+
+protected:
+    HWND Create(HWND owner) override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool PreTranslate(MSG& message) override;
+
+private:
+    static constexpr int kPageCount = 2;
+
+    // An option button and the value it stands for in the settings file.
+    struct Choice {
+        HWND button;
+        std::wstring_view value;
+    };
+
+    void CreateControls();
+    void Form_Load();
+    bool Form_KeyDown(const MSG& message);
+    void tbsOptions_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void AddTabToolTips();
+    void RestoreFocus();
+    LRESULT OnNotify(const NMHDR& header);
+    std::array<Choice, 4> SpeedChoices() const;
+    std::array<Choice, 2> StyleChoices() const;
+
+    SettingsStore& settings_;
+
+    HWND tbsOptions_ = nullptr;
+    HWND cmdOK_ = nullptr;
+    HWND cmdCancel_ = nullptr;
+    HWND picOptions_[kPageCount] = {};
+    HWND Frame1_ = nullptr;
+    HWND optSlow_ = nullptr;
+    HWND optMedium_ = nullptr;
+    HWND optFast_ = nullptr;
+    HWND optInstant_ = nullptr;
+    HWND Frame2_ = nullptr;
+    HWND optMessy_ = nullptr;
+    HWND optPerfect_ = nullptr;
+    HWND txtBotServer_ = nullptr;
+    HWND txtBotID_ = nullptr;
+    HWND txtBotName_ = nullptr;
+    // The control that had the focus when the dialog was last deactivated.
+    HWND focus_ = nullptr;
+};
+
+}  // namespace quorvanel
