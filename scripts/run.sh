@@ -89,6 +89,18 @@ if [ -n "${QV_HEADLESS:-}" ]; then
     command "say a What is your name?" >/dev/null
     sleep 12
     import -window root "$demo/screenshot.png"
+    # The windows of the main window's menus, one after the other.
+    for item in 201 203 204; do
+        command "menu QuorvanelMainForm $item" >/dev/null
+        sleep 1.5
+        import -window root "$demo/screenshot-menu-$item.png"
+        case $item in
+            201) command "click QuorvanelOptions 2" >/dev/null ;;
+            203) command "click QuorvanelHelpForm 302" >/dev/null ;;
+            204) command "click QuorvanelAboutForm 1" >/dev/null ;;
+        esac
+        sleep 0.5
+    done
     for id in a b; do
         echo "--- conversation $id ---"
         command "dump $id" | sed -e 's/^ok //' -e 's/\\r\\n/\n/g' -e 's/\\xA0//g'

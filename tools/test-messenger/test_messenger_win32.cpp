@@ -553,11 +553,12 @@ std::string App::cmdOpen(Variant v, const std::string& id, const std::string& na
     c.wide = v == Variant::Wide;
     c.rich = v != Variant::NoRichEdit;
 
-    const int step = 40;
+    // Cascaded down the left of the screen, clear of a program centred beside them.
+    const int step = 30;
     int n = static_cast<int>(opened_++ % 10);
     std::string title = name + " - Conversation";
-    c.hwnd = CreateWindowExA(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, 40 + n * step,
-                             40 + n * step, 420, 360, nullptr, nullptr, inst_, &c);
+    c.hwnd = CreateWindowExA(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, 4 + n * step,
+                             4 + n * step, 340, 330, nullptr, nullptr, inst_, &c);
     if (!c.hwnd) return "error CreateWindowEx failed";
     // From here the window's WM_NCDESTROY removes the entry from convs_.
     convs_.push_back(std::move(conv));
@@ -628,6 +629,17 @@ std::string App::handle(const std::string& line) {
         return out;
     }
 
+    if (cmd == "menu") {
+        // Chooses a menu item of another program's window: "menu <window class> <item id>".
+        std::istringstream in(rest);
+        std::string windowClass;
+        int item = 0;
+        if (!(in >> windowClass >> item)) return "error usage: menu <window class> <item id>";
+        HWND window = FindWindowA(windowClass.c_str(), nullptr);
+        if (!window) return "error no window of class " + windowClass;
+        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(item), 0);
+        return "ok";
+    }
     if (cmd == "peek" || cmd == "click") {
         // Reads or clicks a control of another program's window from outside, as a user would:
         // "peek <window class> <control id>", "click <window class> <control id>".
