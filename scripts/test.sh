@@ -32,7 +32,16 @@ cp tests/fuzz/corpus/* build/fuzz/corpus/
 ./build/fuzz/html_reader_fuzz -max_total_time="${QV_FUZZ_SECONDS:-30}" -max_len=4096 -timeout=10 \
     -rss_limit_mb=2048 build/fuzz/corpus
 
-# The 32-bit build must compile too; it is not run.
+# The release packages, and the 32-bit build, which must compile too (it is not run).
+(cd build/windows && cpack)
 cmake --preset windows-i686
 cmake --build --preset windows-i686
+(cd build/windows-i686 && cpack)
+for zip in build/windows/quorvanel-1.11-win64.zip build/windows-i686/quorvanel-1.11-win32.zip; do
+    contents=$(cmake -E tar tf "$zip")
+    for file in quorvanel.exe user-guide.txt; do
+        echo "$contents" | grep -qx "$file" || { echo "$zip lacks $file" >&2; exit 1; }
+    done
+done
+sh cmake/check-imports.sh i686-w64-mingw32-objdump build/windows-i686/quorvanel.exe
 echo "All tests passed."
