@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "win32/settings_file_win32.h"
+
 #include <chrono>
 #include <functional>
 #include <initializer_list>
@@ -272,29 +274,10 @@ protected:
     }
 
     static std::wstring Path() { return SettingsFilePath(); }
-    static bool Exists() { return GetFileAttributesW(Path().c_str()) != INVALID_FILE_ATTRIBUTES; }
-    static void Remove() {
-        DeleteFileW(Path().c_str());
-        RemoveDirectoryW(Path().c_str());
-    }
-    static void WriteRaw(const std::string& bytes) {
-        HANDLE file = CreateFileW(Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-    static std::string ReadRaw() {
-        HANDLE file = CreateFileW(Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return {};
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD got = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-        CloseHandle(file);
-        return bytes;
-    }
+    static bool Exists() { return testing::SettingsFileExists(); }
+    static void Remove() { testing::RemoveSettingsFile(); }
+    static void WriteRaw(const std::string& bytes) { ASSERT_TRUE(testing::WriteSettingsFileBytes(bytes)); }
+    static std::string ReadRaw() { return testing::ReadSettingsFileBytes(); }
     // Real input goes to the foreground window.
     static bool WaitForeground(HWND dialog) {
         return WaitUntil([&] { return GetForegroundWindow() == dialog; }, kPatience);
