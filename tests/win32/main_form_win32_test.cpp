@@ -353,5 +353,35 @@ TEST_F(MainFormTest, ANewsPageThatNeverComesLeavesTheProgramResponsive) {
     form.reset();
 }
 
+TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
+    // The news page comes 2.5 s after start-up, while a question that takes 4 s is waiting.
+    testing::LoopbackServer news([](const testing::LoopbackServer::Request&) {
+        return testing::LoopbackServer::Answer{
+            200, "text/html", "<html><body><!-- Quorvanel_Data --><p>News</p></body></html>", 2500};
+    });
+    ASSERT_TRUE(server.Control("scope=talk-post&fault=delay:4000"));
+    WritePrivateProfileStringA("BotBehaviour", "TypeSpeed", "instant", "quorvanel11.ini");
+    testing::ChildProcess messenger;
+    ASSERT_TRUE(messenger.Start("test-messenger.exe"));
+
+    MainFormOptions options;
+    options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
+    options.notifyIcon = RecordTrayCall;
+    form = std::make_unique<MainForm>(options);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
+    ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+    SendDlgItemMessageA(form->Handle(), kIdEnableDefault, BM_CLICK, 0, 0);
+    ASSERT_EQ(messenger.Command("open a Ann").rfind("ok ", 0), 0u);
+    messenger.Command("say a hello");
+
+    auto history = [&] { return messenger.Command("dump a"); };
+    EXPECT_TRUE(WaitUntil([&] { return history().find("Me says:") != std::string::npos; },
+                          std::chrono::seconds(15)));
+    EXPECT_NE(history().find("Me says:\\r\\n  Hello there.\\xA0"), std::string::npos) << history();
+    EXPECT_TRUE(form->AdvertShown());
+    messenger.Command("quit");
+}
+
 }  // namespace
 }  // namespace quorvanel
