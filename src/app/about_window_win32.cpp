@@ -42,11 +42,8 @@ HWND AboutWindow::Create(HWND owner) {
     cmdOK_ = nullptr;
     focus_ = nullptr;
 
-    RECT frame{0, 0, twips_.X(kClientWidthTwips), twips_.Y(kClientHeightTwips)};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    if (CreateWindowExA(kExStyle, kAboutClassName, kAboutCaption, kStyle, 0, 0,
-                        frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
-                        instance, this) == nullptr) {
+    if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle, kClientWidthTwips,
+                           kClientHeightTwips)) {
         return nullptr;
     }
     CreateControls();

@@ -74,11 +74,8 @@ HWND HelpWindow::Create(HWND owner) {
     btnOK_ = nullptr;
     focus_ = nullptr;
 
-    RECT frame{0, 0, twips_.X(kClientWidthTwips), twips_.Y(kClientHeightTwips)};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    if (CreateWindowExA(kExStyle, kHelpClassName, kHelpCaption, kStyle, 0, 0,
-                        frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
-                        instance, this) == nullptr) {
+    if (!CreateFixedWindow(owner, kHelpClassName, kHelpCaption, kStyle, kExStyle, kClientWidthTwips,
+                           kClientHeightTwips)) {
         return nullptr;
     }
     CreateControls();

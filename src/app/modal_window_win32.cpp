@@ -37,6 +37,16 @@ bool ModalWindow::RegisterModalClass(HINSTANCE instance, const char* className, 
     return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+bool ModalWindow::CreateFixedWindow(HWND owner, const char* className, const char* caption,
+                                    DWORD style, DWORD exStyle, int clientWidthTwips,
+                                    int clientHeightTwips) {
+    RECT frame{0, 0, twips_.X(clientWidthTwips), twips_.Y(clientHeightTwips)};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return CreateWindowExA(exStyle, className, caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
+                           GetModuleHandleA(nullptr), this) != nullptr;
+}
+
 int ModalWindow::ShowModal(HWND owner) {
     result_ = 0;
     ended_ = false;

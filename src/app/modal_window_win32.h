@@ -42,6 +42,9 @@ protected:
     static bool RegisterModalClass(HINSTANCE instance, const char* className, HICON icon = nullptr);
     // Creates the window, owned by owner, with `this` as lpParam of CreateWindowEx.
     virtual HWND Create(HWND owner) = 0;
+    // Creates this window, fixed in size, whose client area is the given twips; true on success.
+    bool CreateFixedWindow(HWND owner, const char* className, const char* caption, DWORD style,
+                           DWORD exStyle, int clientWidthTwips, int clientHeightTwips);
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Sees each message of the modal loop before keyboard navigation does; true eats it.
     virtual bool PreTranslate(MSG& message);

@@ -118,11 +118,8 @@ HWND OptionsDialog::Create(HWND owner) {
     page.lpszClassName = kOptionsPageClassName;
     if (RegisterClassExA(&page) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
-    RECT frame{0, 0, twips_.X(kClientWidthTwips), twips_.Y(kClientHeightTwips)};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    if (CreateWindowExA(kExStyle, kOptionsDialogClassName, kOptionsCaption, kStyle, CW_USEDEFAULT,
-                        CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner,
-                        nullptr, instance, this) == nullptr) {
+    if (!CreateFixedWindow(owner, kOptionsDialogClassName, kOptionsCaption, kStyle, kExStyle, kClientWidthTwips,
+                           kClientHeightTwips)) {
         return nullptr;
     }
     CreateControls();
