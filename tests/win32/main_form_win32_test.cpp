@@ -119,8 +119,12 @@ protected:
     }
     HWND Start(const std::string& newsFault = "none") {
         EXPECT_TRUE(server.Control("scope=news&fault=" + newsFault));
+        return StartWithNewsFrom(server.Port());
+    }
+    // Creates and shows the form, with its news page asked of the loopback port given.
+    HWND StartWithNewsFrom(int newsPort) {
         MainFormOptions options;
-        options.newsHost = L"127.0.0.1:" + std::to_wstring(server.Port());
+        options.newsHost = L"127.0.0.1:" + std::to_wstring(newsPort);
         options.notifyIcon = RecordTrayCall;
         form = std::make_unique<MainForm>(options);
         HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -314,13 +318,7 @@ TEST_F(MainFormTest, NewsPagesWithoutTheMarkerInTheirBodyLeaveThePanelCollapsed)
         testing::LoopbackServer news([&](const testing::LoopbackServer::Request&) {
             return testing::LoopbackServer::Answer{200, "text/html", page};
         });
-        MainFormOptions options;
-        options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
-        options.notifyIcon = RecordTrayCall;
-        form = std::make_unique<MainForm>(options);
-        HINSTANCE instance = GetModuleHandleA(nullptr);
-        ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
-        ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+        ASSERT_NE(StartWithNewsFrom(news.Port()), nullptr);
         const int collapsed = OuterHeight();
         ASSERT_TRUE(WaitUntil([&] { return !news.Requests().empty(); }, std::chrono::seconds(10)));
         // Completions, also repeated, over more than the settle delay.
@@ -339,12 +337,7 @@ TEST_F(MainFormTest, ANewsPageThatNeverComesLeavesTheProgramResponsive) {
         answer.hang = true;
         return answer;
     });
-    MainFormOptions options;
-    options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
-    form = std::make_unique<MainForm>(options);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
-    ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+    ASSERT_NE(StartWithNewsFrom(news.Port()), nullptr);
     HWND status = GetDlgItem(form->Handle(), kIdNumChatWindows);
     // Ticks go on while the page hangs.
     EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
@@ -364,13 +357,7 @@ TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
     testing::ChildProcess messenger;
     ASSERT_TRUE(messenger.Start("test-messenger.exe"));
 
-    MainFormOptions options;
-    options.newsHost = L"127.0.0.1:" + std::to_wstring(news.Port());
-    options.notifyIcon = RecordTrayCall;
-    form = std::make_unique<MainForm>(options);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    ASSERT_TRUE(MainForm::RegisterWindowClass(instance));
-    ASSERT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+    ASSERT_NE(StartWithNewsFrom(news.Port()), nullptr);
     SendDlgItemMessageA(form->Handle(), kIdEnableDefault, BM_CLICK, 0, 0);
     ASSERT_EQ(messenger.Command("open a Ann").rfind("ok ", 0), 0u);
     messenger.Command("say a hello");
