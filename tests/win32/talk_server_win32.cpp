@@ -147,6 +147,8 @@ std::vector<TalkServer::Logged> TalkServer::Log() {
         entry.method = JsonField(line, "method");
         entry.target = JsonField(line, "target");
         entry.body = JsonField(line, "body");
+        const std::size_t ms = line.find("\"ms\":");
+        if (ms != std::string::npos) entry.ms = std::atoll(line.c_str() + ms + 5);
         const std::size_t headers = line.find("\"headers\":");
         if (headers != std::string::npos) {
             entry.contentType = JsonField(line, "Content-Type", headers);

@@ -12,6 +12,7 @@ public:
     struct Logged {
         std::string method, target, body;
         std::string contentType;  // the request's Content-Type header, "" when none
+        long long ms = 0;         // Unix time of arrival, in milliseconds
     };
 
     TalkServer() = default;

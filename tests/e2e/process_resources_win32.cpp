@@ -1,0 +1,137 @@
+#include "e2e/process_resources_win32.h"
+
+#include <psapi.h>
+#include <winternl.h>
+
+#include <vector>
+
+namespace quorvanel::testing {
+namespace {
+
+using QuerySystemInformation = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+using QueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+
+// One entry of the system handle list; the owner's process id is in the low 16 bits.
+struct HandleEntry {
+    ULONG owner;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+
+template <typename Function>
+Function NtFunction(const char* name) {
+    // Through void (*)(), the generic function pointer type, to the function's real type.
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+long long HandlesFromSystemList(DWORD processId) {
+    const auto query = NtFunction<QuerySystemInformation>("NtQuerySystemInformation");
+    if (query == nullptr) return -1;
+    std::vector<char> buffer(1 << 20);
+    NTSTATUS status;
+    ULONG length = 0;
+    while ((status = query(kSystemHandleInformation, buffer.data(),
+                           static_cast<ULONG>(buffer.size()), &length)) == kInfoLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return -1;
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    long long mine = 0;
+    for (ULONG i = 0; i < count; ++i) mine += (entries[i].owner & 0xFFFF) == (processId & 0xFFFF);
+    return mine;
+}
+
+// Counts the used entries of the process's GDI handle table (PEB GdiSharedHandleTable): 65,536
+// entries of 24 bytes whose byte 14 is the object type, 0 when free.
+long long GdiObjectsFromTable(HANDLE process) {
+    const auto query = NtFunction<QueryInformationProcess>("NtQueryInformationProcess");
+    if (query == nullptr) return -1;
+    PROCESS_BASIC_INFORMATION basic{};
+    if (query(process, 0, &basic, sizeof(basic), nullptr) != 0 || basic.PebBaseAddress == nullptr)
+        return -1;
+    void* table = nullptr;
+    SIZE_T got = 0;
+    const auto* tableField = reinterpret_cast<const char*>(basic.PebBaseAddress) + 0xF8;
+    if (!ReadProcessMemory(process, tableField, &table, sizeof(table), &got) || table == nullptr)
+        return -1;
+    constexpr std::size_t kEntry = 24;
+    constexpr std::size_t kEntries = 65536;
+    std::vector<unsigned char> entries(kEntry * kEntries);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &got)) return -1;
+    long long used = 0;
+    for (std::size_t i = 0; i < got / kEntry; ++i) used += entries[i * kEntry + 14] != 0;
+    return used;
+}
+
+struct WindowCount {
+    DWORD processId;
+    long long count;
+};
+
+BOOL CALLBACK CountChild(HWND window, LPARAM data) {
+    auto* tally = reinterpret_cast<WindowCount*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    tally->count += owner == tally->processId;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM data) {
+    auto* tally = reinterpret_cast<WindowCount*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != tally->processId) return TRUE;
+    ++tally->count;
+    EnumChildWindows(window, CountChild, data);
+    return TRUE;
+}
+
+}  // namespace
+
+ProcessResources SampleProcess(HANDLE process, DWORD processId) {
+    ProcessResources resources;
+
+    SetLastError(0);
+    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    if (gdi != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+        resources.gdiObjects = gdi;
+        resources.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+        resources.sources += "GDI/USER: GetGuiResources; ";
+    } else {
+        resources.gdiObjects = GdiObjectsFromTable(process);
+        WindowCount tally{processId, 0};
+        EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&tally));
+        resources.userObjects = tally.count;
+        resources.sources += "GDI: handle table, USER: windows; ";
+    }
+
+    DWORD handles = 0;
+    if (GetProcessHandleCount(process, &handles) && handles != 0) {
+        resources.handles = handles;
+        resources.sources += "handles: GetProcessHandleCount; ";
+    } else {
+        resources.handles = HandlesFromSystemList(processId);
+        resources.sources += "handles: system handle list; ";
+    }
+
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                             sizeof(memory))) {
+        // Private bytes; Wine leaves PrivateUsage at 0 but fills the commit charge it equals.
+        resources.privateBytes =
+            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
+        resources.sources += "private bytes: GetProcessMemoryInfo";
+    }
+    return resources;
+}
+
+}  // namespace quorvanel::testing
