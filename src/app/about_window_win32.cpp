@@ -31,8 +31,8 @@ constexpr char kTitle[] = "\"Quorvanel\" MSN Messenger Bot v1.11";
 constexpr char kVersion[] = "(c) 2026 the Quorvanel developers";
 constexpr char kDescription[] = "Email: quorvanel@example.com";
 constexpr char kDisclaimer[] =
-    "Quorvanel may be passed on freely. Thanks to Pandorabots for hosting the bot, to the "
-    "ALICE project, and to our beta tester.";
+    "Quorvanel may be passed on freely. Thanks to Pandorabots, the ALICE project and our beta "
+    "tester.";
 
 }  // namespace
 
