@@ -22,8 +22,13 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$prefix" "$@"
 fi
 
+# Wine's own fonts (Debian: fonts-wine) are not found where the package puts them; in the
+# prefix's Fonts folder they are, so that dialogs get Tahoma, as on Windows, rather than whatever
+# wider face fontconfig offers instead.
 fonts="$prefix/drive_c/windows/Fonts"
-if [ ! -f "$prefix/system.reg" ] || { [ -f /usr/share/wine/fonts/tahoma.ttf ] && [ ! -f "$fonts/tahoma.ttf" ]; }; then
+fonts_missing() { [ -f /usr/share/wine/fonts/tahoma.ttf ] && [ ! -f "$fonts/tahoma.ttf" ]; }
+
+if [ ! -f "$prefix/system.reg" ] || fonts_missing; then
     mkdir -p "$(dirname "$prefix")"
     # Several tests may start at once: only one of them creates the prefix.
     (
@@ -37,13 +42,9 @@ if [ ! -f "$prefix/system.reg" ] || { [ -f /usr/share/wine/fonts/tahoma.ttf ] &&
                 >/dev/null 2>&1 || true
             wineserver -w
         fi
-        # Wine's own fonts (Debian: fonts-wine) are not found where the package puts them; in the
-        # prefix's Fonts folder they are, so that dialogs get Tahoma, as on Windows, rather than
-        # whatever wider face fontconfig offers instead.
-        if [ -f /usr/share/wine/fonts/tahoma.ttf ] && [ ! -f "$fonts/tahoma.ttf" ]; then
+        if fonts_missing; then
             mkdir -p "$fonts"
             cp /usr/share/wine/fonts/*.ttf "$fonts/"
-            wineserver -k 2>/dev/null || true
         fi
     ) 9>"$prefix.lock"
 fi
