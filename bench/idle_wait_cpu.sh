@@ -13,8 +13,8 @@ work="$PWD/build/bench-idle"
 mkdir -p "$work"
 rm -f "$work/port"
 
-build/native/talk-server --port 0 --port-file "$work/port" --lifetime 120 \
-    --fault talk-get=hang >/dev/null 2>&1 &
+build/native/quorvanel-botserver --aiml server/bots/kestro --port 0 --port-file "$work/port" \
+    --lifetime 120 --fault talk-get=hang >/dev/null 2>&1 &
 server=$!
 cleanup() {
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds Quorvanel and runs it under Wine beside the stand-in messenger (tools/test-messenger) and
-# the stand-in bot server (tools/talk-server) on the loopback. "Enable on newly opened windows" is
+# quorvanel-botserver with the starter bot Kestro on the loopback. "Enable on newly opened windows" is
 # ticked, two conversations open, and the other parties say a few lines; the robot answers them.
 # On a display everything stays up and the lines you type here go to the stand-in messenger as
 # commands; without a display it runs under Xvfb, prints the conversations and saves a screenshot.
@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset native >/dev/null
-cmake --build --preset native --target talk-server
+cmake --build --preset native --target quorvanel-botserver
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quorvanel test-messenger
 
@@ -23,8 +23,8 @@ rm -f "$demo/messenger.in" "$demo/messenger.out" "$demo/port"
 mkfifo "$demo/messenger.in"
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
 
-build/native/talk-server --port 0 --port-file "$demo/port" --lifetime 7200 \
-    --botid 5e0a7c31d94b2f68 >"$demo/talk-server.out" 2>&1 &
+build/native/quorvanel-botserver --aiml server/bots/kestro --port 0 --port-file "$demo/port" \
+    >"$demo/botserver.out" 2>&1 &
 server=$!
 i=0
 while [ ! -s "$demo/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done

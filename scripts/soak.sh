@@ -5,7 +5,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 cmake --preset native >/dev/null
-cmake --build --preset native --target talk-server
+cmake --build --preset native --target quorvanel-botserver
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target qv_soak_tests
 mkdir -p build/soak

@@ -5,7 +5,7 @@
 // back, which bot requests it made, and whether that adds up to exactly one answer per message
 // that should get one.
 //
-// A contact's message is "say m<id>" (the talk server answers "say X" with X, so an answer names
+// A contact's message is "say m<id>" (the starter bot answers "say X" with X, so an answer names
 // the message it answers), or "say m<id>" followed by the program's own line marker, which must
 // never be answered. A burst is one or more messages said back to back; only its last message is
 // answered, since the program answers the latest block.

@@ -27,7 +27,7 @@ public:
 class AgainstTalkServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.Start("--token 0123456789abcdef --bot-name Kestro"));
+        ASSERT_TRUE(server.Start("--token 0123456789abcdef"));
         settings.Set(L"ConnectionSettings", L"BotServer", server.Host());
         settings.Set(L"ConnectionSettings", L"BotID", L"f00dfeed12345678");
     }

@@ -100,8 +100,9 @@ bool TalkServer::Start(const std::string& options) {
     static int serial = 0;
     const std::string portFile = "/tmp/qv-talk-" + std::to_string(GetCurrentProcessId()) + "-" +
                                  std::to_string(++serial) + ".port";
-    std::string commandLine = std::string("start.exe /unix ") + QV_TALK_SERVER_PATH +
-                              " --port 0 --port-file " + portFile + " --lifetime 300 " + options;
+    std::string commandLine = std::string("start.exe /unix ") + QV_BOTSERVER_PATH + " --aiml " +
+                              QV_STARTER_BOT + " --test-control --port 0 --port-file " + portFile +
+                              " --lifetime 300 " + options;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

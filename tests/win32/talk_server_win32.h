@@ -5,8 +5,9 @@
 
 namespace quorvanel::testing {
 
-// The stand-in bot server (a native Linux program) started from a test under Wine with
-// "start /unix". It stops itself after a bounded time should a test fail to stop it.
+// quorvanel-botserver (the native Linux build) with the starter bot and its test options, started
+// from a test under Wine with "start /unix". It stops itself after a bounded time should a test
+// fail to stop it.
 class TalkServer {
 public:
     struct Logged {
@@ -20,7 +21,7 @@ public:
     TalkServer& operator=(const TalkServer&) = delete;
     ~TalkServer();
 
-    // Extra command-line options, e.g. "--bot-name Zed --fault talk-post=500".
+    // Extra command-line options, e.g. "--token abc --fault talk-post=500".
     bool Start(const std::string& options = {});
     int Port() const { return port_; }
     std::wstring Host() const;  // "127.0.0.1:PORT", as the BotServer setting holds it

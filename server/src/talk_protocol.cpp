@@ -1,10 +1,8 @@
 #include "talk_protocol.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdio>
-#include <initializer_list>
 
 namespace talk {
 namespace {
@@ -22,39 +20,6 @@ std::optional<Number> ParseNumber(std::string_view text) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty()) return {};
     return value;
-}
-
-void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// The message as " word word ... ": lower case, punctuation gone, single blanks, so keywords
-// match whole words only ("hi" must not fire on "this").
-std::string Words(std::string_view message) {
-    std::string out = " ";
-    for (const char c : message) {
-        auto b = static_cast<unsigned char>(c);
-        const bool ascii_alnum =
-            (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
-        const bool latin1_letter = b >= 0xC0 && b != 0xD7 && b != 0xF7;
-        if (ascii_alnum || latin1_letter || b == '\'') {
-            if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE)) b += 0x20;
-            out += static_cast<char>(b);
-        } else if (out.back() != ' ') {
-            out += ' ';
-        }
-    }
-    if (out.back() != ' ') out += ' ';
-    return out;
 }
 
 constexpr std::string_view kForm =
@@ -120,19 +85,6 @@ std::string HtmlEscape(std::string_view text) {
     return out;
 }
 
-std::string Windows1252ToUtf8(std::string_view bytes) {
-    static constexpr std::array<unsigned, 32> k80To9F = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        AppendUtf8(out, b >= 0x80 && b <= 0x9F ? k80To9F[b - 0x80] : b);
-    }
-    return out;
-}
-
 std::string JsonString(std::string_view bytes) {
     std::string out = "\"";
     for (const char c : bytes) {
@@ -164,35 +116,6 @@ std::string JsonString(std::string_view bytes) {
         }
     }
     return out + "\"";
-}
-
-std::string Answer(std::string_view message, std::string_view bot_name) {
-    // "say X" echoes X, so a client's handling of escaped text can be driven from the outside.
-    const std::string_view rest =
-        message.substr(std::min(message.size(), message.find_first_not_of(" \t\r\n")));
-    if (rest.size() > 4 && rest[3] == ' ' && Words(rest.substr(0, 3)) == " say ") {
-        return HtmlEscape(rest.substr(4));
-    }
-    const std::string words = Words(message);
-    const auto has = [&](std::initializer_list<std::string_view> keys) {
-        for (const std::string_view key : keys) {
-            if (words.find(" " + std::string(key) + " ") != std::string::npos) return true;
-        }
-        return false;
-    };
-    // First match wins, so the narrower phrases come first.
-    if (has({"how are you"})) return "I'm fine, thank you. How are you?";
-    if (has({"bye", "goodbye", "see you"})) return "Goodbye, talk to you later.";
-    if (has({"name"})) return "My name is " + HtmlEscape(bot_name) + ".";
-    if (has({"weather", "rain", "sunny"})) return "I hear the weather is lovely where you are.";
-    // An entity and a Latin-1 letter in answers make clients decode what they show.
-    if (has({"cafe", "caf\xE9", "coffee"})) return "Coffee &amp; cake sound good to me.";
-    if (has({"french"})) return "I know one French word: caf\xE9.";
-    if (has({"hello", "hi", "hey", "good morning", "good evening"})) return "Hello there.";
-    if (message.find('?') != std::string_view::npos) {
-        return "That is a good question. What do you think?";
-    }
-    return "Tell me more about that.";
 }
 
 std::uint64_t Random::Next() {
@@ -231,7 +154,7 @@ std::string NewsPage(std::string_view progversion, bool with_marker) {
     return std::string("<html><head><title>Quorvanel news</title></head><body>\n") +
            (with_marker ? "<!-- Quorvanel_Data -->\n" : "") + "<p>News for Quorvanel " +
            HtmlEscape(progversion) +
-           ": the test bot server is up and talking.</p>\n"
+           ": the bot server is up and talking.</p>\n"
            "<p><a href=\"/public/quorvanel/download.html\">Download the latest version</a> | "
            "<a href=\"/public/quorvanel/help.html\">Help</a></p>\n"
            "</body></html>\n";

@@ -1,9 +1,7 @@
-// talk-server: a stand-in web bot server for Quorvanel's tests and demos. It serves the talk page,
-// answers questions, serves the news page, logs every request and misbehaves on demand.
+// quorvanel-botserver: an AIML bot behind the talk protocol. It serves the talk page, answers each
+// conversation token from its own conversation, and serves the news page. A test-only group of
+// options adds a request log, control requests and faults on demand.
 #include <httplib.h>
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -13,14 +11,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#else
+#include <windows.h>
+#endif
+
+#include "bot.h"
+#include "conversations.h"
+#include "properties.h"
 #include "talk_protocol.h"
+#include "text.h"
 
 namespace {
 
@@ -30,34 +43,48 @@ using talk::Scope;
 
 // Each hung request holds a worker until released, so there must be plenty.
 constexpr int kWorkers = 128;
+constexpr std::size_t kMaxBody = 64 * 1024;
+constexpr std::size_t kMaxNotedBotids = 100;
 
-constexpr char kUsage[] = R"(usage: talk-server [options]
-  --port N            port on 127.0.0.1 (0, the default: any free port)
-  --bot-name NAME     the bot's name in answers (default Kestro)
-  --botid ID          the bot id the server expects; others are answered but noted on stderr
-  --token TOKEN       always hand out this conversation token (default: a fresh one per talk page)
-  --seed N            seed of the token sequence and of garbage bytes (default 1)
-  --charset CS        latin1 (default) or utf-8
+constexpr char kUsage[] = R"(usage: quorvanel-botserver --aiml DIR [options]
+  --aiml DIR          the bot: every *.aiml file in DIR and its subfolders
+  --properties FILE   the bot's name, botid and other properties ("name = value" lines;
+                      default: bot.properties in DIR, when there is one)
+  --listen ADDR       the address to listen on (default 127.0.0.1, this machine only;
+                      0.0.0.0 for every network)
+  --port N            the port (default 8088; 0: any free port)
+  --port-file FILE    also write the port and a newline to FILE
+  --help              this text
+)";
+
+constexpr char kTestUsage[] = R"(options for tests:
+  --test-control      keep a request log (GET /__log, POST /__log/clear) and take orders
+                      (POST /__control, POST /__quit)
   --log FILE          also append the request log to FILE
-  --port-file FILE    also write the port and a newline to FILE, for callers without our stdout
+  --token TOKEN       always hand out this conversation token
+  --seed N            seed of the tokens, of the bot's choices and of garbage bytes
+  --charset CS        latin1 (default) or utf-8
   --lifetime S        stop by itself after S seconds (default 0: never)
+  --answer-html HTML  answer every message with this raw HTML instead of the bot's answer
   --fault SCOPE=F     a fault from the start, repeatable; SCOPE: talk-get, talk-post, news, all;
                       F: none, delay:MS, hang, hang:MS, 500, empty, noanswer, noform, nomarker,
                       garbage
   --chaos SEED:PCT    a random fault on PCT percent of the talk POSTs
-  --help              this text
 )";
 
 struct Options {
-    int port = 0;
-    std::string bot_name = "Kestro";
-    std::string botid = "a1b2c3d4e5f60718";
-    std::optional<std::string> token;
-    std::uint64_t seed = 1;
-    bool utf8 = false;
-    std::string log_path;
+    std::string aiml;
+    std::string properties;
+    std::string listen = "127.0.0.1";
+    int port = 8088;
     std::string port_file;
+    bool control = false;
+    std::string log_path;
+    std::optional<std::string> token;
+    std::optional<std::uint64_t> seed;
+    bool utf8 = false;
     int lifetime_s = 0;
+    std::optional<std::string> answer_html;
     std::vector<talk::FaultSetting> faults;
     std::optional<talk::Chaos> chaos;
 };
@@ -66,25 +93,37 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--help") {
-            std::fputs(kUsage, stdout);
+        if (name == "--help" || name == "--help-test") {
+            std::fputs(name == "--help" ? kUsage : kTestUsage, stdout);
             std::exit(0);
         }
+        if (name == "--test-control") {
+            options.control = true;
+            continue;
+        }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "talk-server: unknown option or missing value: %s (see --help)\n",
+            std::fprintf(stderr,
+                         "quorvanel-botserver: unknown option or missing value: %s (see --help)\n",
                          name.c_str());
             return {};
         }
         const std::string value = argv[++i];
         bool ok = true;
         try {
-            if (name == "--port") {
-                options.port = std::stoi(value);
-                ok = options.port >= 0 && options.port <= 65535;
-            } else if (name == "--bot-name") {
-                options.bot_name = value;
-            } else if (name == "--botid") {
-                options.botid = value;
+            if (name == "--aiml") {
+                options.aiml = value;
+            } else if (name == "--properties") {
+                options.properties = value;
+            } else if (name == "--listen") {
+                options.listen = value;
+            } else if (name == "--port") {
+                std::size_t used = 0;
+                options.port = std::stoi(value, &used);
+                ok = used == value.size() && options.port >= 0 && options.port <= 65535;
+            } else if (name == "--port-file") {
+                options.port_file = value;
+            } else if (name == "--log") {
+                options.log_path = value;
             } else if (name == "--token") {
                 options.token = value;
             } else if (name == "--seed") {
@@ -92,13 +131,11 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             } else if (name == "--charset") {
                 options.utf8 = value == "utf-8";
                 ok = options.utf8 || value == "latin1";
-            } else if (name == "--log") {
-                options.log_path = value;
-            } else if (name == "--port-file") {
-                options.port_file = value;
             } else if (name == "--lifetime") {
                 options.lifetime_s = std::stoi(value);
                 ok = options.lifetime_s >= 0;
+            } else if (name == "--answer-html") {
+                options.answer_html = value;
             } else if (name == "--fault") {
                 const std::size_t eq = value.find('=');
                 const auto setting = talk::ParseFaultSetting(
@@ -115,10 +152,14 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             ok = false;
         }
         if (!ok) {
-            std::fprintf(stderr, "talk-server: bad option: %s %s (see --help)\n", name.c_str(),
-                         value.c_str());
+            std::fprintf(stderr, "quorvanel-botserver: bad option: %s %s (see --help)\n",
+                         name.c_str(), value.c_str());
             return {};
         }
+    }
+    if (options.aiml.empty()) {
+        std::fprintf(stderr, "quorvanel-botserver: --aiml DIR is required (see --help)\n");
+        return {};
     }
     return options;
 }
@@ -171,7 +212,7 @@ class RequestLog {
     std::FILE* file_;
 };
 
-// The faults in force per scope, and the waiting that delays and hangs share.
+// The faults in force per scope, the waiting that delays and hangs share, and the stop order.
 class FaultBoard {
   public:
     FaultBoard(std::optional<talk::Chaos> chaos, std::uint64_t seed)
@@ -219,6 +260,21 @@ class FaultBoard {
         return !stopping_;
     }
 
+    // Waits for a stop order, at most `seconds` (0: no limit).
+    void WaitForStop(int seconds) {
+        std::unique_lock lock(mutex_);
+        const auto ordered = [&] { return stop_ordered_; };
+        if (seconds == 0) {
+            changed_.wait(lock, ordered);
+        } else {
+            changed_.wait_for(lock, std::chrono::seconds(seconds), ordered);
+        }
+    }
+    void OrderStop() {
+        const std::lock_guard lock(mutex_);
+        stop_ordered_ = true;
+        changed_.notify_all();
+    }
     void Stop() {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -244,6 +300,7 @@ class FaultBoard {
     std::condition_variable changed_;
     std::array<Slot, 3> slots_;
     bool stopping_ = false;
+    bool stop_ordered_ = false;
     std::optional<talk::Chaos> chaos_;
     std::uint64_t talk_posts_ = 0;
     talk::Random garbage_;
@@ -251,36 +308,28 @@ class FaultBoard {
 
 class TalkServer {
   public:
-    TalkServer(const Options& options, std::FILE* log_file)
+    TalkServer(const Options& options, const qvbot::Bot& bot, std::uint64_t seed,
+               std::FILE* log_file)
         : options_(options),
+          bot_(bot),
+          botid_(bot.properties().at("botid")),
+          name_(bot.properties().at("name")),
+          conversations_(qvbot::kMaxConversations, seed),
           log_(log_file),
-          faults_(options.chaos, options.seed),
-          tokens_(options.seed) {
+          faults_(options.chaos, seed),
+          tokens_(seed) {
         for (const auto& setting : options.faults) faults_.Set(setting);
     }
 
     void Register(httplib::Server& server) {
         server.Get("/pandora/talk", Logged([this](const auto& req, auto& res) {
                        if (const auto shape = Misbehave(Scope::kTalkGet, res)) {
-                           const talk::PageText page{options_.bot_name, Botid(req), NextToken()};
+                           const talk::PageText page{name_, Botid(req), NextToken()};
                            Send(res, talk::TalkPage(page, shape->kind != FaultKind::kNoForm));
                        }
                    }));
         server.Post("/pandora/talk", Logged([this](const auto& req, auto& res) {
-                        if (const auto shape = Misbehave(Scope::kTalkPost, res)) {
-                            const std::string message =
-                                talk::FormField(req.body, "message").value_or("");
-                            std::string token = talk::FormField(req.body, "botcust2").value_or("");
-                            if (token.empty()) token = NextToken();
-                            const talk::PageText page{options_.bot_name, Botid(req), token};
-                            std::optional<std::string> answer;
-                            if (shape->kind != FaultKind::kNoAnswer &&
-                                shape->kind != FaultKind::kNoMarker) {
-                                answer = talk::Answer(message, options_.bot_name);
-                            }
-                            Send(res, talk::AnswerPage(page, message, answer,
-                                                       shape->kind != FaultKind::kNoForm));
-                        }
+                        if (const auto shape = Misbehave(Scope::kTalkPost, res)) Talk(req, res, *shape);
                     }));
         server.Get("/public/quorvanel/index.php", Logged([this](const auto& req, auto& res) {
                        if (const auto shape = Misbehave(Scope::kNews, res)) {
@@ -288,7 +337,25 @@ class TalkServer {
                                                     shape->kind != FaultKind::kNoMarker));
                        }
                    }));
+        if (options_.control) RegisterControl(server);
 
+        const auto not_found = [this](const httplib::Request& req, httplib::Response& res) {
+            if (options_.control && req.path.rfind("/__", 0) != 0) log_.Add(req);
+            res.status = 404;
+            res.set_content("not found\n", "text/plain");
+        };
+        server.Get(".*", not_found);
+        server.Post(".*", not_found);
+        server.Put(".*", not_found);
+        server.Delete(".*", not_found);
+        server.Patch(".*", not_found);
+        server.Options(".*", not_found);
+    }
+
+    FaultBoard& faults() { return faults_; }
+
+  private:
+    void RegisterControl(httplib::Server& server) {
         // Control and log requests stay out of the log, so a test sees only the client's.
         server.Get("/__log",
                    [this](const auto&, auto& res) { res.set_content(log_.Text(), "text/plain"); });
@@ -296,10 +363,9 @@ class TalkServer {
             log_.Clear();
             res.set_content("ok\n", "text/plain");
         });
-        // Stops the way a signal does; the stopper thread takes it.
-        server.Post("/__quit", [](const auto&, auto& res) {
+        server.Post("/__quit", [this](const auto&, auto& res) {
             res.set_content("ok\n", "text/plain");
-            kill(getpid(), SIGTERM);
+            faults_.OrderStop();
         });
         server.Post("/__control", [this](const auto& req, auto& res) {
             const auto scope = talk::FormField(req.body, "scope");
@@ -315,28 +381,32 @@ class TalkServer {
             faults_.Set(*setting);
             res.set_content("ok\n", "text/plain");
         });
-
-        const auto not_found = [this](const httplib::Request& req, httplib::Response& res) {
-            if (req.path.rfind("/__", 0) != 0) log_.Add(req);
-            res.status = 404;
-            res.set_content("not found\n", "text/plain");
-        };
-        server.Get(".*", not_found);
-        server.Post(".*", not_found);
-        server.Put(".*", not_found);
-        server.Delete(".*", not_found);
-        server.Patch(".*", not_found);
-        server.Options(".*", not_found);
     }
 
-    void Stop() { faults_.Stop(); }
-    bool Stopping() { return faults_.Stopping(); }
+    void Talk(const httplib::Request& req, httplib::Response& res, const Fault& shape) {
+        const std::string message = qvbot::CutUtf8(
+            qvbot::ClientTextToUtf8(talk::FormField(req.body, "message").value_or("")),
+            qvbot::kMaxMessageChars);
+        std::string token = talk::FormField(req.body, "botcust2").value_or("");
+        token = qvbot::CutUtf8(qvbot::ClientTextToUtf8(token), qvbot::kMaxTokenChars);
+        if (token.empty()) token = NextToken();
+        const talk::PageText page{name_, Botid(req), token};
+        std::optional<std::string> answer;
+        if (shape.kind != FaultKind::kNoAnswer && shape.kind != FaultKind::kNoMarker) {
+            if (options_.answer_html) {
+                answer = *options_.answer_html;
+            } else {
+                answer = talk::HtmlEscape(conversations_.With(
+                    token, [&](qvbot::Conversation& c) { return bot_.Respond(c, message); }));
+            }
+        }
+        Send(res, talk::AnswerPage(page, message, answer, shape.kind != FaultKind::kNoForm));
+    }
 
-  private:
     template <typename Handler>
     httplib::Server::Handler Logged(Handler handler) {
         return [this, handler](const httplib::Request& req, httplib::Response& res) {
-            log_.Add(req);
+            if (options_.control) log_.Add(req);
             handler(req, res);
         };
     }
@@ -371,10 +441,11 @@ class TalkServer {
     }
 
     std::string Botid(const httplib::Request& req) {
-        const std::string botid = req.get_param_value("botid");
+        const std::string botid = qvbot::ClientTextToUtf8(req.get_param_value("botid"));
         const std::lock_guard lock(botid_mutex_);
-        if (botid != options_.botid && unknown_botids_.insert(botid).second) {
-            std::fprintf(stderr, "talk-server: unknown botid \"%s\", answering anyway\n",
+        if (botid != botid_ && unknown_botids_.size() < kMaxNotedBotids &&
+            unknown_botids_.insert(botid).second) {
+            std::fprintf(stderr, "quorvanel-botserver: unknown botid \"%s\", answering anyway\n",
                          botid.c_str());
         }
         return botid;
@@ -391,10 +462,14 @@ class TalkServer {
     }
 
     void Send(httplib::Response& res, const std::string& page) const {
-        res.set_content(options_.utf8 ? talk::Windows1252ToUtf8(page) : page, ContentType());
+        res.set_content(options_.utf8 ? page : qvbot::Utf8ToWindows1252Html(page), ContentType());
     }
 
-    const Options options_;
+    const Options& options_;
+    const qvbot::Bot& bot_;
+    const std::string botid_;
+    const std::string name_;
+    qvbot::Conversations conversations_;
     RequestLog log_;
     FaultBoard faults_;
     std::mutex botid_mutex_;
@@ -403,66 +478,119 @@ class TalkServer {
     talk::Random tokens_;
 };
 
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+#ifdef _WIN32
+FaultBoard* console_board = nullptr;  // the one thing Ctrl+C must reach
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    if (console_board) console_board->OrderStop();
+    return TRUE;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto options = ParseOptions(argc, argv);
     if (!options) return 2;
 
+    qvbot::Properties properties = qvbot::DefaultProperties();
+    std::vector<std::string> errors;
+    std::string properties_file = options->properties;
+    if (properties_file.empty() &&
+        std::filesystem::is_regular_file(std::filesystem::path(options->aiml) / "bot.properties")) {
+        properties_file = (std::filesystem::path(options->aiml) / "bot.properties").string();
+    }
+    if (!properties_file.empty()) {
+        std::string text;
+        if (!ReadFile(properties_file, text)) {
+            std::fprintf(stderr, "quorvanel-botserver: cannot read %s\n", properties_file.c_str());
+            return 1;
+        }
+        qvbot::ReadProperties(properties_file, text, properties, errors);
+    }
+    const std::uint64_t seed = options->seed.value_or(
+        (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}());
+    qvbot::Bot bot(properties);
+    const qvbot::LoadReport report = bot.LoadFolder(options->aiml);
+    errors.insert(errors.end(), report.errors.begin(), report.errors.end());
+    for (const auto& error : errors) std::fprintf(stderr, "%s\n", error.c_str());
+    for (const auto& [element, count] : report.never_run) {
+        std::fprintf(stderr, "quorvanel-botserver: %d <%s> element(s) will never be run\n", count,
+                     element.c_str());
+    }
+    if (report.files == 0 && !std::filesystem::is_directory(options->aiml)) return 1;
+
     std::FILE* log_file = nullptr;
     if (!options->log_path.empty()) {
         log_file = std::fopen(options->log_path.c_str(), "a");
         if (!log_file) {
-            std::fprintf(stderr, "talk-server: cannot open %s: %s\n", options->log_path.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "quorvanel-botserver: cannot open %s: %s\n",
+                         options->log_path.c_str(), std::strerror(errno));
             return 1;
         }
     }
 
-    // Blocked before any thread exists, so only the stopper thread below ever takes them.
+#ifndef _WIN32
+    // Blocked before any thread exists, so only the signal thread below ever takes them.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+#endif
 
-    TalkServer talk(*options, log_file);
+    TalkServer talk(*options, bot, seed, log_file);
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.set_payload_max_length(kMaxBody);
     talk.Register(server);
 
     int port = options->port;
     if (port == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
-    } else if (!server.bind_to_port("127.0.0.1", port)) {
+        port = server.bind_to_any_port(options->listen);
+    } else if (!server.bind_to_port(options->listen, port)) {
         port = -1;
     }
     if (port <= 0) {
-        std::fprintf(stderr, "talk-server: cannot listen on 127.0.0.1:%d\n", options->port);
+        std::fprintf(stderr, "quorvanel-botserver: cannot listen on %s:%d\n",
+                     options->listen.c_str(), options->port);
         return 1;
     }
     if (!options->port_file.empty()) {
         std::FILE* file = std::fopen(options->port_file.c_str(), "w");
         if (!file || std::fprintf(file, "%d\n", port) < 0 || std::fclose(file) != 0) {
-            std::fprintf(stderr, "talk-server: cannot write %s\n", options->port_file.c_str());
+            std::fprintf(stderr, "quorvanel-botserver: cannot write %s\n",
+                         options->port_file.c_str());
             return 1;
         }
     }
     // Last, so a caller who read this line can count on the port file too.
-    std::printf("listening on 127.0.0.1:%d\n", port);
+    std::printf("loaded %zu categories from %d files (%d replaced); listening on %s:%d\n",
+                bot.Size(), report.files, report.replaced, options->listen.c_str(), port);
     std::fflush(stdout);
+
+#ifndef _WIN32
+    std::thread signals([&] {
+        int signal = 0;
+        sigwait(&stop_signals, &signal);
+        talk.faults().OrderStop();
+    });
+    signals.detach();  // ends with the process
+#else
+    console_board = &talk.faults();
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#endif
 
     std::atomic<bool> listen_returned = false;
     std::thread stopper([&] {
-        if (options->lifetime_s > 0) {
-            const timespec lifetime{options->lifetime_s, 0};
-            while (sigtimedwait(&stop_signals, nullptr, &lifetime) < 0 && errno == EINTR) {
-            }
-        } else {
-            int signal = 0;
-            sigwait(&stop_signals, &signal);
-        }
-        talk.Stop();  // releases hung requests first, or stopping would wait for them
+        talk.faults().WaitForStop(options->lifetime_s);
+        talk.faults().Stop();  // releases hung requests first, or stopping would wait for them
         // stop() does nothing before listening has begun, so it is repeated until it took.
         while (!listen_returned) {
             server.stop();
@@ -471,9 +599,9 @@ int main(int argc, char** argv) {
     });
     server.listen_after_bind();
     listen_returned = true;
-    if (!talk.Stopping()) {  // listening ends by a stop, or by an error
-        std::fprintf(stderr, "talk-server: listening failed\n");
-        std::_Exit(1);  // the stopper waits for a signal that will not come
+    if (!talk.faults().Stopping()) {  // listening ends by a stop, or by an error
+        std::fprintf(stderr, "quorvanel-botserver: listening failed\n");
+        std::_Exit(1);  // the stopper waits for an order that will not come
     }
     stopper.join();
     if (log_file) std::fclose(log_file);

@@ -1,6 +1,6 @@
-// The stand-in bot server's rules as pure functions: form decoding, the answer table, the pages,
-// the log line's escaping and the fault vocabulary. Text is Windows-1252 bytes throughout, as the
-// client sends it; conversion to UTF-8 happens only on output.
+// The talk protocol's rules as pure functions: form decoding, the pages, the log line's escaping
+// and the vocabulary of the faults that tests order. Pages are built in UTF-8; the server converts
+// them to the charset it declares on output.
 #pragma once
 
 #include <cstdint>
@@ -20,22 +20,16 @@ std::optional<std::string> FormField(std::string_view body, std::string_view nam
 // Escapes & < > and " so any text can stand in element content and in attribute values.
 std::string HtmlEscape(std::string_view text);
 
-// Windows-1252 to UTF-8; its five unassigned bytes map to U+0081 etc. as Windows itself does.
-std::string Windows1252ToUtf8(std::string_view bytes);
-
 // A JSON string literal (with quotes) that keeps every byte: bytes from 0x80 up are written as
 // \u0080..\u00FF, so the line stays ASCII and the raw bytes can be recovered exactly.
 std::string JsonString(std::string_view bytes);
-
-// The bot's answer to a decoded message, as HTML ready to stand between "</b> " and " <br>".
-std::string Answer(std::string_view message, std::string_view bot_name);
 
 // splitmix64: tiny, and the same sequence on every platform, unlike std:: distributions.
 class Random {
   public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next();
-    // Uniform enough in [0, bound) for a test server.
+    // Uniform enough in [0, bound).
     std::uint64_t Below(std::uint64_t bound) { return Next() % bound; }
 
   private:
@@ -54,7 +48,7 @@ struct PageText {
     std::string token;
 };
 std::string TalkPage(const PageText& page, bool with_form);
-// `answer` is nullopt for a page that lacks the answer line.
+// `answer` (HTML) is nullopt for a page that lacks the answer line.
 std::string AnswerPage(const PageText& page, std::string_view message,
                        const std::optional<std::string>& answer, bool with_form);
 std::string NewsPage(std::string_view progversion, bool with_marker);

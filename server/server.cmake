@@ -1,0 +1,80 @@
+# quorvanel-botserver: the AIML bot server (included from the top-level CMakeLists.txt).
+set(QVBOT_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# The AIML core: portable, no sockets.
+add_library(qvbot_core STATIC
+    ${QVBOT_DIR}/src/text.cpp
+    ${QVBOT_DIR}/src/substitutions.cpp
+    ${QVBOT_DIR}/src/xml.cpp
+    ${QVBOT_DIR}/src/graph.cpp
+    ${QVBOT_DIR}/src/bot.cpp
+    ${QVBOT_DIR}/src/conversations.cpp
+    ${QVBOT_DIR}/src/properties.cpp
+    ${QVBOT_DIR}/src/talk_protocol.cpp
+)
+target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
+target_link_libraries(qvbot_core PUBLIC qv_warnings)
+if(WIN32)
+    target_sources(qvbot_core PRIVATE ${QVBOT_DIR}/src/xml_xmllite_win32.cpp)
+    target_link_libraries(qvbot_core PUBLIC ole32 shlwapi)
+else()
+    find_package(pugixml REQUIRED)
+    target_sources(qvbot_core PRIVATE ${QVBOT_DIR}/src/xml_pugixml.cpp)
+    target_link_libraries(qvbot_core PRIVATE pugixml::pugixml)
+endif()
+
+if(NOT WIN32)
+    find_package(Threads REQUIRED)
+    # Debian's cpp-httplib is a compiled library: code using it must see the defines it was built
+    # with, or its classes differ in layout. Its pkg-config file tells them; a machine without
+    # pkg-config gets the ones of Debian 12's build.
+    add_library(qv_httplib INTERFACE)
+    find_package(PkgConfig QUIET)
+    if(PKG_CONFIG_FOUND)
+        pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+        target_link_libraries(qv_httplib INTERFACE PkgConfig::CPP_HTTPLIB)
+    else()
+        find_library(CPP_HTTPLIB_LIBRARY cpp-httplib REQUIRED)
+        target_link_libraries(qv_httplib INTERFACE ${CPP_HTTPLIB_LIBRARY})
+        target_compile_definitions(qv_httplib INTERFACE
+            CPPHTTPLIB_OPENSSL_SUPPORT CPPHTTPLIB_ZLIB_SUPPORT CPPHTTPLIB_BROTLI_SUPPORT)
+    endif()
+    target_link_libraries(qv_httplib INTERFACE Threads::Threads)
+
+    if(NOT QV_BUILD_FUZZERS)
+        add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp)
+        target_link_libraries(quorvanel-botserver PRIVATE qvbot_core qv_httplib)
+    endif()
+endif()
+
+if(QV_BUILD_FUZZERS)
+    foreach(target aiml_file_fuzz aiml_message_fuzz)
+        add_executable(${target} ${QVBOT_DIR}/tests/${target}.cpp)
+        target_link_libraries(${target} PRIVATE qvbot_core)
+        target_compile_definitions(${target} PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+        target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    endforeach()
+endif()
+
+# Called from the top-level tests block, once GoogleTest exists.
+function(qvbot_add_tests)
+    add_executable(qvbot_tests
+        ${QVBOT_DIR}/tests/text_test.cpp
+        ${QVBOT_DIR}/tests/aiml_test.cpp
+    )
+    target_link_libraries(qvbot_tests PRIVATE qvbot_core GTest::gtest_main)
+    target_compile_definitions(qvbot_tests PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
+    else()
+        gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
+        # The executable driven over HTTP.
+        add_executable(botserver_tests ${QVBOT_DIR}/tests/botserver_test.cpp)
+        target_compile_definitions(botserver_tests PRIVATE
+            BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>"
+            QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+        target_link_libraries(botserver_tests PRIVATE qvbot_core qv_httplib GTest::gtest_main)
+        add_dependencies(botserver_tests quorvanel-botserver)
+        gtest_discover_tests(botserver_tests DISCOVERY_MODE PRE_TEST)
+    endif()
+endfunction()

@@ -1,0 +1,368 @@
+#include "bot.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "text.h"
+
+namespace qvbot {
+namespace {
+
+constexpr std::string_view kVersion = "quorvanel-botserver 1.11";
+
+int Index(const XmlNode& node, std::string_view key = "index", std::size_t part = 0) {
+    const auto text = node.Attribute(key);
+    if (!text) return 1;
+    std::string_view rest = *text;
+    for (std::size_t i = 0; i < part; ++i) {
+        const std::size_t comma = rest.find(',');
+        if (comma == std::string_view::npos) return 1;
+        rest.remove_prefix(comma + 1);
+    }
+    rest = rest.substr(0, rest.find(','));
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+    return error == std::errc() && value >= 1 ? value : 1;
+}
+
+template <typename List>
+std::string Nth(const List& list, int index) {
+    return static_cast<std::size_t>(index) <= list.size() ? std::string(list[index - 1]) : "";
+}
+
+std::uint64_t NextRandom(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Whether the words of a value match a condition's pattern (`*` and `_` take one word or more).
+bool WordsMatch(const std::vector<std::string>& words, const std::vector<std::string>& pattern) {
+    // reach[i]: the pattern so far can end right after words[0..i).
+    std::vector<char> reach(words.size() + 1, 0);
+    reach[0] = 1;
+    for (const std::string& p : pattern) {
+        std::vector<char> next(words.size() + 1, 0);
+        const bool wild = p == "*" || p == "_";
+        bool open = false;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (wild) {
+                open = open || reach[i];
+                next[i + 1] = open;
+            } else {
+                next[i + 1] = reach[i] && words[i] == p;
+            }
+        }
+        reach = std::move(next);
+    }
+    return reach[words.size()];
+}
+
+std::vector<std::string> Keys(std::string_view text) {
+    std::vector<std::string> keys;
+    for (auto& sentence : Normalise(text)) {
+        keys.insert(keys.end(), sentence.keys.begin(), sentence.keys.end());
+    }
+    return keys;
+}
+
+void CountNeverRun(const XmlNode& node, LoadReport& report) {
+    if (node.name == "system" || node.name == "javascript" || node.name == "learn") {
+        ++report.never_run[node.name];
+        return;
+    }
+    for (const XmlNode& child : node.children) CountNeverRun(child, report);
+}
+
+const XmlNode* FirstChild(const XmlNode& node, std::string_view name) {
+    for (const XmlNode& child : node.children) {
+        if (child.name == name) return &child;
+    }
+    return nullptr;
+}
+
+std::string Where(std::string_view file, int line) {
+    return std::string(file) + ":" + std::to_string(line) + ": ";
+}
+
+}  // namespace
+
+struct Bot::Context {
+    Conversation& conversation;
+    Stars stars;
+    int depth;
+    int& budget;
+};
+
+Bot::Bot(Properties properties) : properties_(std::move(properties)) {
+    clock_ = [] { return std::time(nullptr); };
+}
+
+LoadReport Bot::LoadFolder(const std::filesystem::path& folder) {
+    LoadReport report;
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    if (!std::filesystem::is_directory(folder, error)) {
+        report.errors.push_back(folder.string() + ": no such folder");
+        return report;
+    }
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string extension = Lower(it->path().extension().string());
+        if (extension == ".aiml" && it->is_regular_file(error)) files.push_back(it->path());
+    }
+    if (error) report.errors.push_back(folder.string() + ": " + error.message());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        if (!in && !in.eof()) {
+            report.errors.push_back(file.string() + ": cannot be read");
+            continue;
+        }
+        LoadText(file.string(), bytes, report);
+    }
+    return report;
+}
+
+void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& report) {
+    std::string utf8;
+    XmlError error;
+    XmlNode root;
+    if (!PrepareXml(bytes, utf8, error) || !ParseXml(utf8, root, error)) {
+        report.errors.push_back(Where(name, error.line) + error.what);
+        return;
+    }
+    if (root.name != "aiml") {
+        report.errors.push_back(Where(name, root.line) + "the root element is <" + root.name +
+                                ">, not <aiml>");
+        return;
+    }
+    ++report.files;
+    static const std::vector<std::string> any = {"*"};
+    for (const XmlNode& child : root.children) {
+        if (child.name == "category") {
+            LoadCategory(name, child, any, report);
+        } else if (child.name == "topic") {
+            const auto topic = child.Attribute("name");
+            if (!topic || PatternWords(*topic).empty()) {
+                report.errors.push_back(Where(name, child.line) + "<topic> without a name");
+                continue;
+            }
+            for (const XmlNode& category : child.children) {
+                if (category.name == "category") {
+                    LoadCategory(name, category, PatternWords(*topic), report);
+                }
+            }
+        }
+    }
+}
+
+std::vector<std::string> Bot::PatternOf(const XmlNode& node) const {
+    std::string text;
+    for (const XmlNode& child : node.children) {
+        if (child.IsText()) {
+            text += child.text;
+        } else if (child.name == "bot") {
+            const auto it = properties_.find(child.Attribute("name").value_or(""));
+            text += " " + (it == properties_.end() ? std::string("UNKNOWN") : it->second) + " ";
+        } else {
+            return {"<" + child.name + ">"};
+        }
+    }
+    return PatternWords(text);
+}
+
+void Bot::LoadCategory(std::string_view name, const XmlNode& category,
+                       const std::vector<std::string>& topic, LoadReport& report) {
+    const XmlNode* pattern = FirstChild(category, "pattern");
+    const XmlNode* that = FirstChild(category, "that");
+    const XmlNode* inner_topic = FirstChild(category, "topic");
+    const XmlNode* answer = FirstChild(category, "template");
+    if (!pattern || !answer) {
+        report.errors.push_back(Where(name, category.line) + "category without a <" +
+                                (pattern ? "template" : "pattern") + ">");
+        return;
+    }
+    std::vector<std::string> parts[3] = {PatternOf(*pattern),
+                                         that ? PatternOf(*that) : std::vector<std::string>{"*"},
+                                         inner_topic ? PatternOf(*inner_topic) : topic};
+    for (const auto& part : parts) {
+        if (part.size() == 1 && part[0].starts_with("<")) {
+            report.errors.push_back(Where(name, pattern->line) + "unexpected " + part[0] +
+                                    " in a pattern");
+            return;
+        }
+    }
+    if (parts[0].empty()) {
+        report.errors.push_back(Where(name, pattern->line) + "empty pattern");
+        return;
+    }
+    CountNeverRun(*answer, report);
+    const int id = static_cast<int>(templates_.size());
+    templates_.push_back(*answer);
+    ++report.categories;
+    const int before = graph_.Add(parts[0], parts[1], parts[2], id);
+    if (before >= 0) {
+        templates_[before] = {};
+        ++free_;
+        ++report.replaced;
+    }
+}
+
+std::string Bot::Respond(Conversation& conversation, std::string_view message) const {
+    std::vector<std::string> answers;
+    for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars))) {
+        conversation.inputs.push_front(JoinWords(sentence.words));
+        if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
+        int budget = kMaxSraiPerSentence;
+        Context context{conversation, {}, 0, budget};
+        const std::string answer =
+            CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
+        std::vector<std::string> said;
+        for (const Sentence& part : Normalise(answer)) said.push_back(JoinWords(part.words));
+        conversation.answers.push_front(std::move(said));
+        if (conversation.answers.size() > kHistory) conversation.answers.pop_back();
+        if (!answer.empty()) answers.push_back(answer);
+    }
+    return JoinWords(answers);
+}
+
+std::string Bot::Answer(Conversation& conversation, const std::vector<std::string>& keys,
+                        const std::vector<std::string>& words, Context& context) const {
+    std::vector<std::string> that_words;
+    if (!conversation.answers.empty() && !conversation.answers.front().empty()) {
+        that_words = SplitWords(conversation.answers.front().back());
+    }
+    std::vector<std::string> that_keys;
+    for (const auto& word : that_words) that_keys.push_back(Upper(word));
+    std::vector<std::string> topic_words, topic_keys;
+    if (const auto topic = conversation.predicates.find("topic");
+        topic != conversation.predicates.end()) {
+        for (Sentence& sentence : Normalise(topic->second)) {
+            topic_words.insert(topic_words.end(), sentence.words.begin(), sentence.words.end());
+            topic_keys.insert(topic_keys.end(), sentence.keys.begin(), sentence.keys.end());
+        }
+    }
+    const int id = graph_.Match({keys, words}, {that_keys, that_words}, {topic_keys, topic_words},
+                                context.stars);
+    if (id < 0) return "";
+    return EvalChildren(templates_[id], context);
+}
+
+std::string Bot::EvalChildren(const XmlNode& node, Context& context) const {
+    std::string out;
+    for (const XmlNode& child : node.children) out += Eval(child, context);
+    return out;
+}
+
+std::string Bot::Srai(const std::string& text, Context& context) const {
+    if (context.depth >= kMaxSraiDepth || --context.budget < 0) return std::string(kLostThread);
+    std::vector<std::string> answers;
+    for (const Sentence& sentence : Normalise(text)) {
+        Context inner{context.conversation, {}, context.depth + 1, context.budget};
+        answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
+    }
+    return JoinWords(answers);
+}
+
+std::string Bot::Condition(const XmlNode& node, Context& context) const {
+    const auto matches = [&](const std::optional<std::string>& name,
+                             const std::optional<std::string>& value) {
+        const auto it = context.conversation.predicates.find(name.value_or(""));
+        const std::string current = it == context.conversation.predicates.end() ? "" : it->second;
+        return WordsMatch(Keys(current), PatternWords(value.value_or("")));
+    };
+    const auto name = node.Attribute("name");
+    const auto value = node.Attribute("value");
+    if (name && value) return matches(name, value) ? EvalChildren(node, context) : "";
+    for (const XmlNode& li : node.children) {
+        if (li.name != "li") continue;
+        const auto li_name = name ? name : li.Attribute("name");
+        const auto li_value = li.Attribute("value");
+        if (!li_value || !li_name || matches(li_name, li_value)) return EvalChildren(li, context);
+    }
+    return "";
+}
+
+std::string Bot::Eval(const XmlNode& node, Context& context) const {
+    if (node.IsText()) return node.text;
+    Conversation& conversation = context.conversation;
+    const std::string& name = node.name;
+    const auto star = [&] { return Nth(context.stars.pattern, 1); };
+    const auto content_or_star = [&] {
+        return node.children.empty() ? star() : CollapseSpace(EvalChildren(node, context));
+    };
+    if (name == "star") return Nth(context.stars.pattern, Index(node));
+    if (name == "thatstar") return Nth(context.stars.that, Index(node));
+    if (name == "topicstar") return Nth(context.stars.topic, Index(node));
+    if (name == "that") {
+        const std::size_t answer = Index(node, "index", 0);
+        const std::size_t sentence = Index(node, "index", 1);
+        if (answer > conversation.answers.size()) return "";
+        const auto& sentences = conversation.answers[answer - 1];
+        return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
+    }
+    if (name == "input") return Nth(conversation.inputs, Index(node));
+    if (name == "get") {
+        const auto it = conversation.predicates.find(node.Attribute("name").value_or(""));
+        return it == conversation.predicates.end() ? "" : it->second;
+    }
+    if (name == "set") {
+        std::string value = CutUtf8(CollapseSpace(EvalChildren(node, context)), kMaxPredicateChars);
+        conversation.predicates[node.Attribute("name").value_or("")] = value;
+        return value;
+    }
+    if (name == "bot") {
+        const auto it = properties_.find(node.Attribute("name").value_or(""));
+        return it == properties_.end() ? "" : it->second;
+    }
+    if (name == "think") {
+        EvalChildren(node, context);
+        return "";
+    }
+    if (name == "srai") return Srai(CollapseSpace(EvalChildren(node, context)), context);
+    if (name == "sr") return Srai(star(), context);
+    if (name == "random") {
+        std::vector<const XmlNode*> items;
+        for (const XmlNode& child : node.children) {
+            if (child.name == "li") items.push_back(&child);
+        }
+        if (items.empty()) return "";
+        return EvalChildren(*items[NextRandom(conversation.random) % items.size()], context);
+    }
+    if (name == "condition") return Condition(node, context);
+    if (name == "uppercase") return Upper(EvalChildren(node, context));
+    if (name == "lowercase") return Lower(EvalChildren(node, context));
+    if (name == "formal") return Formal(EvalChildren(node, context));
+    if (name == "sentence") return SentenceCase(CollapseSpace(EvalChildren(node, context)));
+    if (name == "person") return Substitute(content_or_star(), PersonSubstitutions());
+    if (name == "person2") return Substitute(content_or_star(), Person2Substitutions());
+    if (name == "gender") return Substitute(content_or_star(), GenderSubstitutions());
+    if (name == "date") {
+        const std::time_t now = clock_();
+        std::tm parts{};
+#ifdef _WIN32
+        localtime_s(&parts, &now);
+#else
+        localtime_r(&now, &parts);
+#endif
+        char text[64];
+        return std::strftime(text, sizeof text, "%A, %B %d, %Y", &parts) ? text : "";
+    }
+    if (name == "id") return conversation.id;
+    if (name == "size") return std::to_string(Size());
+    if (name == "version") return std::string(kVersion);
+    if (name == "system" || name == "javascript" || name == "learn") return "";
+    if (name == "br") return " ";
+    // gossip, li outside a list, and markup the bot does not know: their content.
+    return EvalChildren(node, context);
+}
+
+}  // namespace qvbot

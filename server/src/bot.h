@@ -1,0 +1,84 @@
+// An AIML bot: categories loaded from files into the word graph, and the templates that answer.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "graph.h"
+#include "xml.h"
+
+namespace qvbot {
+
+// Limits that keep one conversation's state and work bounded.
+constexpr std::size_t kMaxMessageChars = 1000;
+constexpr std::size_t kMaxPredicateChars = 1000;
+constexpr int kMaxSraiDepth = 32;
+constexpr int kMaxSraiPerSentence = 2000;
+constexpr std::size_t kHistory = 10;
+// The answer when a chain of reductions runs too deep or too long.
+constexpr std::string_view kLostThread = "I lost my thread there. Could you say that another way?";
+
+using Properties = std::map<std::string, std::string, std::less<>>;
+
+struct LoadReport {
+    int files = 0;       // files loaded (wholly or in part)
+    int categories = 0;  // categories added, replacements included
+    int replaced = 0;    // categories whose pattern, that and topic another had already
+    std::map<std::string, int> never_run;  // system, javascript, learn: how often each occurs
+    std::vector<std::string> errors;       // "file:line: what is wrong"
+};
+
+// What the bot keeps of one conversation.
+struct Conversation {
+    std::string id;
+    std::map<std::string, std::string, std::less<>> predicates;
+    std::deque<std::vector<std::string>> answers;  // latest first; each answer's sentences
+    std::deque<std::string> inputs;                // latest first; input sentences
+    std::uint64_t random = 0;                      // the state of `random`'s choices
+};
+
+class Bot {
+  public:
+    explicit Bot(Properties properties);
+
+    // Loads every *.aiml file under `folder` in name order; what cannot be read is reported and
+    // skipped. May be called more than once; later categories replace earlier ones.
+    LoadReport LoadFolder(const std::filesystem::path& folder);
+    // Loads one file's content; `name` is what reports call it.
+    void LoadText(std::string_view name, std::string_view bytes, LoadReport& report);
+
+    // The answer to one message (UTF-8), each sentence answered and the answers joined.
+    std::string Respond(Conversation& conversation, std::string_view message) const;
+
+    std::size_t Size() const { return templates_.size() - free_; }
+    const Properties& properties() const { return properties_; }
+    // The clock of <date/>; the system's by default.
+    void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+
+  private:
+    struct Context;
+    void LoadCategory(std::string_view name, const XmlNode& category,
+                      const std::vector<std::string>& topic, LoadReport& report);
+    std::vector<std::string> PatternOf(const XmlNode& node) const;
+    std::string Answer(Conversation& conversation, const std::vector<std::string>& keys,
+                       const std::vector<std::string>& words, Context& context) const;
+    std::string Eval(const XmlNode& node, Context& context) const;
+    std::string EvalChildren(const XmlNode& node, Context& context) const;
+    std::string Condition(const XmlNode& node, Context& context) const;
+    std::string Srai(const std::string& text, Context& context) const;
+
+    Properties properties_;
+    WordGraph graph_;
+    std::vector<XmlNode> templates_;
+    std::size_t free_ = 0;  // replaced templates, emptied
+    std::function<std::time_t()> clock_;
+};
+
+}  // namespace qvbot

@@ -1,0 +1,317 @@
+#include "text.h"
+
+#include <array>
+
+namespace qvbot {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Decodes one code point at `i` and moves past it; nullopt-like kReplacement for a bad sequence.
+char32_t NextCode(std::string_view text, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t code = 0;
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+        extra = 1;
+        code = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        extra = 2;
+        code = b0 & 0x0F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        extra = 3;
+        code = b0 & 0x07;
+    } else {
+        ++i;
+        return kReplacement;
+    }
+    if (i + extra >= text.size()) {
+        ++i;
+        return kReplacement;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
+        code = (code << 6) | (b & 0x3F);
+    }
+    const bool overlong = (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000);
+    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        ++i;
+        return kReplacement;
+    }
+    i += extra + 1;
+    return code;
+}
+
+bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0; }
+bool IsSentenceEnd(char32_t c) { return c == '.' || c == '!' || c == '?' || c == 0x2026; }
+bool IsApostrophe(char32_t c) { return c == '\'' || c == 0x2019 || c == 0x2018; }
+// Letters and digits of every script count as word characters; punctuation of ASCII and the
+// common typographic marks does not.
+bool IsWordChar(char32_t c) {
+    if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (c < 0xC0) return c == 0xAA || c == 0xB5 || c == 0xBA;
+    if (c == 0xD7 || c == 0xF7) return false;
+    if (c >= 0x2000 && c <= 0x206F) return false;  // general punctuation
+    return c != kReplacement;
+}
+
+char32_t UpperCode(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 0x20;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
+    return c;
+}
+char32_t LowerCode(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c + 0x20;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+    return c;
+}
+
+template <typename Map>
+std::string MapCodes(std::string_view text, Map map) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t c : DecodeUtf8(text)) AppendUtf8(out, map(c));
+    return out;
+}
+
+// Punctuation removed from one piece of text: apostrophes vanish ("don't" is one word), every
+// other mark separates words.
+std::string CleanWords(const std::u32string& codes) {
+    std::string out;
+    for (const char32_t c : codes) {
+        if (IsApostrophe(c)) continue;
+        if (IsWordChar(c)) {
+            AppendUtf8(out, c);
+        } else if (!out.empty() && out.back() != ' ') {
+            out += ' ';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) out += NextCode(text, i);
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        if (NextCode(text, i) == kReplacement && text.substr(at, 3) != "\xEF\xBF\xBD") return false;
+    }
+    return true;
+}
+
+std::string CutUtf8(std::string_view text, std::size_t limit) {
+    std::size_t i = 0;
+    for (std::size_t count = 0; i < text.size() && count < limit; ++count) NextCode(text, i);
+    return std::string(text.substr(0, i));
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        AppendUtf8(out, b >= 0x80 && b <= 0x9F ? kWindows1252High[b - 0x80] : b);
+    }
+    return out;
+}
+
+std::string ClientTextToUtf8(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+}
+
+std::string Utf8ToWindows1252Html(std::string_view text) {
+    std::string out;
+    for (const char32_t c : DecodeUtf8(text)) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        bool done = false;
+        for (std::size_t k = 0; k < kWindows1252High.size() && !done; ++k) {
+            if (kWindows1252High[k] == c && (c < 0x80 || c > 0x9F)) {
+                out += static_cast<char>(0x80 + k);
+                done = true;
+            }
+        }
+        if (!done) out += "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
+    }
+    return out;
+}
+
+std::string Upper(std::string_view text) { return MapCodes(text, UpperCode); }
+std::string Lower(std::string_view text) { return MapCodes(text, LowerCode); }
+
+std::string Formal(std::string_view text) {
+    bool start = true;
+    return MapCodes(text, [&start](char32_t c) {
+        const char32_t mapped = start ? UpperCode(c) : LowerCode(c);
+        start = IsSpace(c);
+        return mapped;
+    });
+}
+
+std::string SentenceCase(std::string_view text) {
+    bool done = false;
+    return MapCodes(text, [&done](char32_t c) {
+        if (done || IsSpace(c)) return c;
+        done = true;
+        return UpperCode(c);
+    });
+}
+
+std::string CollapseSpace(std::string_view text) {
+    return JoinWords(SplitWords(text));
+}
+
+std::vector<std::string> SplitWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        if (IsSpace(NextCode(text, i))) {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word.append(text.substr(at, i - at));
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::string JoinWords(const std::vector<std::string>& words, std::size_t from, std::size_t to) {
+    std::string out;
+    for (std::size_t i = from; i < words.size() && i < to; ++i) {
+        if (!out.empty()) out += ' ';
+        out += words[i];
+    }
+    return out;
+}
+
+std::string Substitute(std::string_view text, const Substitutions& table) {
+    const std::vector<std::string> tokens = SplitWords(text);
+    std::vector<std::string> out;
+    // The replacement takes the case of the word it replaces: "Don't" gives "Do not".
+    const auto replace = [&](std::string_view original, const std::string& with,
+                             std::string_view tail) {
+        const std::u32string codes = DecodeUtf8(original);
+        // "I" is upper case wherever it stands, so it passes no capital on.
+        const bool capital = codes.size() > 1 && UpperCode(codes[0]) == codes[0] &&
+                             LowerCode(codes[0]) != codes[0];
+        out.push_back((capital ? SentenceCase(with) : with) + std::string(tail));
+    };
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string& token = tokens[i];
+        // Trailing punctuation stays behind the replacement: "don't?" gives "do not?".
+        std::size_t end = token.size();
+        while (end > 0 && std::string_view(".,!?;:").find(token[end - 1]) != std::string::npos) {
+            --end;
+        }
+        const std::string_view bare = std::string_view(token).substr(0, end);
+        if (i + 1 < tokens.size()) {
+            const std::string& next = tokens[i + 1];
+            std::size_t next_end = next.size();
+            while (next_end > 0 &&
+                   std::string_view(".,!?;:").find(next[next_end - 1]) != std::string::npos) {
+                --next_end;
+            }
+            const auto pair = table.find(Upper(token + " " + next.substr(0, next_end)));
+            if (pair != table.end()) {
+                replace(token, pair->second, std::string_view(next).substr(next_end));
+                ++i;
+                continue;
+            }
+        }
+        if (const auto whole = table.find(Upper(token)); whole != table.end()) {
+            replace(token, whole->second, "");
+        } else if (const auto part = table.find(Upper(bare)); !bare.empty() && part != table.end()) {
+            replace(token, part->second, std::string_view(token).substr(end));
+        } else {
+            out.push_back(token);
+        }
+    }
+    return JoinWords(out);
+}
+
+std::vector<Sentence> Normalise(std::string_view text) {
+    const std::u32string codes = DecodeUtf8(Substitute(text, InputSubstitutions()));
+    std::vector<Sentence> sentences;
+    std::u32string current;
+    const auto finish = [&] {
+        Sentence sentence;
+        sentence.words = SplitWords(CleanWords(current));
+        for (const auto& word : sentence.words) sentence.keys.push_back(Upper(word));
+        if (!sentence.words.empty()) sentences.push_back(std::move(sentence));
+        current.clear();
+    };
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const char32_t c = codes[i];
+        const bool ends = IsSentenceEnd(c) && (i + 1 == codes.size() || IsSpace(codes[i + 1]) ||
+                                               IsSentenceEnd(codes[i + 1]));
+        if (ends) {
+            finish();
+        } else {
+            current += c;
+        }
+    }
+    finish();
+    return sentences;
+}
+
+std::vector<std::string> PatternWords(std::string_view text) {
+    std::vector<std::string> out;
+    for (const std::string& word : SplitWords(text)) {
+        if (word == "*" || word == "_") {
+            out.push_back(word);
+            continue;
+        }
+        for (const std::string& part : SplitWords(CleanWords(DecodeUtf8(word)))) {
+            out.push_back(Upper(part));
+        }
+    }
+    return out;
+}
+
+}  // namespace qvbot

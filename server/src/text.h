@@ -1,0 +1,61 @@
+// Text rules of the bot: UTF-8 helpers, the code pages that meet the wire, and the normalisation
+// that turns what people type into the upper-case words the patterns are written in.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvbot {
+
+// One code point per entry; a malformed byte stands for itself as U+FFFD.
+std::u32string DecodeUtf8(std::string_view text);
+void AppendUtf8(std::string& out, char32_t code);
+bool IsValidUtf8(std::string_view text);
+
+// At most `limit` code points of a UTF-8 text, never cutting one in half.
+std::string CutUtf8(std::string_view text, std::size_t limit);
+
+std::string Latin1ToUtf8(std::string_view bytes);
+std::string Windows1252ToUtf8(std::string_view bytes);
+// Text from a client: UTF-8 when it is valid UTF-8, otherwise Windows-1252 bytes.
+std::string ClientTextToUtf8(std::string_view bytes);
+// For a page declared ISO-8859-1 and read by a Windows-1252 client: what those bytes hold stays
+// raw, anything else becomes a numeric character reference. `text` must already be HTML.
+std::string Utf8ToWindows1252Html(std::string_view text);
+
+// Upper and lower case of ASCII and the Latin-1 letters; other characters stay.
+std::string Upper(std::string_view text);
+std::string Lower(std::string_view text);
+// Each word's first letter upper case, the rest lower case.
+std::string Formal(std::string_view text);
+// The first letter upper case, the rest as it is.
+std::string SentenceCase(std::string_view text);
+
+// Single blanks between words, none at the ends.
+std::string CollapseSpace(std::string_view text);
+std::vector<std::string> SplitWords(std::string_view text);
+std::string JoinWords(const std::vector<std::string>& words, std::size_t from = 0,
+                      std::size_t to = std::string::npos);
+
+// Whole-word replacements, looked up in upper case ("WHAT'S" -> "what is").
+using Substitutions = std::map<std::string, std::string, std::less<>>;
+const Substitutions& InputSubstitutions();
+const Substitutions& PersonSubstitutions();   // first and third person swapped
+const Substitutions& Person2Substitutions();  // first and second person swapped
+const Substitutions& GenderSubstitutions();   // male and female swapped
+std::string Substitute(std::string_view text, const Substitutions& table);
+
+// One sentence of input: its words as typed (punctuation gone) and the same in upper case.
+struct Sentence {
+    std::vector<std::string> words;
+    std::vector<std::string> keys;
+};
+// Substitutions, then a split at . ! ? followed by a blank or the end, then punctuation removed.
+// Sentences without words are left out.
+std::vector<Sentence> Normalise(std::string_view text);
+// The words of a pattern: upper case, punctuation gone, `*` and `_` kept as words.
+std::vector<std::string> PatternWords(std::string_view text);
+
+}  // namespace qvbot

@@ -1,0 +1,42 @@
+// The one way AIML files are read: bytes in, a small element tree out, whatever parser is under.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qvbot {
+
+// An element (name set) or a run of character data (name empty, text set); text is UTF-8.
+struct XmlNode {
+    std::string name;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::vector<XmlNode> children;
+    int line = 0;
+
+    bool IsText() const { return name.empty(); }
+    // The attribute's value, or nullopt.
+    std::optional<std::string> Attribute(std::string_view key) const;
+};
+
+struct XmlError {
+    int line = 0;
+    std::string what;
+};
+
+// Elements nest at most this deep; deeper documents are refused (they would only exhaust stacks).
+constexpr int kMaxXmlDepth = 48;
+
+// Parses a UTF-8 document without an XML declaration (PrepareXml removes it). Comments and
+// processing instructions are dropped; entities and CDATA are resolved to text.
+bool ParseXml(std::string_view utf8, XmlNode& root, XmlError& error);
+
+// Converts a file's bytes to UTF-8 as its XML declaration says (UTF-8 when it says nothing) and
+// blanks the declaration out, keeping every line where it was. False with a reason for an
+// encoding it cannot read.
+bool PrepareXml(std::string_view bytes, std::string& utf8, XmlError& error);
+
+}  // namespace qvbot

@@ -1,0 +1,269 @@
+// The AIML interpreter: matching, each family of template elements, that and topic, recursion,
+// and what loading does with bad files.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "bot.h"
+#include "conversations.h"
+#include "properties.h"
+
+namespace qvbot {
+namespace {
+
+struct Exchange {
+    const char* say;
+    const char* answer;
+};
+
+class Aiml : public ::testing::Test {
+  protected:
+    LoadReport Load(const std::string& categories) {
+        LoadReport report;
+        bot.LoadText("t.aiml", "<aiml>" + categories + "</aiml>", report);
+        return report;
+    }
+    // One conversation, in order.
+    void Talk(const std::vector<Exchange>& exchanges) {
+        for (const auto& e : exchanges) {
+            EXPECT_EQ(bot.Respond(conversation, e.say), e.answer) << "said: " << e.say;
+        }
+    }
+
+    Bot bot{{{"name", "Kestro"}, {"age", "two"}}};
+    Conversation conversation{"tok", {}, {}, {}, 7};
+};
+
+std::string Category(const std::string& pattern, const std::string& answer,
+                     const std::string& that = "") {
+    return "<category><pattern>" + pattern + "</pattern>" +
+           (that.empty() ? "" : "<that>" + that + "</that>") + "<template>" + answer +
+           "</template></category>";
+}
+
+TEST_F(Aiml, UnderscoreThenExactWordThenStar) {
+    Load(Category("HELLO *", "hello-star") + Category("HELLO WORLD", "exact") +
+         Category("_ WORLD", "underscore") + Category("*", "anything") +
+         Category("HELLO", "hello") + Category("* THERE *", "there") +
+         Category("WHAT IS <bot name=\"name\"/>", "me"));
+    Talk({{"hello world", "underscore"},
+          {"hello there", "hello-star"},
+          {"hello", "hello"},
+          {"oh hello", "anything"},
+          {"so there you are", "there"},
+          {"what is kestro", "me"},
+          {"hello big world", "underscore"}});
+}
+
+TEST_F(Aiml, BacktracksWhenAnExactBranchFailsLater) {
+    Load(Category("I LIKE RED CARS", "red cars") + Category("I LIKE *", "like <star/>") +
+         Category("I * DOGS", "dogs <star/>"));
+    Talk({{"I like red bikes", "like red bikes"},
+          {"I really like dogs", "dogs really like"},
+          {"I like red cars", "red cars"}});
+}
+
+TEST_F(Aiml, StarsAndThatAndTopicParts) {
+    Load(Category("MY * IS *", "<star/>/<star index=\"2\"/>/<star index=\"3\"/>") +
+         Category("YES", "yes to <thatstar/>", "DO YOU LIKE *") +
+         Category("ASK", "Do you like tea?") + Category("YES", "plain yes") +
+         "<topic name=\"SPORT *\">" + Category("WHO WON", "<topicstar/> match") + "</topic>" +
+         Category("TOPIC *", "<think><set name=\"topic\"><star/></set></think>ok"));
+    Talk({{"My cat is Tom Cat", "cat/Tom Cat/"},
+          {"yes", "plain yes"},
+          {"ask", "Do you like tea?"},
+          {"yes", "yes to tea"},
+          {"yes", "plain yes"},
+          {"who won", ""},
+          {"topic sport tennis", "ok"},
+          {"who won", "tennis match"}});
+}
+
+TEST_F(Aiml, PredicatesAndProperties) {
+    Load(Category("MY NAME IS *", "Nice to meet you, <set name=\"name\"><formal><star/></formal></set>.") +
+         Category("WHAT IS MY NAME", "Your name is <get name=\"name\"/>.") +
+         Category("WHO ARE YOU", "I am <bot name=\"name\"/>, <bot name=\"age\"/><bot name=\"none\"/>.") +
+         Category("SILENT *", "<think><set name=\"x\"><star/></set></think>done <get name=\"x\"/>"));
+    Talk({{"What is my name?", "Your name is ."},
+          {"My name is ann marie", "Nice to meet you, Ann Marie."},
+          {"What's my name?", "Your name is Ann Marie."},
+          {"who are you", "I am Kestro, two."},
+          {"silent a b", "done a b"}});
+}
+
+TEST_F(Aiml, SraiSrAndReductions) {
+    Load(Category("HELLO", "Hi there.") + Category("HI *", "<sr/>") +
+         Category("HOWDY", "<srai>hello</srai>") + Category("GREET *", "<srai>HI <star/></srai>") +
+         Category("LOOP", "<srai>LOOP</srai>") +
+         Category("BOMB", "<srai>BOMB</srai><srai>BOMB</srai>") +
+         Category("TWO", "<srai>hello. hello</srai>"));
+    Talk({{"howdy", "Hi there."},
+          {"hi hello", "Hi there."},
+          {"greet hello", "Hi there."},
+          {"loop", std::string(kLostThread).c_str()},
+          {"two", "Hi there. Hi there."}});
+    // Doubling at each level would be 2^32 calls: the budget ends it.
+    EXPECT_NE(bot.Respond(conversation, "bomb").find(kLostThread), std::string::npos);
+}
+
+TEST_F(Aiml, RandomAndConditionForms) {
+    Load(Category("PICK", "<random><li>a</li><li>b</li><li>c</li></random>") +
+         Category("MOOD *", "<think><set name=\"mood\"><star/></set></think>") +
+         Category("ONE", "<condition name=\"mood\" value=\"happy\">glad</condition>") +
+         Category("TWO", "<condition name=\"mood\"><li value=\"happy\">glad</li>"
+                         "<li value=\"very *\">very</li><li>plain</li></condition>") +
+         Category("THREE", "<condition><li name=\"mood\" value=\"sad\">sorry</li>"
+                           "<li name=\"mood\" value=\"*\">some mood</li><li>none</li></condition>"));
+    Talk({{"three", "none"},
+          {"mood happy", ""},
+          {"one", "glad"},
+          {"two", "glad"},
+          {"three", "some mood"},
+          {"mood Very Happy", ""},
+          {"one", ""},
+          {"two", "very"},
+          {"mood sad", ""},
+          {"two", "plain"},
+          {"three", "sorry"}});
+    std::set<std::string> seen;
+    for (int i = 0; i < 60; ++i) seen.insert(bot.Respond(conversation, "pick"));
+    EXPECT_EQ(seen, (std::set<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(Aiml, TextTransformsAndHistory) {
+    Load(Category("UP *", "<uppercase><star/></uppercase>") +
+         Category("DOWN *", "<lowercase><star/></lowercase>") +
+         Category("FORMAL *", "<formal><star/></formal>") +
+         Category("SENT *", "<sentence><star/></sentence>") +
+         Category("P *", "<person/>") + Category("P2 *", "<person2><star/></person2>") +
+         Category("G *", "<gender/>") +
+         Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
+         Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
+         Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
+         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>"));
+    Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"},
+          {"down ABC", "abc"},
+          {"formal ann o neil", "Ann O Neil"},
+          {"sent hello there", "Hello there"},
+          {"p I gave him my book", "he gave me his book"},
+          {"p2 you told me", "I told you"},
+          {"g she likes him", "he likes her"},
+          {"say first one", "first one. Two."},
+          {"back", "say first one|Two|first one"},
+          {"info", "tok 12 quorvanel-botserver 1.11"},
+          {"unsafe", "ab"},
+          {"markup", "one two said three"}});
+}
+
+TEST_F(Aiml, DateFollowsTheClock) {
+    Load(Category("DAY", "<date/>"));
+    bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
+    EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
+}
+
+TEST_F(Aiml, EachSentenceIsAnsweredAndMessagesAreBounded) {
+    Load(Category("HELLO", "Hi.") + Category("BYE", "Later.") + Category("ECHO *", "<star/>") +
+         Category("KEEP *", "<set name=\"k\"><star/> <star/></set>"));
+    Talk({{"Hello! Bye. unknown", "Hi. Later."}});
+    const std::string answer = bot.Respond(conversation, "echo " + std::string(5000, 'x'));
+    EXPECT_EQ(answer.size(), kMaxMessageChars - 5);
+    std::string words;
+    for (int i = 0; i < 400; ++i) words += "ab ";
+    EXPECT_EQ(bot.Respond(conversation, "keep " + words).size(), kMaxPredicateChars);
+    EXPECT_LE(conversation.predicates["k"].size(), kMaxPredicateChars);
+    for (int i = 0; i < 30; ++i) bot.Respond(conversation, "hello");
+    EXPECT_EQ(conversation.inputs.size(), kHistory);
+    EXPECT_EQ(conversation.answers.size(), kHistory);
+}
+
+TEST_F(Aiml, LoadReportsWhatIsWrongAndKeepsTheRest) {
+    const struct {
+        std::string text;
+        std::string error;  // empty: loads without error
+    } files[] = {
+        {"<aiml>\n<category><pattern>A</pattern></category>\n" + Category("B", "b") + "</aiml>",
+         "f.aiml:2: category without a <template>"},
+        {"<aiml>\n\n<category><template>x</template></category></aiml>",
+         "f.aiml:3: category without a <pattern>"},
+        {"<aiml><category>\n<pattern>A <get name=\"x\"/></pattern><template>x</template>"
+         "</category></aiml>",
+         "f.aiml:2: unexpected <get> in a pattern"},
+        {"<aiml>\n<category><pattern>A</pattern><template>x</template></category>\n<oops></aiml>",
+         "f.aiml:3: not well-formed XML: Start-end tags mismatch"},
+        {"<html></html>", "f.aiml:1: the root element is <html>, not <aiml>"},
+        {"<?xml version=\"1.0\" encoding=\"KOI8-R\"?><aiml/>",
+         "f.aiml:1: unsupported encoding \"KOI8-R\"; use UTF-8 or ISO-8859-1"},
+        {"<aiml><topic>" + Category("A", "a") + "</topic></aiml>",
+         "f.aiml:1: <topic> without a name"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<aiml>" + Category("CAF\xC9", "caf\xE9") +
+             "</aiml>",
+         ""},
+    };
+    for (const auto& file : files) {
+        Bot fresh({});
+        LoadReport report;
+        fresh.LoadText("f.aiml", file.text, report);
+        if (file.error.empty()) {
+            EXPECT_TRUE(report.errors.empty()) << report.errors[0];
+        } else {
+            ASSERT_EQ(report.errors.size(), 1u) << file.text;
+            EXPECT_EQ(report.errors[0], file.error);
+        }
+    }
+    Bot latin({});
+    LoadReport report;
+    latin.LoadText("l.aiml", std::end(files)[-1].text, report);
+    Conversation c;
+    EXPECT_EQ(latin.Respond(c, "caf\xC3\xA9"), "caf\xC3\xA9");
+}
+
+TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {
+    std::string deep = "<aiml><category><pattern>A</pattern><template>";
+    for (int i = 0; i < kMaxXmlDepth + 5; ++i) deep += "<think>";
+    for (int i = 0; i < kMaxXmlDepth + 5; ++i) deep += "</think>";
+    LoadReport report;
+    bot.LoadText("d.aiml", deep + "</template></category></aiml>", report);
+    ASSERT_EQ(report.errors.size(), 1u);
+    EXPECT_NE(report.errors[0].find("nest deeper"), std::string::npos);
+
+    report = Load(Category("A", "first") + Category("a", "second") + Category("B", "b") +
+                  "<category><pattern>A</pattern><that>*</that><template>third</template>"
+                  "</category>");
+    EXPECT_EQ(report.replaced, 2);
+    EXPECT_EQ(bot.Size(), 2u);
+    Talk({{"a", "third"}});
+    const std::string unsafe = Category("S", "<system>x</system><system>y</system><learn/>");
+    report = Load(unsafe);
+    EXPECT_EQ(report.never_run, (std::map<std::string, int>{{"learn", 1}, {"system", 2}}));
+}
+
+TEST(Properties, ReadsNameValueLinesAndReportsTheRest) {
+    Properties properties = DefaultProperties();
+    std::vector<std::string> errors;
+    ReadProperties("p.txt", "# comment\nname = Zed  Two\n\nbad line\nlocation=here\n", properties,
+                   errors);
+    EXPECT_EQ(properties["name"], "Zed Two");
+    EXPECT_EQ(properties["location"], "here");
+    EXPECT_EQ(properties["botid"], "5e0a7c31d94b2f68");
+    EXPECT_EQ(errors, std::vector<std::string>{"p.txt:4: expected \"name = value\""});
+}
+
+TEST(Conversations, KeepsTheMostRecentlyUsedUpToItsCapacity) {
+    Conversations store(3, 1);
+    const auto touch = [&](const std::string& token) {
+        return store.With(token, [](Conversation& c) { return (c.predicates["n"] += "x").size(); });
+    };
+    touch("a");
+    touch("b");
+    touch("c");
+    touch("a");  // now b is the least recently used
+    touch("d");
+    EXPECT_EQ(store.Size(), 3u);
+    EXPECT_EQ(touch("a"), 3u);  // kept its state
+    EXPECT_EQ(touch("b"), 1u);  // dropped, so new again
+    EXPECT_EQ(touch(std::string(200, 't')), 1u);
+    EXPECT_EQ(touch(std::string(kMaxTokenChars, 't')), 2u);  // the same conversation
+}
+
+}  // namespace
+}  // namespace qvbot
