@@ -78,3 +78,12 @@ function(qvbot_add_tests)
         gtest_discover_tests(botserver_tests DISCOVERY_MODE PRE_TEST)
     endif()
 endfunction()
+
+if(QV_BUILD_BENCHMARKS AND NOT CMAKE_CROSSCOMPILING AND NOT QV_BUILD_FUZZERS)
+    find_package(benchmark REQUIRED)
+    add_executable(botserver_bench ${QVBOT_DIR}/bench/botserver_bench.cpp)
+    target_compile_definitions(botserver_bench PRIVATE
+        BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+    target_link_libraries(botserver_bench PRIVATE qvbot_core qv_httplib benchmark::benchmark)
+    add_dependencies(botserver_bench quorvanel-botserver)
+endif()

@@ -79,8 +79,8 @@ void CountNeverRun(const XmlNode& node, LoadReport& report) {
     for (const XmlNode& child : node.children) CountNeverRun(child, report);
 }
 
-const XmlNode* FirstChild(const XmlNode& node, std::string_view name) {
-    for (const XmlNode& child : node.children) {
+XmlNode* FirstChild(XmlNode& node, std::string_view name) {
+    for (XmlNode& child : node.children) {
         if (child.name == name) return &child;
     }
     return nullptr;
@@ -146,7 +146,7 @@ void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& re
     }
     ++report.files;
     static const std::vector<std::string> any = {"*"};
-    for (const XmlNode& child : root.children) {
+    for (XmlNode& child : root.children) {
         if (child.name == "category") {
             LoadCategory(name, child, any, report);
         } else if (child.name == "topic") {
@@ -155,7 +155,7 @@ void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& re
                 report.errors.push_back(Where(name, child.line) + "<topic> without a name");
                 continue;
             }
-            for (const XmlNode& category : child.children) {
+            for (XmlNode& category : child.children) {
                 if (category.name == "category") {
                     LoadCategory(name, category, PatternWords(*topic), report);
                 }
@@ -179,12 +179,12 @@ std::vector<std::string> Bot::PatternOf(const XmlNode& node) const {
     return PatternWords(text);
 }
 
-void Bot::LoadCategory(std::string_view name, const XmlNode& category,
+void Bot::LoadCategory(std::string_view name, XmlNode& category,
                        const std::vector<std::string>& topic, LoadReport& report) {
     const XmlNode* pattern = FirstChild(category, "pattern");
     const XmlNode* that = FirstChild(category, "that");
     const XmlNode* inner_topic = FirstChild(category, "topic");
-    const XmlNode* answer = FirstChild(category, "template");
+    XmlNode* answer = FirstChild(category, "template");
     if (!pattern || !answer) {
         report.errors.push_back(Where(name, category.line) + "category without a <" +
                                 (pattern ? "template" : "pattern") + ">");
@@ -206,7 +206,8 @@ void Bot::LoadCategory(std::string_view name, const XmlNode& category,
     }
     CountNeverRun(*answer, report);
     const int id = static_cast<int>(templates_.size());
-    templates_.push_back(*answer);
+    // The file's tree is thrown away after loading, so the template can be taken from it.
+    templates_.push_back(std::move(*answer));
     ++report.categories;
     const int before = graph_.Add(parts[0], parts[1], parts[2], id);
     if (before >= 0) {

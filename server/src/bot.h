@@ -64,7 +64,8 @@ class Bot {
 
   private:
     struct Context;
-    void LoadCategory(std::string_view name, const XmlNode& category,
+    // Takes the template out of `category`.
+    void LoadCategory(std::string_view name, XmlNode& category,
                       const std::vector<std::string>& topic, LoadReport& report);
     std::vector<std::string> PatternOf(const XmlNode& node) const;
     std::string Answer(Conversation& conversation, const std::vector<std::string>& keys,

@@ -549,6 +549,14 @@ int main(int argc, char** argv) {
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     server.set_payload_max_length(kMaxBody);
+    // The library listens with a backlog of 5, too few for a burst of clients: connections
+    // beyond it wait for a SYN resend, a second or more. The socket is taken as it is made, and
+    // listened on again with room for every worker.
+    socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     talk.Register(server);
 
     int port = options->port;
@@ -562,6 +570,7 @@ int main(int argc, char** argv) {
                      options->listen.c_str(), options->port);
         return 1;
     }
+    if (listening != INVALID_SOCKET) ::listen(listening, kWorkers);
     if (!options->port_file.empty()) {
         std::FILE* file = std::fopen(options->port_file.c_str(), "w");
         if (!file || std::fprintf(file, "%d\n", port) < 0 || std::fclose(file) != 0) {

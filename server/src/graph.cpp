@@ -23,6 +23,32 @@ struct WordGraph::Search {
 
 WordGraph::WordGraph() : nodes_(1) {}
 
+std::size_t WordGraph::EdgeTable::Home(std::uint64_t key) const {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+}
+
+std::uint32_t WordGraph::EdgeTable::Find(std::uint64_t key) const {
+    for (std::size_t i = Home(key);; i = (i + 1) & (slots_.size() - 1)) {
+        if (slots_[i].key == key) return slots_[i].child;
+        if (slots_[i].key == ~0ull) return 0;
+    }
+}
+
+void WordGraph::EdgeTable::Insert(std::uint64_t key, std::uint32_t child) {
+    if (2 * (used_ + 1) > slots_.size()) {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        used_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.key != ~0ull) Insert(slot.key, slot.child);
+        }
+    }
+    std::size_t i = Home(key);
+    while (slots_[i].key != ~0ull) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = {key, child};
+    ++used_;
+}
+
 std::uint32_t WordGraph::WordId(std::string_view word) {
     const auto [it, added] =
         words_.try_emplace(std::string(word), static_cast<std::uint32_t>(words_.size() + 3));
@@ -35,8 +61,7 @@ std::uint32_t WordGraph::FindWord(std::string_view word) const {
 }
 
 std::uint32_t WordGraph::Child(std::uint32_t node, std::uint32_t word) const {
-    const auto it = edges_.find(EdgeKey(node, word));
-    return it == edges_.end() ? 0 : it->second;
+    return edges_.Find(EdgeKey(node, word));
 }
 
 int WordGraph::Add(const std::vector<std::string>& pattern, const std::vector<std::string>& that,
@@ -59,7 +84,7 @@ int WordGraph::Add(const std::vector<std::string>& pattern, const std::vector<st
             } else if (text && *text == "_") {
                 nodes_[node].underscore = next;
             } else {
-                edges_.emplace(EdgeKey(node, word), next);
+                edges_.Insert(EdgeKey(node, word), next);
             }
         }
         node = next;

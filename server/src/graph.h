@@ -49,8 +49,24 @@ class WordGraph {
     std::uint32_t Child(std::uint32_t node, std::uint32_t word) const;
     bool Walk(Search& search, std::uint32_t node, std::size_t pos) const;
 
+    // (node << 32 | word) -> child, open addressing: one flat array, no allocation per edge.
+    class EdgeTable {
+      public:
+        std::uint32_t Find(std::uint64_t key) const;
+        void Insert(std::uint64_t key, std::uint32_t child);
+
+      private:
+        struct Slot {
+            std::uint64_t key = ~0ull;  // ~0: empty (no node has 2^32 - 1 children keys)
+            std::uint32_t child = 0;
+        };
+        std::size_t Home(std::uint64_t key) const;
+        std::vector<Slot> slots_ = std::vector<Slot>(1024);
+        std::size_t used_ = 0;
+    };
+
     std::vector<Node> nodes_;
-    std::unordered_map<std::uint64_t, std::uint32_t> edges_;  // (node << 32 | word) -> child
+    EdgeTable edges_;
     std::unordered_map<std::string, std::uint32_t> words_;    // word -> id from 2 up
 };
 

@@ -2,21 +2,34 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <vector>
 
 #include "xml.h"
 
 namespace qvbot {
 namespace {
 
-int LineAt(std::string_view text, std::ptrdiff_t offset) {
-    offset = std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(text.size()));
-    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
-}
+// Line numbers of byte offsets, from the offsets of the line breaks.
+class Lines {
+  public:
+    explicit Lines(std::string_view text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n') breaks_.push_back(static_cast<std::ptrdiff_t>(i));
+        }
+    }
+    int At(std::ptrdiff_t offset) const {
+        return 1 + static_cast<int>(std::lower_bound(breaks_.begin(), breaks_.end(), offset) -
+                                    breaks_.begin());
+    }
 
-bool Convert(const pugi::xml_node& from, XmlNode& to, std::string_view text, int depth,
+  private:
+    std::vector<std::ptrdiff_t> breaks_;
+};
+
+bool Convert(const pugi::xml_node& from, XmlNode& to, const Lines& text, int depth,
              XmlError& error) {
     to.name = from.name();
-    to.line = LineAt(text, from.offset_debug());
+    to.line = text.At(from.offset_debug());
     if (depth > kMaxXmlDepth) {
         error = {to.line, "elements nest deeper than " + std::to_string(kMaxXmlDepth)};
         return false;
@@ -36,7 +49,7 @@ bool Convert(const pugi::xml_node& from, XmlNode& to, std::string_view text, int
             } else {
                 XmlNode node;
                 node.text = child.value();
-                node.line = LineAt(text, child.offset_debug());
+                node.line = text.At(child.offset_debug());
                 to.children.push_back(std::move(node));
             }
         }
@@ -52,8 +65,8 @@ bool ParseXml(std::string_view utf8, XmlNode& root, XmlError& error) {
         document.load_buffer(utf8.data(), utf8.size(),
                              pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
     if (!result) {
-        error = {LineAt(utf8, result.offset), std::string("not well-formed XML: ") +
-                                                  result.description()};
+        error = {Lines(utf8).At(result.offset),
+                 std::string("not well-formed XML: ") + result.description()};
         return false;
     }
     const pugi::xml_node element = document.document_element();
@@ -62,7 +75,7 @@ bool ParseXml(std::string_view utf8, XmlNode& root, XmlError& error) {
         return false;
     }
     root = {};
-    return Convert(element, root, utf8, 1, error);
+    return Convert(element, root, Lines(utf8), 1, error);
 }
 
 }  // namespace qvbot
