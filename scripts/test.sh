@@ -31,6 +31,12 @@ mkdir -p build/fuzz/corpus
 cp tests/fuzz/corpus/* build/fuzz/corpus/
 ./build/fuzz/html_reader_fuzz -max_total_time="${QV_FUZZ_SECONDS:-30}" -max_len=4096 -timeout=10 \
     -rss_limit_mb=2048 build/fuzz/corpus
+for target in aiml_file aiml_message; do
+    mkdir -p "build/fuzz/$target-corpus"
+    cp server/tests/corpus/$target/* "build/fuzz/$target-corpus/"
+    "./build/fuzz/${target}_fuzz" -max_total_time="${QV_BOT_FUZZ_SECONDS:-20}" -max_len=8192 \
+        -timeout=10 -rss_limit_mb=2048 "build/fuzz/$target-corpus"
+done
 
 # The release packages, and the 32-bit build, which must compile too (it is not run).
 (cd build/windows && cpack)
