@@ -53,9 +53,12 @@ bool PrepareXml(std::string_view bytes, std::string& utf8, XmlError& error) {
         error = {1, "unsupported encoding \"" + encoding + "\"; use UTF-8 or ISO-8859-1"};
         return false;
     }
-    // The declaration's own line breaks stay, so later line numbers still match the file.
-    utf8.clear();
-    for (const char c : bytes.substr(0, declaration_end)) utf8 += c == '\n' ? '\n' : ' ';
+    // The declaration now says UTF-8; its own line breaks stay, so later line numbers still
+    // match the file.
+    utf8 = declaration_end ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" : "";
+    for (const char c : bytes.substr(0, declaration_end)) {
+        if (c == '\n') utf8 += '\n';
+    }
     utf8 += converted;
     return true;
 }

@@ -30,12 +30,12 @@ struct XmlError {
 // Elements nest at most this deep; deeper documents are refused (they would only exhaust stacks).
 constexpr int kMaxXmlDepth = 48;
 
-// Parses a UTF-8 document without an XML declaration (PrepareXml removes it). Comments and
+// Parses a UTF-8 document whose declaration, if any, says UTF-8 (PrepareXml makes it so). Comments and
 // processing instructions are dropped; entities and CDATA are resolved to text.
 bool ParseXml(std::string_view utf8, XmlNode& root, XmlError& error);
 
 // Converts a file's bytes to UTF-8 as its XML declaration says (UTF-8 when it says nothing) and
-// blanks the declaration out, keeping every line where it was. False with a reason for an
+// makes the declaration say so, keeping every line where it was. False with a reason for an
 // encoding it cannot read.
 bool PrepareXml(std::string_view bytes, std::string& utf8, XmlError& error);
 

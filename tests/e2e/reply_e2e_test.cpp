@@ -1,5 +1,5 @@
 // The whole program under Wine: quorvanel.exe answers conversations of test-messenger with the
-// stand-in bot server's answers.
+// answers of quorvanel-botserver and its starter bot.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,6 +72,17 @@ TEST_F(Replies, InstantAnswersWithTheBotsAnswerAndTheMarker) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0].method, "GET");
     EXPECT_EQ(log.back().body, "botcust2=0123456789abcdef&message=hello");
+}
+
+TEST_F(Replies, TheBotLearnsTheContactsNameAndLaterSaysIt) {
+    Start();
+    Open("open", "a", "Ann");
+    session.Messenger("say a My name is Zoltan.");
+    ASSERT_TRUE(HistoryHas("a", "Me says:\r\n  Nice to meet you, Zoltan.", 5s)) << session.History("a");
+    session.Messenger("say a How are you?");
+    ASSERT_TRUE(HistoryHas("a", "How are you?" + std::string(1, kMarker), 5s)) << session.History("a");
+    session.Messenger("say a What is my name?");
+    EXPECT_TRUE(HistoryHas("a", "Me says:\r\n  Your name is Zoltan.", 5s)) << session.History("a");
 }
 
 TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
