@@ -3,7 +3,7 @@
 # with the packages already installed can skip it).
 set -eu
 packages="cmake make g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth
-          googletest libbenchmark-dev libcpp-httplib-dev imagemagick binutils-mingw-w64-x86-64
+          googletest libbenchmark-dev libcpp-httplib-dev libpugixml-dev imagemagick binutils-mingw-w64-x86-64
           clang libclang-rt-14-dev pkg-config"
 missing=""
 for p in $packages; do

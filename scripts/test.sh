@@ -45,7 +45,8 @@ cmake --build --preset windows-i686
 (cd build/windows-i686 && cpack)
 for zip in build/windows/quorvanel-1.11-win64.zip build/windows-i686/quorvanel-1.11-win32.zip; do
     contents=$(cmake -E tar tf "$zip")
-    for file in quorvanel.exe user-guide.txt; do
+    for file in quorvanel.exe user-guide.txt quorvanel-botserver.exe kestro/bot.properties \
+                kestro/contact.aiml; do
         echo "$contents" | grep -qx "$file" || { echo "$zip lacks $file" >&2; exit 1; }
     done
 done

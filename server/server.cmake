@@ -46,6 +46,15 @@ if(NOT WIN32)
         add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp)
         target_link_libraries(quorvanel-botserver PRIVATE qvbot_core qv_httplib)
     endif()
+else()
+    add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp ${QVBOT_DIR}/src/http_win32.cpp)
+    target_link_libraries(quorvanel-botserver PRIVATE qvbot_core ws2_32)
+    target_compile_definitions(quorvanel-botserver PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                           _WIN32_WINNT=0x0600)
+    # Templates recurse through srai; the workers get the stack size of the image.
+    target_link_options(quorvanel-botserver PRIVATE -Wl,--stack,8388608)
+    install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
+    install(DIRECTORY ${QVBOT_DIR}/bots/kestro DESTINATION .)
 endif()
 
 if(QV_BUILD_FUZZERS)

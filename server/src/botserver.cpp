@@ -1,7 +1,12 @@
 // quorvanel-botserver: an AIML bot behind the talk protocol. It serves the talk page, answers each
 // conversation token from its own conversation, and serves the news page. A test-only group of
 // options adds a request log, control requests and faults on demand.
+#ifdef _WIN32
+#include "http_win32.h"
+#else
 #include <httplib.h>
+namespace web = httplib;
+#endif
 
 #include <array>
 #include <atomic>
@@ -169,7 +174,7 @@ class RequestLog {
   public:
     explicit RequestLog(std::FILE* file) : file_(file) {}
 
-    void Add(const httplib::Request& req) {
+    void Add(const web::Request& req) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
@@ -321,7 +326,7 @@ class TalkServer {
         for (const auto& setting : options.faults) faults_.Set(setting);
     }
 
-    void Register(httplib::Server& server) {
+    void Register(web::Server& server) {
         server.Get("/pandora/talk", Logged([this](const auto& req, auto& res) {
                        if (const auto shape = Misbehave(Scope::kTalkGet, res)) {
                            const talk::PageText page{name_, Botid(req), NextToken()};
@@ -339,7 +344,7 @@ class TalkServer {
                    }));
         if (options_.control) RegisterControl(server);
 
-        const auto not_found = [this](const httplib::Request& req, httplib::Response& res) {
+        const auto not_found = [this](const web::Request& req, web::Response& res) {
             if (options_.control && req.path.rfind("/__", 0) != 0) log_.Add(req);
             res.status = 404;
             res.set_content("not found\n", "text/plain");
@@ -355,7 +360,7 @@ class TalkServer {
     FaultBoard& faults() { return faults_; }
 
   private:
-    void RegisterControl(httplib::Server& server) {
+    void RegisterControl(web::Server& server) {
         // Control and log requests stay out of the log, so a test sees only the client's.
         server.Get("/__log",
                    [this](const auto&, auto& res) { res.set_content(log_.Text(), "text/plain"); });
@@ -383,7 +388,7 @@ class TalkServer {
         });
     }
 
-    void Talk(const httplib::Request& req, httplib::Response& res, const Fault& shape) {
+    void Talk(const web::Request& req, web::Response& res, const Fault& shape) {
         const std::string message = qvbot::CutUtf8(
             qvbot::ClientTextToUtf8(talk::FormField(req.body, "message").value_or("")),
             qvbot::kMaxMessageChars);
@@ -404,8 +409,8 @@ class TalkServer {
     }
 
     template <typename Handler>
-    httplib::Server::Handler Logged(Handler handler) {
-        return [this, handler](const httplib::Request& req, httplib::Response& res) {
+    web::Server::Handler Logged(Handler handler) {
+        return [this, handler](const web::Request& req, web::Response& res) {
             if (options_.control) log_.Add(req);
             handler(req, res);
         };
@@ -413,7 +418,7 @@ class TalkServer {
 
     // Applies the scope's fault. Returns nullopt when the fault has made the whole response,
     // otherwise the fault that shapes the page (kNone for a normal one).
-    std::optional<Fault> Misbehave(Scope scope, httplib::Response& res) {
+    std::optional<Fault> Misbehave(Scope scope, web::Response& res) {
         std::uint64_t generation = 0;
         const Fault fault = faults_.Take(scope, generation);
         switch (fault.kind) {
@@ -440,7 +445,7 @@ class TalkServer {
         }
     }
 
-    std::string Botid(const httplib::Request& req) {
+    std::string Botid(const web::Request& req) {
         const std::string botid = qvbot::ClientTextToUtf8(req.get_param_value("botid"));
         const std::lock_guard lock(botid_mutex_);
         if (botid != botid_ && unknown_botids_.size() < kMaxNotedBotids &&
@@ -461,7 +466,7 @@ class TalkServer {
         return options_.utf8 ? "text/html; charset=UTF-8" : "text/html; charset=ISO-8859-1";
     }
 
-    void Send(httplib::Response& res, const std::string& page) const {
+    void Send(web::Response& res, const std::string& page) const {
         res.set_content(options_.utf8 ? page : qvbot::Utf8ToWindows1252Html(page), ContentType());
     }
 
@@ -546,15 +551,15 @@ int main(int argc, char** argv) {
 #endif
 
     TalkServer talk(*options, bot, seed, log_file);
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    web::Server server;
+    server.new_task_queue = [] { return new web::ThreadPool(kWorkers); };
     server.set_payload_max_length(kMaxBody);
     // The library listens with a backlog of 5, too few for a burst of clients: connections
     // beyond it wait for a SYN resend, a second or more. The socket is taken as it is made, and
     // listened on again with room for every worker.
-    socket_t listening = INVALID_SOCKET;
-    server.set_socket_options([&listening](socket_t sock) {
-        httplib::default_socket_options(sock);
+    web::socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&listening](web::socket_t sock) {
+        web::default_socket_options(sock);
         listening = sock;
     });
     talk.Register(server);
