@@ -5,7 +5,10 @@
 #include "http_win32.h"
 #else
 #include <httplib.h>
-namespace web = httplib;
+namespace web {
+using namespace httplib;
+using socket_t = ::socket_t;
+}  // namespace web
 #endif
 
 #include <array>
