@@ -80,6 +80,11 @@ function(qvbot_add_tests)
     target_compile_definitions(qvbot_tests PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
+        add_test(NAME botserver_exe_under_wine
+                 COMMAND sh ${QVBOT_DIR}/tests/botserver_exe_test.sh
+                         $<TARGET_FILE:quorvanel-botserver> ${CMAKE_BINARY_DIR}/wineprefix
+                         ${QVBOT_DIR}/bots/kestro)
+        set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
     else()
         gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
         # The executable driven over HTTP.
