@@ -226,8 +226,12 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
         Context context{conversation, {}, 0, budget};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
+        // Kept as long as a message may be, so 10,000 conversations stay bounded whatever a
+        // bot's templates make of their input.
         std::vector<std::string> said;
-        for (const Sentence& part : Normalise(answer)) said.push_back(JoinWords(part.words));
+        for (const Sentence& part : Normalise(CutUtf8(answer, kMaxMessageChars))) {
+            said.push_back(JoinWords(part.words));
+        }
         conversation.answers.push_front(std::move(said));
         if (conversation.answers.size() > kHistory) conversation.answers.pop_back();
         if (!answer.empty()) answers.push_back(answer);

@@ -163,7 +163,8 @@ TEST_F(Aiml, DateFollowsTheClock) {
 
 TEST_F(Aiml, EachSentenceIsAnsweredAndMessagesAreBounded) {
     Load(Category("HELLO", "Hi.") + Category("BYE", "Later.") + Category("ECHO *", "<star/>") +
-         Category("KEEP *", "<set name=\"k\"><star/> <star/></set>"));
+         Category("KEEP *", "<set name=\"k\"><star/> <star/></set>") +
+         Category("TWICE *", "<star/> <star/>"));
     Talk({{"Hello! Bye. unknown", "Hi. Later."}});
     const std::string answer = bot.Respond(conversation, "echo " + std::string(5000, 'x'));
     EXPECT_EQ(answer.size(), kMaxMessageChars - 5);
@@ -171,6 +172,8 @@ TEST_F(Aiml, EachSentenceIsAnsweredAndMessagesAreBounded) {
     for (int i = 0; i < 400; ++i) words += "ab ";
     EXPECT_EQ(bot.Respond(conversation, "keep " + words).size(), kMaxPredicateChars);
     EXPECT_LE(conversation.predicates["k"].size(), kMaxPredicateChars);
+    EXPECT_EQ(bot.Respond(conversation, "twice " + words).size(), 2 * 994 + 1);
+    EXPECT_LE(conversation.answers.front().front().size(), kMaxMessageChars);  // as kept
     for (int i = 0; i < 30; ++i) bot.Respond(conversation, "hello");
     EXPECT_EQ(conversation.inputs.size(), kHistory);
     EXPECT_EQ(conversation.answers.size(), kHistory);
