@@ -345,24 +345,20 @@ TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
         const WindowHandle w = Open(L"Bob");
         Say(w, L"Bob", L"one");
         bot.answer = std::wstring(40, L'a');
-        random.Push(0.0f);
-        random.Push(0.0f);
+        for (int t = 0; t < 4; ++t) random.Push(0.0f);  // reading and typing, twice
         for (int t = 0; t < 4; ++t) Tick(w);
-        EXPECT_EQ(desktop.Text(Entry(w)), notice);
         return w;
     };
     const struct {
         std::wstring entry, answer, speed, left;
     } drops[] = {
-        {notice, L"", L"medium", L""},                    // an empty answer replaces the reply
+        {notice, L"", L"medium", L""},  // an empty answer replaces the reply
         {L"my own words", L"", L"medium", L"my own words"},
-        {notice, L"fine", L"Medium", L""},                // the speed turned invalid
+        {notice, L"fine", L"Medium", L""},  // the speed turned invalid
     };
     for (const auto& drop : drops) {
         const WindowHandle w = typing();
         Say(w, L"Bob", L"two");
-        random.Push(0.0f);
-        random.Push(0.0f);
         Tick(w);
         Tick(w);
         desktop.SetText(Entry(w), drop.entry);
@@ -386,10 +382,6 @@ TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
     EXPECT_EQ(last.notices + last.replies.size() + last.presses, 0u);
     EXPECT_EQ(desktop.Text(Entry(left)), L"");
     EXPECT_EQ(desktop.Text(Entry(own)), L"my own words");
-    Say(left, L"Bob", L"still there?");
-    const std::size_t asked = bot.questions.size();
-    for (int t = 0; t < 12; ++t) EXPECT_EQ(Tick(left).notices, 0);
-    EXPECT_EQ(bot.questions.size(), asked);
 }
 
 }  // namespace

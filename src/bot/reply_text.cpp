@@ -203,8 +203,15 @@ std::wstring ReplyFragmentToText(std::wstring_view fragment) {
         const wchar_t c = fragment[at];
         if (c == L'&') {
             const std::wstring_view rest = fragment.substr(at);
+            const wchar_t next = rest.size() > 1 ? rest[1] : L'\0';
+            if (!IsAsciiLetter(next) && !(next >= L'0' && next <= L'9') && next != L'#') {
+                put(L'&');  // starts no reference
+                ++at;
+                continue;
+            }
             bool known = false;
             for (const auto& escape : kEscapes) {
+                if (rest.size() < 2 || rest[1] != escape.name[1]) continue;
                 if (rest.starts_with(escape.name)) {
                     put(escape.character);
                     at += escape.name.size();
