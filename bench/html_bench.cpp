@@ -7,6 +7,7 @@
 
 #include "bot/html_reader.h"
 #include "bot/html_tokenizer.h"
+#include "bot/reply_text.h"
 
 namespace quorvanel::html {
 namespace {
@@ -90,6 +91,19 @@ BENCHMARK(BM_Pathological)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BodyInnerHtml)->Arg(k100K)->Arg(k10K)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TokenizeOnly)->Arg(k10K)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstFormControlValue)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
+
+// An answer fragment as the body markup gives it (mostly text with a few tags and references),
+// grown to the size of the largest page read: must convert in under 10 ms.
+void BM_ReplyFragmentToText(benchmark::State& state) {
+    const std::wstring unit =
+        L"Tom &amp; Jerry <I>are</I> friends.<BR>See <A href=\"/x?a=1&amp;b=2\">this</A>,&nbsp;"
+        L"caf\u00E9 &lt;3 &#233;\r\n   <P>Another paragraph of plain words to read.</P> ";
+    std::wstring fragment;
+    while (fragment.size() + unit.size() < static_cast<std::size_t>(state.range(0))) fragment += unit;
+    for (auto _ : state) benchmark::DoNotOptimize(quorvanel::ReplyFragmentToText(fragment));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * fragment.size()));
+}
+BENCHMARK(BM_ReplyFragmentToText)->Arg(k1M)->Arg(k4Mi)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quorvanel::html

@@ -39,12 +39,13 @@ printf '[BotBehaviour]\r\nTypeSpeed=fast\r\nTypeStyle=perfect\r\n[ConnectionSett
 # The stand-in messenger reads its commands from a pipe that this script keeps open.
 wine_run build/windows/test-messenger.exe <"$demo/messenger.in" >"$demo/messenger.out" 2>/dev/null &
 exec 3>"$demo/messenger.in"
-replies=0
+# Sends a command and prints its reply: the line the messenger writes after it. Nothing is kept
+# between calls, so it also works inside $(...) and pipelines, which run in subshells.
 command() {
+    before=$(wc -l <"$demo/messenger.out")
     echo "$*" >&3
-    replies=$((replies + 1))
     i=0
-    while [ "$(wc -l <"$demo/messenger.out")" -lt "$replies" ] && [ $i -lt 300 ]; do
+    while [ "$(wc -l <"$demo/messenger.out")" -le "$before" ] && [ $i -lt 300 ]; do
         sleep 0.1
         i=$((i + 1))
     done

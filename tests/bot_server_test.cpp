@@ -1,4 +1,5 @@
 #include "bot/bot_server.h"
+#include "bot/reply_text.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,33 @@ TEST(ExtractReply, TakesTheFirstAnswerBetweenTheMarkers) {
     EXPECT_EQ(ExtractReply(std::wstring(40'000, L'x') + L"<B>K:</B> far <BR>", L"K"), L"far");
 }
 
+TEST(ReplyFragmentToText, GivesTheTextAReaderSees) {
+    using namespace std::string_view_literals;
+    const struct {
+        std::wstring_view fragment;
+        std::wstring_view text;
+    } cases[] = {
+        {L"Tom &amp; Jerry are friends.", L"Tom & Jerry are friends."},
+        {L"&lt;3 &quot;x&quot; &#233;&#xE9;&eacute; &notin; &notit; &NotEqualTilde;",
+         L"<3 \"x\" \u00E9\u00E9\u00E9 \u2209 \u00ACit; \u2242\u0338"},
+        {L"I like <I>tea</I>.<BR>Do you?", L"I like tea. Do you?"},
+        {L"<B><I>deep<U>ly</U></I></B> <BLINK x=1>odd</BLINK>", L"deeply odd"},
+        {L"see <A href=\"http://x.example/?a=1&amp;b=2\">this page</A>!", L"see this page!"},
+        {L"one<!-- <B>hidden</B> -->two", L"onetwo"},
+        {L"one<P>two</P>three<DIV>four</DIV><TD>five", L"one two three four five"},
+        {L"a<SCRIPT>var s = '<b>x</b>';</SCRIPT>b<STYLE>p{}</STYLE>c", L"abc"},
+        {L"1 < 2 & 3 > 2 &nope; &", L"1 < 2 & 3 > 2 &nope; &"},
+        {L"a <", L"a <"},
+        {L"  \t a&nbsp;\u00A0 b \r\n<BR><BR> c&#32;&#160;", L"a b c"},
+        {L"x&#0;y\0z"sv, L"x\uFFFDyz"},
+        {L"<I> </I><BR>&nbsp;<P></P>", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReplyFragmentToText(c.fragment), c.text) << std::wstring(c.fragment);
+    }
+}
+
 TEST(UrlEncode, KeepsOnlyAsciiLettersAndDigits) {
     Latin1Codec codec;
     EXPECT_EQ(UrlEncode(L"a b?", codec), L"a%20b%3F");
@@ -106,8 +134,9 @@ protected:
 
 TEST_F(BotQuestion, PostsTheTokenAndTheEncodedMessageAndExtractsTheAnswer) {
     random.Push(0.5f);
-    transport.pages.push_back(L"<B>You:</B> x <BR><B>Kestro:</B> Hello there. <BR>");
-    EXPECT_EQ(bot.GetBotReply(L"hi there?"), L"Hello there.");
+    // The answer as the page shows it, not as its markup is written.
+    transport.pages.push_back(L"<B>You:</B> x <BR><B>Kestro:</B> Tom &amp; <I>Jerry</I> <BR>");
+    EXPECT_EQ(bot.GetBotReply(L"hi there?"), L"Tom & Jerry");
     ASSERT_EQ(transport.fetches.size(), 1u);
     EXPECT_EQ(transport.fetches[0].url,
               L"HTTP://www.pandorabots.com/pandora/talk?botid=5e0a7c31d94b2f68");

@@ -1,5 +1,6 @@
 #include "bot/page_fetcher.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "fakes/fake_http.h"
@@ -95,8 +96,29 @@ TEST_F(Fetching, PagesAreDecodedByTheirCharset) {
     EXPECT_EQ(fetcher.FetchPage(L"http://h/", L""), L"\u20AC");
     http.Answer("<body>caf\xE9</body>", 200, "text/html; charset=ISO-8859-1");
     EXPECT_EQ(fetcher.FetchPage(L"http://h/", L""), L"caf\u00E9");
+    // The header wins over a meta tag; a meta tag names a single-byte code page too.
+    http.Answer("<head><meta charset=koi8-r></head><body>x</body>", 200, "text/html; charset=latin1");
+    fetcher.FetchPage(L"http://h/", L"");
+    http.Answer("<head><meta charset='Windows-1251'></head><body>x</body>", 200, "text/html");
+    fetcher.FetchPage(L"http://h/", L"");
+    EXPECT_THAT(codec.codePages, ::testing::ElementsAre(1252u, 1252u, 1251u));
     http.Answer("<body>caf\xE9</body>", 200, "text/html; charset=utf-8");  // broken UTF-8
     EXPECT_EQ(fetcher.FetchPage(L"http://h/", L""), L"caf\uFFFD");
+}
+
+TEST(CharsetCodePage, NamesTheWindowsCodePage) {
+    const struct {
+        const char* charset;
+        unsigned codePage;
+    } cases[] = {
+        {"utf-8", 65001},       {"UTF8", 65001},         {"ISO-8859-1", 1252},  {"iso_8859-1", 1252},
+        {"latin1", 1252},       {"US-ASCII", 1252},      {"windows-1252", 1252}, {"cp1250", 1250},
+        {"windows-1251", 1251}, {"windows-1258", 1258},  {"windows-1259", 0},    {"windows-125", 0},
+        {"iso-8859-2", 28592},  {"ISO-8859-15", 28605},  {"iso-8859-11", 874},   {"iso-8859-12", 0},
+        {"iso-8859-16", 0},     {"iso-8859-", 0},        {"iso-8859-1x", 0},     {"KOI8-R", 20866},
+        {"shift_jis", 0},       {"", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CharsetCodePage(c.charset), c.codePage) << c.charset;
 }
 
 TEST(DecodeUtf8, ReplacesBrokenSequencesAndKeepsTheRest) {

@@ -336,5 +336,53 @@ TEST_F(Pipeline, WindowsWithoutEntryBoxOrSendButtonAreLeftAlone) {
     EXPECT_EQ(desktop.Text(entry), L"Hello there.\u00A0");  // left in the box, not sent
 }
 
+// A reply dropped unsent, or the program ending, must not leave the notice for the user's next
+// Enter to send; whatever else the user put in the entry box stays.
+TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
+    const std::wstring notice = kTypingNotice;
+    auto typing = [&] {  // a conversation with a long reply being typed, its notice standing
+        Speed(L"medium");
+        const WindowHandle w = Open(L"Bob");
+        Say(w, L"Bob", L"one");
+        bot.answer = std::wstring(40, L'a');
+        for (int t = 0; t < 4; ++t) random.Push(0.0f);  // reading and typing, twice
+        for (int t = 0; t < 4; ++t) Tick(w);
+        return w;
+    };
+    const struct {
+        std::wstring entry, answer, speed, left;
+    } drops[] = {
+        {notice, L"", L"medium", L""},  // an empty answer replaces the reply
+        {L"my own words", L"", L"medium", L"my own words"},
+        {notice, L"fine", L"Medium", L""},  // the speed turned invalid
+    };
+    for (const auto& drop : drops) {
+        const WindowHandle w = typing();
+        Say(w, L"Bob", L"two");
+        Tick(w);
+        Tick(w);
+        desktop.SetText(Entry(w), drop.entry);
+        Speed(drop.speed);
+        bot.answer = drop.answer;
+        Tick(w);
+        EXPECT_EQ(desktop.Text(Entry(w)), drop.left) << drop.entry << " " << drop.speed;
+    }
+
+    // The program ends while a request waits; the tick unwinding from it shows and sends nothing.
+    const WindowHandle left = typing();
+    const WindowHandle own = typing();
+    const WindowHandle asking = Open(L"Cy");
+    Speed(L"instant");
+    Say(asking, L"Cy", L"hi");
+    bot.whileAsked = [&] {
+        desktop.SetText(Entry(own), L"my own words");
+        pipeline.Stop();
+    };
+    const TickLog last = Tick(asking);
+    EXPECT_EQ(last.notices + last.replies.size() + last.presses, 0u);
+    EXPECT_EQ(desktop.Text(Entry(left)), L"");
+    EXPECT_EQ(desktop.Text(Entry(own)), L"my own words");
+}
+
 }  // namespace
 }  // namespace quorvanel

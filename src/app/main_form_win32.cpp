@@ -106,11 +106,6 @@ bool MainForm::Create(HINSTANCE instance, int showCommand) {
     return true;
 }
 
-bool MainForm::TranslateShortcut(MSG& message) {
-    return hwnd_ != nullptr && shortcuts_ != nullptr &&
-           TranslateAcceleratorA(hwnd_, shortcuts_, &message) != 0;
-}
-
 LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MainForm* form = nullptr;
     if (message == WM_NCCREATE) {
@@ -133,7 +128,8 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             dialogs_.SetOwner(hwnd_);
-            waiter_.SetDialogWindow(hwnd_);
+            pump_.SetMainWindow(hwnd_, shortcuts_);
+            waiter_.SetPreTranslation([this](MSG& message) { return pump_.PreTranslate(message); });
             CreateControls();
             // Timer1 runs from the moment the window exists, through the load step.
             SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
@@ -165,16 +161,26 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kWmNewsComplete:
             wbAdvert_DocumentComplete();
             return 0;
+        case WM_ENDSESSION:
+            // Windows ends without destroying the window: clean up as if it were.
+            if (wParam) DestroyWindow(hwnd_);
+            return 0;
         case WM_DESTROY:
             // The engine stays alive until the form is destroyed: a tick may still be unwinding
-            // from a bot request's wait, during which this message was dispatched.
+            // from a bot request's wait, during which this message was dispatched. The
+            // pipeline is stopped instead, taking back the typing notices it left standing.
             KillTimer(hwnd_, kTimer1);
+            replies_.Stop();
+            // However the window goes, its tray icon must not stay behind (a no-op when absent;
+            // the record is filled in by the load step).
+            if (TrayIconData_.hWnd != nullptr) options_.notifyIcon(NIM_DELETE, &TrayIconData_);
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY: {
             const HWND window = hwnd_;
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
+            pump_.SetMainWindow(nullptr, nullptr);
             return DefWindowProcA(window, message, wParam, lParam);
         }
         default:
@@ -300,19 +306,19 @@ void MainForm::Timer1_Timer() {
 
 void MainForm::mnuOptions_Click() {
     OptionsDialog options(settings_);
-    options.ShowModal(hwnd_);
+    options.ShowModal(hwnd_, &pump_);
 }
 
 void MainForm::mnuExit_Click() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
 void MainForm::Help_Click() {
     HelpWindow help;
-    help.ShowModal(hwnd_);
+    help.ShowModal(hwnd_, &pump_);
 }
 
 void MainForm::mnuAboutQuorvanel_Click() {
     AboutWindow about;
-    about.ShowModal(hwnd_);
+    about.ShowModal(hwnd_, &pump_);
 }
 
 void MainForm::HideAdvert() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/message_pump_win32.h"
 #include "app/news_panel_win32.h"
 #include "bot/bot_server.h"
 #include "bot/http_client_win32.h"
@@ -45,8 +46,9 @@ public:
     // Creates the window and its controls, runs the load step and shows the window.
     bool Create(HINSTANCE instance, int showCommand);
     HWND Handle() const { return hwnd_; }
-    // The main loop's keyboard shortcuts (F1).
-    bool TranslateShortcut(MSG& message);
+    // What every loop does with a message before dispatching it: the open modal window's keys,
+    // the main window's shortcut (F1) and dialog keys. True when the message was handled.
+    bool PreTranslate(MSG& message) { return pump_.PreTranslate(message); }
 
     bool AdvertShown() const { return AdvertShown_; }
     const NOTIFYICONDATAA& TrayIconData() const { return TrayIconData_; }
@@ -78,6 +80,7 @@ private:
     HICON icon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HACCEL shortcuts_ = nullptr;
+    MessagePump pump_;
     int dpiX_ = 96;
     int dpiY_ = 96;
 

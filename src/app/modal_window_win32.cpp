@@ -47,12 +47,17 @@ bool ModalWindow::CreateFixedWindow(HWND owner, const char* className, const cha
                            GetModuleHandleA(nullptr), this) != nullptr;
 }
 
-int ModalWindow::ShowModal(HWND owner) {
+int ModalWindow::ShowModal(HWND owner, MessagePump* pump) {
     result_ = 0;
     ended_ = false;
     if (Create(owner) == nullptr) return 0;
-    const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
-    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    MessagePump ownPump;
+    pump_ = pump != nullptr ? pump : &ownPump;
+    owner_ = owner;
+    ownerDisabled_ = owner != nullptr && IsWindowEnabled(owner);
+    released_ = false;
+    if (ownerDisabled_) EnableWindow(owner, FALSE);
+    pump_->EnterModal(*this);
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
 
@@ -64,22 +69,36 @@ int ModalWindow::ShowModal(HWND owner) {
             if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
-        if (PreTranslate(message)) continue;
-        if (hwnd_ != nullptr && IsDialogMessageA(hwnd_, &message)) continue;
+        if (pump_->PreTranslate(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
 
-    // The owner is enabled again before the window goes, so that activation returns to it.
-    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    Release();
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-    if (owner != nullptr) SetActiveWindow(owner);
+    pump_ = nullptr;
     return result_;
+}
+
+bool ModalWindow::TranslateDialogMessage(MSG& message) {
+    if (hwnd_ == nullptr || ended_) return false;
+    return PreTranslate(message) || IsDialogMessageA(hwnd_, &message) != 0;
 }
 
 void ModalWindow::EndModal(int result) {
     result_ = result;
     ended_ = true;
+    Release();
+}
+
+void ModalWindow::Release() {
+    if (released_) return;
+    released_ = true;
+    pump_->LeaveModal(*this);
+    // The owner is enabled again before the window is hidden, so that activation returns to it.
+    if (ownerDisabled_) EnableWindow(owner_, TRUE);
+    if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
+    if (owner_ != nullptr && IsWindow(owner_)) SetActiveWindow(owner_);
 }
 
 bool ModalWindow::PreTranslate(MSG&) { return false; }

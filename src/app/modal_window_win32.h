@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/message_pump_win32.h"
+
 namespace quorvanel {
 
 // Screen units: positions and sizes of windows and controls are kept in twips (1/1440 inch)
@@ -21,8 +23,12 @@ private:
 void CentreOnScreen(HWND window);
 
 // A secondary window shown modally, owned by the main window. ShowModal disables the owner and
-// runs a message loop of its own until the window is destroyed; every message is dispatched, so
+// runs a message loop of its own until the window is closed; every message is dispatched, so
 // the owner's timers go on ticking. Each opening builds the window afresh.
+//
+// A loop nested deeper (a wait for the network) may have control when the window is closed: the
+// window is then hidden and its owner enabled at once, and ShowModal returns once its own loop
+// runs again.
 //
 // A subclass registers its window class with RegisterModalClass, creates its window (passing
 // `this` as the creation parameter) in Create, and handles messages in HandleMessage.
@@ -34,9 +40,12 @@ public:
     virtual ~ModalWindow();
 
     // Returns the result given to EndModal (0 when the window was closed otherwise, or could not
-    // be created).
-    int ShowModal(HWND owner);
+    // be created). Every loop that `pump` serves gives this window its keys while it is open;
+    // without a pump the window's own loop alone does.
+    int ShowModal(HWND owner, MessagePump* pump = nullptr);
     HWND Handle() const { return hwnd_; }
+    // The window's own keys, then the dialog keys; true when the message was handled.
+    bool TranslateDialogMessage(MSG& message);
 
 protected:
     static bool RegisterModalClass(HINSTANCE instance, const char* className, HICON icon = nullptr);
@@ -56,8 +65,14 @@ protected:
     TwipsScale twips_;
 
 private:
+    void Release();
+
     int result_ = 0;
     bool ended_ = false;
+    bool released_ = true;
+    HWND owner_ = nullptr;
+    bool ownerDisabled_ = false;
+    MessagePump* pump_ = nullptr;
 };
 
 }  // namespace quorvanel

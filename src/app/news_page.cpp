@@ -6,15 +6,6 @@
 namespace quorvanel {
 namespace {
 
-bool IsBlock(std::wstring_view name) {
-    for (std::wstring_view block : {L"p", L"div", L"h1", L"h2", L"h3", L"h4", L"h5", L"h6", L"li",
-                                    L"ul", L"ol", L"tr", L"table", L"blockquote", L"hr", L"pre",
-                                    L"center", L"dl", L"dt", L"dd"}) {
-        if (name == block) return true;
-    }
-    return false;
-}
-
 bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\f'; }
 
 class TextBuilder {
@@ -98,7 +89,7 @@ NewsText ReadNewsText(std::wstring_view page) {
                 } else if (token.name == L"a") {
                     const std::wstring* href = token.Find(L"href");
                     text.OpenLink(href != nullptr ? *href : std::wstring());
-                } else if (IsBlock(token.name)) {
+                } else if (html::IsBlockElement(token.name)) {
                     text.BlockBreak();
                 }
                 break;
@@ -107,7 +98,7 @@ NewsText ReadNewsText(std::wstring_view page) {
                     skipping = false;
                 } else if (token.name == L"a") {
                     text.CloseLink();
-                } else if (IsBlock(token.name)) {
+                } else if (html::IsBlockElement(token.name)) {
                     text.BlockBreak();
                 }
                 break;

@@ -14,8 +14,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (form.TranslateShortcut(message)) continue;
-        if (form.Handle() != nullptr && IsDialogMessageA(form.Handle(), &message)) continue;
+        if (form.PreTranslate(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

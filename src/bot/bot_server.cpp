@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "bot/reply_text.h"
 #include "settings/settings.h"
 
 namespace quorvanel {
@@ -67,7 +68,8 @@ std::wstring BotServerClient::GetBotReply(const std::wstring& message) {
     const std::wstring body = L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
     std::wstring page;
     if (!FetchServerPage(transport_, server, body, kTalkPath + id, page)) return kNoPageAnswer;
-    return ExtractReply(page, name);
+    // The answer is cut from the markup, then read as the text it shows.
+    return ReplyFragmentToText(ExtractReply(page, name));
 }
 
 }  // namespace quorvanel

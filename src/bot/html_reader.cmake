@@ -3,6 +3,7 @@ add_library(qv_html STATIC
     ${CMAKE_SOURCE_DIR}/src/bot/html_entities.cpp
     ${CMAKE_SOURCE_DIR}/src/bot/html_tokenizer.cpp
     ${CMAKE_SOURCE_DIR}/src/bot/html_reader.cpp
+    ${CMAKE_SOURCE_DIR}/src/bot/reply_text.cpp
 )
 target_include_directories(qv_html PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(qv_html PUBLIC qv_warnings)

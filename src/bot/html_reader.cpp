@@ -297,4 +297,23 @@ std::optional<std::wstring> FirstFormControlValue(std::wstring_view document,
     }
 }
 
+bool IsBlockElement(std::wstring_view tagName) {
+    // Looked up for every tag of a long text: sorted out by the first letter.
+    if (tagName.empty()) return false;
+    switch (tagName[0]) {
+        case L'b': return tagName == L"blockquote"sv;
+        case L'c': return tagName == L"center"sv;
+        case L'd': return tagName == L"div"sv || tagName == L"dl"sv || tagName == L"dt"sv || tagName == L"dd"sv;
+        case L'h':
+            return tagName == L"hr"sv ||
+                   (tagName.size() == 2 && tagName[1] >= L'1' && tagName[1] <= L'6');
+        case L'l': return tagName == L"li"sv;
+        case L'o': return tagName == L"ol"sv;
+        case L'p': return tagName == L"p"sv || tagName == L"pre"sv;
+        case L't': return tagName == L"table"sv || tagName == L"tr"sv;
+        case L'u': return tagName == L"ul"sv;
+        default: return false;
+    }
+}
+
 }  // namespace quorvanel::html

@@ -17,4 +17,8 @@ std::wstring BodyInnerHtml(std::wstring_view document);
 std::optional<std::wstring> FirstFormControlValue(std::wstring_view document,
                                                   std::wstring_view controlName);
 
+// True for the elements a browser lays out as blocks of their own (paragraphs, lists, tables,
+// headings...): text on either side of their tags is on separate lines.
+bool IsBlockElement(std::wstring_view tagName);
+
 }  // namespace quorvanel::html

@@ -135,6 +135,13 @@ char32_t C1Replacement(char32_t c) {
     return kTable[c - 0x80];
 }
 
+// The character a numeric reference to `code` stands for.
+char32_t NumericReferenceCharacter(char32_t code) {
+    if (code == 0 || code > kMaxCodePoint || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
+    if (code >= 0x80 && code <= 0x9F) return C1Replacement(code);
+    return code;
+}
+
 std::uint32_t Unit(wchar_t unit) {
     return static_cast<std::uint32_t>(unit);
 }
@@ -151,6 +158,38 @@ void AppendCodePoint(std::wstring& out, char32_t c) {
         }
     }
     out.push_back(static_cast<wchar_t>(c));
+}
+
+std::size_t AppendCharacterReference(std::wstring_view text, std::wstring& out) {
+    if (text.size() >= 2 && IsAlnum(text[1])) {
+        const NamedReference* ref = LongestNamedReference(text.substr(1));
+        if (ref == nullptr) {
+            out.push_back(L'&');
+            return 1;
+        }
+        AppendCodePoint(out, ref->first);
+        if (ref->second != 0) AppendCodePoint(out, ref->second);
+        return 1 + ref->name.size();
+    }
+    if (text.size() < 3 || text[1] != L'#') {
+        out.push_back(L'&');
+        return 1;
+    }
+    const bool hex = text[2] == L'x' || text[2] == L'X';
+    const std::size_t digits = hex ? 3 : 2;
+    std::size_t end = digits;
+    char32_t code = 0;
+    for (; end < text.size() && (hex ? IsHexDigit(text[end]) : IsDigit(text[end])); ++end) {
+        const std::uint32_t digit = hex ? HexValue(text[end]) : text[end] - L'0';
+        code = std::min<char32_t>(code * (hex ? 16 : 10) + digit, kMaxCodePoint + 1);
+    }
+    if (end == digits) {  // "&#" or "&#x" without digits stands for itself
+        out.append(text.substr(0, digits));
+        return digits;
+    }
+    if (end < text.size() && text[end] == L';') ++end;
+    AppendCodePoint(out, NumericReferenceCharacter(code));
+    return end;
 }
 
 const std::wstring* Token::Find(std::wstring_view attributeName) const {
@@ -365,14 +404,8 @@ void Tokenizer::FlushCharacterReference() {
 }
 
 void Tokenizer::EndNumericReference() {
-    char32_t c = referenceCode_;
-    if (c == 0 || c > kMaxCodePoint || (c >= 0xD800 && c <= 0xDFFF)) {
-        c = kReplacement;
-    } else if (c >= 0x80 && c <= 0x9F) {
-        c = C1Replacement(c);
-    }
     buffer_.clear();
-    AppendCodePoint(buffer_, c);
+    AppendCodePoint(buffer_, NumericReferenceCharacter(referenceCode_));
     FlushCharacterReference();
     state_ = returnState_;
 }

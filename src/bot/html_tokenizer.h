@@ -123,4 +123,9 @@ private:
 // Appends a code point: as a surrogate pair where wchar_t is 16 bits and it lies above U+FFFF.
 void AppendCodePoint(std::wstring& out, char32_t c);
 
+// Reads the character reference at the start of `text` (which starts with '&') as the tokenizer
+// does in text content: appends what it stands for to `out` and returns how many characters it
+// took. A '&' that starts no reference stands for itself (1 character).
+std::size_t AppendCharacterReference(std::wstring_view text, std::wstring& out);
+
 }  // namespace quorvanel::html

@@ -192,10 +192,7 @@ bool MessageLoopWaiter::Wait(const HttpRequest* request, std::int64_t timeoutMs)
                 PostQuitMessage(static_cast<int>(message.wParam));
                 return request != nullptr && request->Done();
             }
-            if (dialogWindow_ != nullptr && IsWindow(dialogWindow_) &&
-                IsDialogMessageA(dialogWindow_, &message)) {
-                continue;
-            }
+            if (preTranslate_ && preTranslate_(message)) continue;
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

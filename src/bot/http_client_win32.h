@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "bot/http_client.h"
@@ -26,16 +27,19 @@ private:
 // The event a Win32 request signals when done, for waits on it; null for other requests.
 HANDLE CompletionEvent(const HttpRequest* request);
 
-// Waits in a message loop: window messages are dispatched (keyboard navigation included for the
-// given window) while nothing else uses the processor.
+// Waits in a message loop: window messages are dispatched while nothing else uses the processor.
+// Each message goes first to the pre-translation given (keyboard navigation and shortcuts), which
+// returns true when it has handled the message.
 class MessageLoopWaiter final : public Waiter {
 public:
-    explicit MessageLoopWaiter(HWND dialogWindow = nullptr) : dialogWindow_(dialogWindow) {}
-    void SetDialogWindow(HWND window) { dialogWindow_ = window; }
+    using PreTranslation = std::function<bool(MSG&)>;
+    explicit MessageLoopWaiter(PreTranslation preTranslate = {})
+        : preTranslate_(std::move(preTranslate)) {}
+    void SetPreTranslation(PreTranslation preTranslate) { preTranslate_ = std::move(preTranslate); }
     bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override;
 
 private:
-    HWND dialogWindow_;
+    PreTranslation preTranslate_;
 };
 
 }  // namespace quorvanel

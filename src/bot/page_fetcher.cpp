@@ -32,9 +32,40 @@ std::string CharsetIn(std::string_view lowerText) {
     return std::string(lowerText.substr(i, end - i));
 }
 
-bool IsUtf8(std::string_view charset) { return charset == "utf-8" || charset == "utf8"; }
-
 }  // namespace
+
+unsigned CharsetCodePage(std::string_view charset) {
+    // Compared without case, hyphens or underscores: "ISO_8859-1" is "iso88591".
+    std::string name;
+    for (char c : Lower(charset)) {
+        if (c != '-' && c != '_') name += c;
+    }
+    if (name == "utf8") return kUtf8CodePage;
+    for (std::string_view latin1 : {"iso88591", "latin1", "l1", "windows1252", "cp1252", "xcp1252",
+                                    "usascii", "ascii", "cp819", "ibm819", "isoir100",
+                                    "csisolatin1"}) {
+        if (name == latin1) return 1252;
+    }
+    if (name == "koi8r") return 20866;
+    // windows-125N, cp125N: N from 0 to 8.
+    for (std::string_view prefix : {"windows125", "cp125", "xcp125"}) {
+        if (name.size() == prefix.size() + 1 && name.starts_with(prefix) && name.back() >= '0' &&
+            name.back() <= '8') {
+            return 1250 + static_cast<unsigned>(name.back() - '0');
+        }
+    }
+    // iso-8859-N: N from 2 to 15, 12 never defined; Thai (11) is Windows' 874.
+    if (name.starts_with("iso8859") && name.size() > 7 && name.size() <= 9) {
+        unsigned part = 0;
+        for (char c : name.substr(7)) {
+            if (c < '0' || c > '9') return 0;
+            part = part * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (part == 11) return 874;
+        if (part >= 2 && part <= 15 && part != 12) return 28590 + part;
+    }
+    return 0;
+}
 
 std::wstring DecodeUtf8(std::string_view bytes) {
     std::wstring text;
@@ -105,7 +136,10 @@ std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
                                                                        : end - at));
         }
     }
-    return IsUtf8(charset) ? DecodeUtf8(response.body) : codec.FromAnsi(response.body);
+    const unsigned codePage = CharsetCodePage(charset);
+    if (codePage == kUtf8CodePage) return DecodeUtf8(response.body);
+    if (codePage == 0) return codec.FromAnsi(response.body);
+    return codec.FromCodePage(response.body, codePage);
 }
 
 PageFetcher::PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec)

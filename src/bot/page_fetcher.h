@@ -25,7 +25,15 @@ private:
     std::wstring lastDocument_;  // the whole page last fetched, "" when none came
 };
 
-// A page's text: UTF-8 when its Content-Type or a meta charset says so, else the ANSI code page.
+inline constexpr unsigned kUtf8CodePage = 65001;
+
+// The Windows code page of a charset name (any case): UTF-8; windows-1252 for ISO-8859-1, Latin-1,
+// US-ASCII and their aliases; windows-1250 to 1258, ISO-8859-2 to -15 and KOI8-R as themselves;
+// 0 for any other name (the ANSI code page then).
+unsigned CharsetCodePage(std::string_view charset);
+
+// A page's text in the charset its Content-Type or else a meta tag names; without a known one, in
+// the ANSI code page.
 std::wstring DecodePage(const HttpResponse& response, TextCodec& codec);
 
 }  // namespace quorvanel

@@ -14,6 +14,13 @@ void ShowTypingNotice(WindowSystem& windows, WindowHandle conversation) {
     TapSpaceKey(windows, box);
 }
 
+void ClearTypingNotice(WindowSystem& windows, WindowHandle conversation) {
+    if (conversation == 0) return;
+    const WindowHandle box = FindInputBox(windows, conversation);
+    if (box == 0) return;
+    if (CutAtNul(GetControlText(windows, box)) == kTypingNotice) SetControlText(windows, box, L"");
+}
+
 void SendReply(WindowSystem& windows, WindowHandle conversation, const std::wstring& replyText) {
     if (conversation == 0) return;
     const WindowHandle box = FindInputBox(windows, conversation);

@@ -17,12 +17,17 @@ std::string ToAnsi(std::wstring_view text) {
 }
 
 std::wstring FromAnsi(const char* bytes, std::size_t count) {
+    return FromCodePage(bytes, count, CP_ACP);
+}
+
+std::wstring FromCodePage(const char* bytes, std::size_t count, unsigned codePage) {
+    if (codePage != CP_ACP && !IsValidCodePage(codePage)) codePage = CP_ACP;
     if (count == 0 || count > INT_MAX) return {};
     const int length = static_cast<int>(count);
-    const int needed = MultiByteToWideChar(CP_ACP, 0, bytes, length, nullptr, 0);
+    const int needed = MultiByteToWideChar(codePage, 0, bytes, length, nullptr, 0);
     if (needed <= 0) return {};
     std::wstring result(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes, length, result.data(), needed);
+    MultiByteToWideChar(codePage, 0, bytes, length, result.data(), needed);
     return result;
 }
 

@@ -18,7 +18,7 @@ ReplyPipeline::ReplyPipeline(WindowSystem& windows, ConversationTable& conversat
 int ReplyPipeline::GetDelayTicks() { return typing_.GetDelayTicks(); }
 
 bool ReplyPipeline::Live(int slot) const {
-    return slot > 0 && static_cast<std::size_t>(slot) < conversations_.size() &&
+    return !stopped_ && slot > 0 && static_cast<std::size_t>(slot) < conversations_.size() &&
            conversations_[slot].hWnd != 0;
 }
 
@@ -65,8 +65,20 @@ void ReplyPipeline::AskBot(int slot) {
     if (reply.empty()) ticks = 0;
 
     // Index again: the message box of an invalid speed dispatches messages too.
+    // A reply still being typed that is replaced by none must not leave its notice behind.
+    const bool dropsTypedReply = conversations_[slot].TypingTicks > 0 && ticks == 0;
     conversations_[slot].ReplyText = std::move(reply);
     conversations_[slot].TypingTicks = ticks;
+    if (dropsTypedReply) ClearTypingNotice(windows_, conversations_[slot].hWnd);
+}
+
+void ReplyPipeline::Stop() {
+    stopped_ = true;
+    for (std::size_t slot = 1; slot < conversations_.size(); ++slot) {
+        if (conversations_[slot].TypingTicks < 1) continue;
+        conversations_[slot].TypingTicks = 0;
+        ClearTypingNotice(windows_, conversations_[slot].hWnd);
+    }
 }
 
 }  // namespace quorvanel

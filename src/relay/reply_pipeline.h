@@ -26,6 +26,10 @@ public:
     void AdvanceReply(int slot) override;
 
     bool RequestOutstanding() const { return requestOutstanding_; }
+    // Ends the pipeline for good (the program is closing): pending replies are dropped, each
+    // conversation still showing the typing notice gets an empty entry box, and later ticks,
+    // including one still unwinding from a request's wait, show and send nothing.
+    void Stop();
 
 private:
     bool Live(int slot) const;
@@ -38,6 +42,7 @@ private:
     SettingsStore& settings_;
     Dialogs& dialogs_;
     bool requestOutstanding_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace quorvanel

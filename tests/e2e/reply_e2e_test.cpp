@@ -72,6 +72,10 @@ TEST_F(Replies, InstantAnswersWithTheBotsAnswerAndTheMarker) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0].method, "GET");
     EXPECT_EQ(log.back().body, "botcust2=0123456789abcdef&message=hello");
+    // The answer page escapes the ampersand; the contact reads the text the page shows.
+    session.Messenger("say a say Tom & Jerry are friends.");
+    EXPECT_TRUE(HistoryHas("a", std::string("Me says:\r\n  Tom & Jerry are friends.") + kMarker, 3s))
+        << session.History("a");
 }
 
 TEST_F(Replies, TheBotLearnsTheContactsNameAndLaterSaysIt) {
@@ -99,6 +103,17 @@ TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
     EXPECT_GE(took.count(), 5'000);
     EXPECT_LE(took.count(), 18'000);
     EXPECT_EQ(session.Entry("a"), "");
+}
+
+TEST_F(Replies, ClosingTheProgramWhileItTypesTakesBackTheNotice) {
+    testing::WriteSetting("BotBehaviour", "TypeSpeed", "slow");
+    Start();
+    Open("open", "a", "Ann");
+    session.Messenger("say a how are you");  // 33 characters: 17 ticks of typing at the least
+    ASSERT_TRUE(WaitUntil([&] { return session.Entry("a") == "... robot is typing ..."; }, 20s));
+    session.CloseProgram();
+    EXPECT_EQ(session.Entry("a"), "");
+    EXPECT_EQ(session.History("a").find("Me says:"), std::string::npos);
 }
 
 TEST_F(Replies, ALineEndingInTheMarkerIsNotAnswered) {

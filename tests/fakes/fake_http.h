@@ -142,6 +142,11 @@ public:
         for (char b : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(b)));
         return text;
     }
+    std::wstring FromCodePage(std::string_view bytes, unsigned codePage) override {
+        codePages.push_back(codePage);
+        return FromAnsi(bytes);
+    }
+    std::vector<unsigned> codePages;  // asked of FromCodePage, in order
 };
 
 }  // namespace quorvanel::testing

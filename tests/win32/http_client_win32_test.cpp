@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "bot/page_fetcher.h"
 #include "relay/ansi_text_win32.h"
@@ -133,6 +134,32 @@ TEST_F(WinInetTransport, AServerThatNeverAnswersTimesOutWithoutBurningTheProcess
     EXPECT_GE(elapsed, 20'500 - 100);
     EXPECT_LT(elapsed, 25'000);
     EXPECT_LT(busy, 1000) << "the UI thread used " << busy << " ms of processor time";
+}
+
+// Pages naming a single-byte charset decode in it, whatever the system's ANSI code page; the test
+// is also run in a prefix whose ANSI code page is 1251 (QV_EXPECT_ANSI_CODE_PAGE says which).
+TEST_F(WinInetTransport, SingleBytePagesDecodeInTheCharsetTheyName) {
+    if (const char* expected = std::getenv("QV_EXPECT_ANSI_CODE_PAGE")) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
+    const struct {
+        const char* contentType;
+        const char* body;
+        const wchar_t* text;
+    } pages[] = {
+        {"text/html; charset=ISO-8859-1", "<body>caf\xE9 \x80 na\xEFve</body>", L"caf\u00E9 \u20AC na\u00EFve"},
+        {"text/html", "<meta charset=latin1><body>\xC5se</body>", L"\u00C5se"},
+        {"text/html; charset=windows-1251", "<body>\xCF\xF0\xE8\xE2\xE5\xF2</body>",
+         L"\u041F\u0440\u0438\u0432\u0435\u0442"},
+        {"text/html; charset=KOI8-R", "<body>\xF0\xD2\xC9\xD7\xC5\xD4</body>",
+         L"\u041F\u0440\u0438\u0432\u0435\u0442"},
+    };
+    for (const auto& page : pages) {
+        LoopbackServer server([&](const LoopbackServer::Request&) {
+            return LoopbackServer::Answer{200, page.contentType, page.body};
+        });
+        EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/")), L""), page.text) << page.body;
+    }
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 
 #include "app/main_form_ids.h"
 #include "relay/conversation_list_win32.h"
+#include "settings/options_dialog_ids.h"
 #include "win32/child_process_win32.h"
 #include "win32/loopback_server_win32.h"
 #include "win32/talk_server_win32.h"
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -244,7 +246,7 @@ TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
         }
     });
     MSG f1{main, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
-    EXPECT_TRUE(form->TranslateShortcut(f1));
+    EXPECT_TRUE(form->PreTranslate(f1));
     closer.join();
     EXPECT_TRUE(helpOpened);
     EXPECT_TRUE(IsWindowEnabled(main));
@@ -367,6 +369,101 @@ TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
                           std::chrono::seconds(15)));
     EXPECT_NE(history().find("Me says:\\r\\n  Hello there.\\xA0"), std::string::npos) << history();
     EXPECT_TRUE(form->AdvertShown());
+    messenger.Command("quit");
+}
+
+TEST_F(MainFormTest, ClosingTheWindowWhileInTheTrayDeletesItsIcon) {
+    for (UINT closing : {WM_CLOSE, WM_ENDSESSION}) {
+        TrayCalls().clear();
+        HWND main = Start("nomarker");
+        ShowWindow(main, SW_MINIMIZE);
+        PostMessageA(main, closing, TRUE, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(main); }, std::chrono::seconds(5))) << closing;
+        ASSERT_EQ(TrayCalls().size(), 2u) << closing;
+        EXPECT_EQ(TrayCalls()[1].message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_EQ(TrayCalls()[1].data.hWnd, main);
+        form.reset();
+    }
+}
+
+// Polls from a thread other than the program's, where sleeping is harmless.
+template <typename Condition>
+bool Within(std::chrono::milliseconds time, Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + time;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// Options is opened before a bot request starts, so the request's wait runs inside the dialog's
+// loop; the request hangs. The dialog's keys and the main window's F1 must still work.
+TEST_F(MainFormTest, WindowsAnswerTheirKeysWhileABotRequestWaits) {
+    WritePrivateProfileStringA("BotBehaviour", "TypeSpeed", "instant", "quorvanel11.ini");
+    testing::ChildProcess messenger;
+    ASSERT_TRUE(messenger.Start("test-messenger.exe"));
+    HWND main = Start("nomarker");
+    SendDlgItemMessageA(main, kIdEnableDefault, BM_CLICK, 0, 0);
+    ASSERT_EQ(messenger.Command("open a Ann").rfind("ok ", 0), 0u);
+    auto focus = [ui = GetCurrentThreadId()] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(ui, &info) ? info.hwndFocus : nullptr;
+    };
+    auto posts = [&] {
+        int count = 0;
+        for (const auto& entry : server.Log()) count += entry.method == "POST";
+        return count;
+    };
+    // The user acts from a thread of its own: this one runs the program's loops.
+    bool tabMoved = false, helpOpened = false;
+    std::vector<bool> closedAtOnce;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        for (int round = 0; round < 2; ++round) {
+            server.Control("scope=talk-post&fault=hang");
+            PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
+            HWND options = nullptr;
+            Within(std::chrono::seconds(5), [&] {
+                return (options = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr;
+            });
+            const int asked = posts();
+            messenger.Command("say a hello " + std::to_string(round));
+            Within(std::chrono::seconds(5), [&] { return posts() > asked; });
+            const HWND from = focus() != nullptr ? focus() : options;
+            if (round == 0) {
+                PostMessageA(from, WM_KEYDOWN, VK_TAB, 0);
+                tabMoved = Within(std::chrono::seconds(2), [&] { return focus() != from; });
+                PostMessageA(focus() != nullptr ? focus() : options, WM_KEYDOWN, VK_ESCAPE, 0);
+            } else {
+                PostMessageA(options, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+            }
+            closedAtOnce.push_back(Within(std::chrono::milliseconds(500), [&] {
+                return !IsWindowVisible(options) && IsWindowEnabled(main);
+            }));
+            if (round == 1) {
+                PostMessageA(main, WM_KEYDOWN, VK_F1, 0);
+                HWND help = nullptr;
+                helpOpened = Within(std::chrono::seconds(3), [&] {
+                    return (help = FindWindowA(nullptr, "Help")) != nullptr && IsWindowVisible(help);
+                });
+                PostMessageA(help, WM_CLOSE, 0, 0);
+            }
+            // The request is answered and the dialog's loop returns; a window that a failed step
+            // left open is closed, so that the test cannot hang.
+            server.Control("scope=talk-post&fault=none");
+            if (!Within(std::chrono::seconds(5), [&] { return !IsWindow(options); })) {
+                PostMessageA(options, WM_CLOSE, 0, 0);
+            }
+        }
+        done = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return done.load(); }, std::chrono::seconds(60)));
+    user.join();
+    EXPECT_TRUE(tabMoved);
+    EXPECT_EQ(closedAtOnce, (std::vector<bool>{true, true}));  // Esc, then the close box
+    EXPECT_TRUE(helpOpened);
     messenger.Command("quit");
 }
 
