@@ -636,10 +636,23 @@ TEST_F(OptionsDialogTest, ACancelledEditIsNotShownAtTheNextOpening) {
 
 // --- A file that cannot be written ---
 
-TEST_F(OptionsDialogTest, AFailedSaveSaysWhereAndKeepsTheDialogOpen) {
-    // A directory where the file should be: every write fails.
+TEST_F(OptionsDialogTest, ARefusedSaveGoesToThePerUserCopyAndOnlyBothRefusedSaysWhere) {
+    // A directory where the file should be: every write of it fails.
     ASSERT_TRUE(CreateDirectoryW(Path().c_str(), nullptr));
-    const int result = RunDialog(profile, [&](HWND dialog) {
+    int result = RunDialog(profile, [&](HWND dialog) {
+        SetWindowTextW(Control(dialog, kIdBotName), L"Quill");
+        Click(dialog, kIdOptionsOK);
+        EXPECT_TRUE(WaitClosed(dialog));
+    });
+    EXPECT_EQ(result, IDOK);
+    ProfileSettingsStore restarted;
+    EXPECT_EQ(ReadSetting(restarted, kBotName), L"Quill");
+
+    // The per-user copy refused too.
+    const std::wstring user = UserSettingsFilePath();
+    ASSERT_TRUE(DeleteFileW(user.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
+    result = RunDialog(profile, [&](HWND dialog) {
         Click(dialog, kIdOptionsOK);
         HWND box = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (box = MessageBoxOf(dialog)) != nullptr; }, kPatience));
