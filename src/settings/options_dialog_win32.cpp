@@ -40,7 +40,8 @@ constexpr Placement kOptFast{3000, 480, 1215, 255};
 constexpr Placement kOptInstant{4320, 480, 975, 255};
 constexpr Placement kFrame2{120, 1080, 5415, 615};
 constexpr Placement kOptMessy{360, 240, 2415, 255};  // in Frame2
-constexpr Placement kOptPerfect{3120, 240, 1815, 255};
+// Wide enough for its text in Tahoma and wider faces, up to the frame's inner edge.
+constexpr Placement kOptPerfect{3120, 240, 2175, 255};
 
 constexpr Placement kLabel1{120, 120, 1695, 255};
 constexpr Placement kTxtBotServer{1920, 120, 3615, 285};

@@ -10,9 +10,10 @@
 #include "win32/child_process_win32.h"
 #include "win32/loopback_server_win32.h"
 #include "win32/talk_server_win32.h"
+#include "win32/layout_win32.h"
 
 #include <memory>
-#include <thread>
+#include "win32/threads_win32.h"
 #include <vector>
 
 namespace quorvanel {
@@ -197,6 +198,7 @@ TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
                           std::chrono::seconds(10)))
         << Text(status);
+    testing::ExpectLaidOut(main, "main window");  // at the screen's dpi, as the others
 
     // The talk page was asked for at load, with the form header and no body.
     const auto log = server.Log();
@@ -233,7 +235,7 @@ TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
     // F1 reaches the Help item through the main loop's shortcuts: the Help window opens, modal,
     // and is closed again from outside.
     bool helpOpened = false;
-    std::thread closer([&] {
+    testing::Thread closer([&] {
         for (int i = 0; i < 200; ++i) {
             Sleep(50);  // test thread only: waiting for the window to appear
             if (HWND help = FindWindowA(nullptr, "Help")) {

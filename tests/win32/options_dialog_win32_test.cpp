@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <string>
-#include <thread>
+#include "win32/threads_win32.h"
 #include <vector>
 
 #include "fakes/fake_settings.h"
@@ -237,7 +237,7 @@ int RunDialog(SettingsStore& settings, const std::function<void(HWND dialog)>& u
                                  nullptr, nullptr, nullptr);
     EXPECT_NE(owner, nullptr);
     OptionsDialog dialog(settings);
-    std::thread script([&] {
+    testing::Thread script([&] {
         HWND window = nullptr;
         const bool opened = WaitUntil(
             [&] {
@@ -329,7 +329,7 @@ TEST_F(OptionsDialogTest, IsAFixedDialogOfTheDesignedSizeCentredOverADisabledOwn
             {kIdInstant, kIdBehaviourPage, 4320, 480, 975, 255},
             {kIdFrame2, kIdBehaviourPage, 120, 1080, 5415, 615},
             {kIdMessy, kIdFrame2, 360, 240, 2415, 255},
-            {kIdPerfect, kIdFrame2, 3120, 240, 1815, 255},
+            {kIdPerfect, kIdFrame2, 3120, 240, 2175, 255},
             {kIdLabel1, kIdConnectionPage, 120, 120, 1695, 255},
             {kIdBotServer, kIdConnectionPage, 1920, 120, 3615, 285},
             {kIdLbl2, kIdConnectionPage, 120, 630, 1575, 255},
