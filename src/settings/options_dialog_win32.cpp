@@ -49,7 +49,8 @@ constexpr Placement kLbl2{120, 630, 1575, 255};
 constexpr Placement kTxtBotID{1920, 630, 3615, 300};
 constexpr Placement kLabel2{120, 990, 1455, 255};
 constexpr Placement kTxtBotName{1920, 990, 3615, 300};
-constexpr Placement kLabel4{120, 1560, 5535, 495};
+// Up under the bot name, with room for its three lines at 96, 120 and 144 dpi.
+constexpr Placement kLabel4{120, 1380, 5535, 690};
 
 struct Tab {
     const wchar_t* caption;

@@ -286,7 +286,7 @@ TEST_F(AboutTest, ShowsTitleIconTextsAndEtchedRuleInAFixedToolWindow) {
         ExpectPlacedAt(window, kIdAboutTitle, 1050, 240, 3885, 240);
         ExpectPlacedAt(window, kIdAboutVersion, 1050, 480, 3885, 225);
         ExpectPlacedAt(window, kIdAboutDescription, 1050, 720, 3885, 330);
-        ExpectPlacedAt(window, kIdAboutDisclaimer, 240, 1260, 3225, 600);
+        ExpectPlacedAt(window, kIdAboutDisclaimer, 240, 1260, 3225, 690);
         const Dpi dpi = ScreenDpi();
         const RECT pic = Placed(window, kIdAboutIcon);
         EXPECT_EQ(pic.left, MulDiv(240, dpi.x, 1440));

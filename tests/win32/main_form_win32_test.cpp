@@ -168,16 +168,17 @@ TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     const RECT list = placed(kIdConversations);
     EXPECT_EQ(list.left, MulDiv(120, dpiX, 1440));
     EXPECT_EQ(list.top, MulDiv(510, dpiY, 1440));
-    EXPECT_EQ(list.right - list.left, MulDiv(3300, dpiX, 1440));
-    EXPECT_EQ(list.bottom - list.top, MulDiv(1185, dpiY, 1440));
+    // Edges, not sizes, are converted: neighbours neither gap nor overlap at any dpi.
+    EXPECT_EQ(list.right, MulDiv(120 + 3300, dpiX, 1440));
+    EXPECT_EQ(list.bottom, MulDiv(510 + 1185, dpiY, 1440));
     const RECT check = placed(kIdEnableDefault);
     EXPECT_EQ(check.top, MulDiv(1830, dpiY, 1440));
-    EXPECT_EQ(check.right - check.left, MulDiv(3420, dpiX, 1440));
+    EXPECT_EQ(check.right, MulDiv(120 + 3420, dpiX, 1440));
     EXPECT_EQ(placed(kIdNumChatWindows).top, MulDiv(165, dpiY, 1440));
     const RECT advert = placed(kIdAdvert);
     EXPECT_EQ(advert.left, MulDiv(-30, dpiX, 1440));
     EXPECT_EQ(advert.top, MulDiv(2220, dpiY, 1440));
-    EXPECT_EQ(advert.bottom - advert.top, MulDiv(960, dpiY, 1440));
+    EXPECT_EQ(advert.bottom, MulDiv(2220 + 960, dpiY, 1440));
     EXPECT_EQ(Text(GetDlgItem(main, kIdEnableDefault)), "Enable on newly opened windows");
     EXPECT_EQ(SendDlgItemMessageA(main, kIdEnableDefault, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     const DWORD listStyle = static_cast<DWORD>(

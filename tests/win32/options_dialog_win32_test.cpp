@@ -336,7 +336,7 @@ TEST_F(OptionsDialogTest, IsAFixedDialogOfTheDesignedSizeCentredOverADisabledOwn
             {kIdBotID, kIdConnectionPage, 1920, 630, 3615, 300},
             {kIdLabel2, kIdConnectionPage, 120, 990, 1455, 255},
             {kIdBotName, kIdConnectionPage, 1920, 990, 3615, 300},
-            {kIdLabel4, kIdConnectionPage, 120, 1560, 5535, 495},
+            {kIdLabel4, kIdConnectionPage, 120, 1380, 5535, 690},
         };
         const HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         for (const Expected& e : placements) {
