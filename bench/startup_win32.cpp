@@ -1,6 +1,7 @@
 // Start-up time of quorvanel.exe under Wine (or Windows): from CreateProcess to its main window
 // on the screen, over several starts; the program is closed after each. Usage:
-// startup_bench.exe [PROGRAM [STARTS]] (default: the quorvanel.exe beside this one, 10 starts).
+// startup_bench.exe [PROGRAM [STARTS]] (default, or PROGRAM "": the quorvanel.exe beside this
+// one; 10 starts).
 #include <windows.h>
 
 #include <algorithm>
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string program = self;
-    program = argc > 1 ? argv[1] : program.substr(0, program.rfind('\\') + 1) + "quorvanel.exe";
+    program = program.substr(0, program.rfind('\\') + 1) + "quorvanel.exe";
+    if (argc > 1 && argv[1][0] != '\0') program = argv[1];
     const int starts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
     // A bot server that refuses at once: nothing waits on the network.
     WritePrivateProfileStringA("ConnectionSettings", "BotServer", "127.0.0.1:9", "quorvanel11.ini");
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "quorvanel11.ini");  // flushes the cache
+    DeleteFileA((std::string(windows) + "\\quorvanel11.ini").c_str());
     std::sort(millis.begin(), millis.end());
     std::printf("start-up to the main window shown: median %.0f ms, fastest %.0f ms, slowest %.0f ms"
                 " (%d starts)\n",
