@@ -239,7 +239,8 @@ TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
     testing::Thread closer([&] {
         for (int i = 0; i < 200; ++i) {
             Sleep(50);  // test thread only: waiting for the window to appear
-            if (HWND help = FindWindowA(nullptr, "Help")) {
+            // Visible: shown only once its owner is disabled.
+            if (HWND help = FindWindowA(nullptr, "Help"); help != nullptr && IsWindowVisible(help)) {
                 helpOpened = GetWindow(help, GW_OWNER) == main && !IsWindowEnabled(main);
                 PostMessageA(help, WM_CLOSE, 0, 0);
                 return;
