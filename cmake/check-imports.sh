@@ -1,22 +1,73 @@
 #!/bin/sh
-# check-imports.sh OBJDUMP PROGRAM: the program may import only DLLs that ship with Windows.
+# check-imports.sh OBJDUMP PROGRAM TABLE: the program may import only DLLs that ship with Windows,
+# and from them only functions that the oldest Windows it is built for exports.
+#
+# The oldest Windows is read from the program's PE header (its subsystem version: 5.0 Windows
+# 2000, 5.2 XP x64 / Server 2003). TABLE names, for every function the program imports, the DLL,
+# the first Windows version that exports it and whether Windows 98 SE has it; a function missing
+# from the table fails the check until it is added. For a 5.0 program the imports that Windows
+# 98 SE lacks or only stubs are listed too (for information: 98 is not a target).
 set -eu
 objdump=$1
 program=$2
-allowed="ADVAPI32.dll COMCTL32.dll COMDLG32.dll GDI32.dll KERNEL32.dll msvcrt.dll ole32.dll
-OLEAUT32.dll SHELL32.dll USER32.dll WININET.dll WS2_32.dll"
-imports=$("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
-[ -n "$imports" ] || { echo "no imports found in $program" >&2; exit 1; }
-status=0
-for dll in $imports; do
-    found=0
-    for ok in $allowed; do
-        if [ "$(echo "$dll" | tr 'A-Z' 'a-z')" = "$(echo "$ok" | tr 'A-Z' 'a-z')" ]; then found=1; fi
-    done
-    if [ $found = 0 ]; then
-        echo "$program imports $dll, which Windows does not ship" >&2
-        status=1
-    fi
-done
-echo "$program imports:" $imports
-exit $status
+table=$3
+
+"$objdump" -p "$program" | awk -v table="$table" -v program="$program" '
+    function version(v,    parts) { split(v, parts, "."); return parts[1] * 100 + parts[2] }
+    BEGIN {
+        allowed = " advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll" \
+                  " ole32.dll oleaut32.dll shell32.dll user32.dll wininet.dll ws2_32.dll "
+        while ((getline line < table) > 0) {
+            if (line ~ /^[[:space:]]*(#|$)/) continue
+            split(line, f, /[[:space:]]+/)
+            key = tolower(f[1]) " " f[2]
+            first[key] = f[3]
+            win98[key] = f[4]
+        }
+        close(table)
+    }
+    /^[[:space:]]*MajorSubsystemVersion/ { major = $2 }
+    /^[[:space:]]*MinorSubsystemVersion/ { minor = $2 }
+    /DLL Name:/ { dll = tolower($3); dlls = dlls " " $3; listing = 1; next }
+    /^[[:space:]]*vma:/ { next }
+    listing && NF == 0 { listing = 0; next }
+    listing && NF >= 3 {
+        name = $3
+        key = dll " " name
+        count++
+        line = sprintf("  %-13s %-34s", dll, name)
+        if (!(key in first)) {
+            failed = 1
+            print program ": " dll " " name " is not in " table ": add it with its version" > "/dev/stderr"
+            print line "?"
+            next
+        }
+        print line first[key]
+        imported[key] = 1
+    }
+    END {
+        target = major "." minor
+        if (count == 0) { print "no imports found in " program > "/dev/stderr"; exit 1 }
+        if (major == "") { print "no subsystem version in " program > "/dev/stderr"; exit 1 }
+        n = split(dlls, names, " ")
+        for (i = 1; i <= n; i++) {
+            if (index(allowed, " " tolower(names[i]) " ") == 0) {
+                failed = 1
+                print program " imports " names[i] ", which Windows does not ship" > "/dev/stderr"
+            }
+        }
+        for (key in imported) {
+            if (version(first[key]) > version(target)) {
+                failed = 1
+                print program " asks for Windows " target " but imports " key \
+                      ", first in Windows " first[key] > "/dev/stderr"
+            }
+        }
+        if (!failed) print program ": " count " imports from" dlls ", none newer than Windows " target
+        if (target == "5.0") {
+            print "Imports Windows 98 SE lacks (no) or only stubs (stub):"
+            for (key in imported) if (win98[key] != "yes") print "  " key " " win98[key] | "sort"
+            close("sort")
+        }
+        exit failed
+    }'

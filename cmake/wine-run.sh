@@ -3,8 +3,12 @@
 # One Wine prefix per build tree, created on first use. Mono and Gecko are never installed, so
 # nothing waits for their download dialogs. Without a display, an Xvfb server is started for the
 # duration of the program.
+#
+# QV_WINEPREFIX, when set, names another prefix to use instead (so that a whole test run can be
+# repeated in it); a new prefix imitates the Windows version QV_WINE_VERSION (for example
+# winxp64) and has QV_WINE_DPI dots per inch, when these are set.
 set -eu
-prefix=$1
+prefix=${QV_WINEPREFIX:-$1}
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -40,6 +44,17 @@ if [ ! -f "$prefix/system.reg" ] || fonts_missing; then
             "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
             "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
                 >/dev/null 2>&1 || true
+            if [ -n "${QV_WINE_VERSION:-}" ]; then
+                "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$QV_WINE_VERSION" /f \
+                    >/dev/null 2>&1 || true
+            fi
+            if [ -n "${QV_WINE_DPI:-}" ]; then
+                for key in 'HKCU\Control Panel\Desktop' \
+                    'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+                    "$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$QV_WINE_DPI" /f \
+                        >/dev/null 2>&1 || true
+                done
+            fi
             wineserver -w
         fi
         if fonts_missing; then

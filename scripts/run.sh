@@ -16,7 +16,7 @@ if [ -z "${DISPLAY:-}" ]; then
     QV_HEADLESS=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
 fi
 
-prefix="$PWD/build/windows/wineprefix"
+prefix="${QV_WINEPREFIX:-$PWD/build/windows/wineprefix}"
 demo="$PWD/build/demo"
 mkdir -p "$demo"
 rm -f "$demo/messenger.in" "$demo/messenger.out" "$demo/port"

@@ -18,7 +18,8 @@ struct Placement {
 constexpr Placement kCmdOK{4320, 1560, 1260, 345};
 constexpr Placement kPicIcon{240, 240, 480, 480};
 constexpr Placement kLblDescription{1050, 720, 3885, 330};
-constexpr Placement kLblDisclaimer{240, 1260, 3225, 600};
+// Three lines of text at 96, 120 and 144 dpi (a font's lines grow faster than the dpi).
+constexpr Placement kLblDisclaimer{240, 1260, 3225, 690};
 constexpr Placement kLblTitle{1050, 240, 3885, 240};
 constexpr Placement kLblVersion{1050, 480, 3885, 225};
 

@@ -1,9 +1,10 @@
 #include "bot/http_client_win32.h"
 
+#include <process.h>
 #include <wininet.h>
 
 #include <atomic>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace quorvanel {
@@ -133,6 +134,27 @@ struct WinInetHttpClient::Session {
     InternetHandle handle;
 };
 
+// One request's worker thread and what it needs; the worker frees it.
+struct WinInetHttpClient::Work {
+    std::shared_ptr<RequestState> state;
+    std::shared_ptr<Session> session;
+    std::string url, headers, body;
+    std::function<void()> whenDone;
+
+    void Finish() {
+        state->finished.store(true, std::memory_order_release);
+        SetEvent(state->done.get());
+        if (whenDone) whenDone();
+    }
+    static unsigned __stdcall Run(void* parameter) {
+        std::unique_ptr<Work> work(static_cast<Work*>(parameter));
+        work->state->response = Perform(work->session->handle.get(), work->url, work->headers,
+                                        work->body);
+        work->Finish();
+        return 0;
+    }
+};
+
 WinInetHttpClient::WinInetHttpClient() : session_(std::make_shared<Session>()) {
     // The system's connection settings (proxy included) apply, as for the browser.
     HINTERNET session = InternetOpenA("Quorvanel/1.11", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
@@ -158,12 +180,16 @@ std::unique_ptr<HttpRequest> WinInetHttpClient::Start(const std::string& url,
         if (whenDone) whenDone();
         return std::make_unique<WinInetRequest>(state);
     }
-    std::thread([state, session = session_, url, headers, body, whenDone = std::move(whenDone)] {
-        state->response = Perform(session->handle.get(), url, headers, body);
-        state->finished.store(true, std::memory_order_release);
-        SetEvent(state->done.get());
-        if (whenDone) whenDone();
-    }).detach();
+    auto work =
+        std::make_unique<Work>(Work{state, session_, url, headers, body, std::move(whenDone)});
+    const auto thread = _beginthreadex(nullptr, 0, &Work::Run, work.get(), 0, nullptr);
+    if (thread == 0) {
+        // No thread for it: the request ends at once, unanswered.
+        work->Finish();
+    } else {
+        work.release();  // the worker frees it
+        CloseHandle(reinterpret_cast<HANDLE>(thread));
+    }
     return std::make_unique<WinInetRequest>(state);
 }
 

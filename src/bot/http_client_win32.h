@@ -19,6 +19,7 @@ public:
                                        std::function<void()> whenDone = {}) override;
 
     struct Session;
+    struct Work;
 
 private:
     std::shared_ptr<Session> session_;

@@ -40,7 +40,8 @@ constexpr Placement kOptFast{3000, 480, 1215, 255};
 constexpr Placement kOptInstant{4320, 480, 975, 255};
 constexpr Placement kFrame2{120, 1080, 5415, 615};
 constexpr Placement kOptMessy{360, 240, 2415, 255};  // in Frame2
-constexpr Placement kOptPerfect{3120, 240, 1815, 255};
+// Wide enough for its text in Tahoma and wider faces, up to the frame's inner edge.
+constexpr Placement kOptPerfect{3120, 240, 2175, 255};
 
 constexpr Placement kLabel1{120, 120, 1695, 255};
 constexpr Placement kTxtBotServer{1920, 120, 3615, 285};
@@ -48,7 +49,8 @@ constexpr Placement kLbl2{120, 630, 1575, 255};
 constexpr Placement kTxtBotID{1920, 630, 3615, 300};
 constexpr Placement kLabel2{120, 990, 1455, 255};
 constexpr Placement kTxtBotName{1920, 990, 3615, 300};
-constexpr Placement kLabel4{120, 1560, 5535, 495};
+// Up under the bot name, with room for its three lines at 96, 120 and 144 dpi.
+constexpr Placement kLabel4{120, 1380, 5535, 690};
 
 struct Tab {
     const wchar_t* caption;

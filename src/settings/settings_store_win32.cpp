@@ -1,6 +1,7 @@
 #include "settings/settings_store_win32.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -10,6 +11,42 @@ namespace quorvanel {
 namespace {
 
 constexpr char kSettingsFileName[] = "quorvanel11.ini";
+
+// The Windows directory, ending in a backslash; empty when it cannot be had.
+std::wstring WindowsDirectory() {
+    std::vector<wchar_t> directory(MAX_PATH + 1, L'\0');
+    const UINT length = GetWindowsDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
+    std::wstring path(directory.data(), length <= MAX_PATH ? length : 0);
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The file the profile functions should use: the per-user copy once there is one, as Windows'
+// redirection does; otherwise the bare name, which they look up in the Windows directory.
+std::string ProfileFile(const std::wstring& userCopy) {
+    return !userCopy.empty() && Exists(userCopy) ? ToAnsi(userCopy) : kSettingsFileName;
+}
+
+bool Write(const std::string& file, std::wstring_view section, std::wstring_view key,
+           std::wstring_view value) {
+    return WritePrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(),
+                                      ToAnsi(value).c_str(), file.c_str()) != FALSE;
+}
+
+// Starts the per-user copy from the shared file's contents, as Windows does on its first
+// redirected write, so that values the user has not changed are kept.
+void StartUserCopy(const std::wstring& userCopy) {
+    for (std::size_t slash = userCopy.find(L'\\', 3); slash != std::wstring::npos;
+         slash = userCopy.find(L'\\', slash + 1)) {
+        CreateDirectoryW(userCopy.substr(0, slash).c_str(), nullptr);  // existing ones fail
+    }
+    CopyFileW(SettingsFilePath().c_str(), userCopy.c_str(), TRUE);
+    SetFileAttributesW(userCopy.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
 
 }  // namespace
 
@@ -24,25 +61,39 @@ std::wstring ProfileSettingsStore::ReadValue(std::wstring_view section,
     const std::string ansiDefault = ToAnsi(defaultValue);
     // The count returned is of no use: the buffer is cut at its first NUL by the caller.
     GetPrivateProfileStringA(ansiSection.c_str(), ansiKey.c_str(), ansiDefault.c_str(),
-                             buffer.data(), static_cast<DWORD>(size), kSettingsFileName);
+                             buffer.data(), static_cast<DWORD>(size),
+                             ProfileFile(UserSettingsFilePath()).c_str());
     return FromAnsi(buffer.data(), buffer.size());
 }
 
 bool ProfileSettingsStore::WriteValue(std::wstring_view section, std::wstring_view key,
                                               std::wstring_view value) {
-    const std::string ansiSection = ToAnsi(section);
-    const std::string ansiKey = ToAnsi(key);
-    const std::string ansiValue = ToAnsi(value);
-    return WritePrivateProfileStringA(ansiSection.c_str(), ansiKey.c_str(), ansiValue.c_str(),
-                                      kSettingsFileName) != FALSE;
+    const std::wstring userCopy = UserSettingsFilePath();
+    const std::string file = ProfileFile(userCopy);
+    if (Write(file, section, key, value)) return true;
+    // Only administrators may write the Windows directory from Vista on.
+    if (file != kSettingsFileName || userCopy.empty()) return false;
+    StartUserCopy(userCopy);
+    return Write(ToAnsi(userCopy), section, key, value);
 }
 
 std::wstring SettingsFilePath() {
-    std::vector<wchar_t> directory(MAX_PATH + 1, L'\0');
-    const UINT length = GetWindowsDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
-    std::wstring path(directory.data(), length <= MAX_PATH ? length : 0);
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path + L"quorvanel11.ini";
+    const std::wstring windows = WindowsDirectory();
+    return windows + L"quorvanel11.ini";
+}
+
+std::wstring UserSettingsFilePath() {
+    std::vector<wchar_t> folder(MAX_PATH + 1, L'\0');
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                         folder.data()) != S_OK) {
+        return {};
+    }
+    // The path below the drive is kept: C:\Windows\ becomes VirtualStore\Windows\.
+    const std::wstring windows = WindowsDirectory();
+    const std::size_t belowDrive = windows.find(L'\\');
+    if (belowDrive == std::wstring::npos) return {};
+    return std::wstring(folder.data()) + L"\\VirtualStore" + windows.substr(belowDrive) +
+           L"quorvanel11.ini";
 }
 
 }  // namespace quorvanel

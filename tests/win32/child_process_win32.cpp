@@ -40,7 +40,7 @@ bool ChildProcess::Start(const std::string& exeName, const std::string& argument
         process_ = {};
         return false;
     }
-    reader_ = std::thread([this] { ReadLoop(); });
+    reader_ = Thread([this] { ReadLoop(); });
     return true;
 }
 

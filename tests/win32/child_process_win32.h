@@ -3,12 +3,10 @@
 #include <windows.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+#include "win32/threads_win32.h"
 
 namespace quorvanel::testing {
 
@@ -39,9 +37,9 @@ private:
     PROCESS_INFORMATION process_{};
     HANDLE stdinWrite_ = nullptr;
     HANDLE stdoutRead_ = nullptr;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable ready_;
+    Thread reader_;
+    Mutex mutex_;
+    Condition ready_;
     std::deque<std::string> lines_;
     bool ended_ = false;
 };

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
+#include "win32/threads_win32.h"
 
 namespace quorvanel {
 namespace {
@@ -31,7 +31,7 @@ TEST(Win32Dialogs, MessageBoxIsModalWithOkOnlyAndTimersKeepTicking) {
     std::string text, buttons;
     bool ownedByOwner = false;
     bool iconShown = true;
-    std::thread inspector([&] {
+    testing::Thread inspector([&] {
         HWND box = nullptr;
         for (int i = 0; i < 200 && box == nullptr; ++i) {
             Sleep(50);  // test thread only: waiting for the box to appear

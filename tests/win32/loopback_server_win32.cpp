@@ -28,7 +28,7 @@ LoopbackServer::LoopbackServer(std::function<Answer(const Request&)> respond)
     int length = sizeof(address);
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
-    acceptor_ = std::thread([this] { AcceptLoop(); });
+    acceptor_ = Thread([this] { AcceptLoop(); });
 }
 
 LoopbackServer::~LoopbackServer() {
@@ -40,7 +40,7 @@ LoopbackServer::~LoopbackServer() {
         std::lock_guard lock(mutex_);
         for (SOCKET client : clients_) shutdown(client, SD_BOTH);
     }
-    for (std::thread& worker : workers_) worker.join();
+    for (Thread& worker : workers_) worker.join();
     WSACleanup();
 }
 

@@ -5,9 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
+#include "win32/threads_win32.h"
 #include <vector>
 
 namespace quorvanel::testing {
@@ -44,9 +43,9 @@ private:
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
-    std::thread acceptor_;
-    std::vector<std::thread> workers_;
-    std::mutex mutex_;
+    Thread acceptor_;
+    std::vector<Thread> workers_;
+    Mutex mutex_;
     std::vector<Request> requests_;
     std::vector<SOCKET> clients_;
 };

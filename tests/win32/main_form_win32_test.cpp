@@ -11,10 +11,11 @@
 #include "win32/child_process_win32.h"
 #include "win32/loopback_server_win32.h"
 #include "win32/talk_server_win32.h"
+#include "win32/layout_win32.h"
 
 #include <atomic>
 #include <memory>
-#include <thread>
+#include "win32/threads_win32.h"
 #include <vector>
 
 namespace quorvanel {
@@ -169,16 +170,17 @@ TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     const RECT list = placed(kIdConversations);
     EXPECT_EQ(list.left, MulDiv(120, dpiX, 1440));
     EXPECT_EQ(list.top, MulDiv(510, dpiY, 1440));
-    EXPECT_EQ(list.right - list.left, MulDiv(3300, dpiX, 1440));
-    EXPECT_EQ(list.bottom - list.top, MulDiv(1185, dpiY, 1440));
+    // Edges, not sizes, are converted: neighbours neither gap nor overlap at any dpi.
+    EXPECT_EQ(list.right, MulDiv(120 + 3300, dpiX, 1440));
+    EXPECT_EQ(list.bottom, MulDiv(510 + 1185, dpiY, 1440));
     const RECT check = placed(kIdEnableDefault);
     EXPECT_EQ(check.top, MulDiv(1830, dpiY, 1440));
-    EXPECT_EQ(check.right - check.left, MulDiv(3420, dpiX, 1440));
+    EXPECT_EQ(check.right, MulDiv(120 + 3420, dpiX, 1440));
     EXPECT_EQ(placed(kIdNumChatWindows).top, MulDiv(165, dpiY, 1440));
     const RECT advert = placed(kIdAdvert);
     EXPECT_EQ(advert.left, MulDiv(-30, dpiX, 1440));
     EXPECT_EQ(advert.top, MulDiv(2220, dpiY, 1440));
-    EXPECT_EQ(advert.bottom - advert.top, MulDiv(960, dpiY, 1440));
+    EXPECT_EQ(advert.bottom, MulDiv(2220 + 960, dpiY, 1440));
     EXPECT_EQ(Text(GetDlgItem(main, kIdEnableDefault)), "Enable on newly opened windows");
     EXPECT_EQ(SendDlgItemMessageA(main, kIdEnableDefault, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     const DWORD listStyle = static_cast<DWORD>(
@@ -199,6 +201,7 @@ TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
                           std::chrono::seconds(10)))
         << Text(status);
+    testing::ExpectLaidOut(main, "main window");  // at the screen's dpi, as the others
 
     // The talk page was asked for at load, with the form header and no body.
     const auto log = server.Log();
@@ -235,10 +238,11 @@ TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
     // F1 reaches the Help item through the main loop's shortcuts: the Help window opens, modal,
     // and is closed again from outside.
     bool helpOpened = false;
-    std::thread closer([&] {
+    testing::Thread closer([&] {
         for (int i = 0; i < 200; ++i) {
             Sleep(50);  // test thread only: waiting for the window to appear
-            if (HWND help = FindWindowA(nullptr, "Help")) {
+            // Visible: shown only once its owner is disabled.
+            if (HWND help = FindWindowA(nullptr, "Help"); help != nullptr && IsWindowVisible(help)) {
                 helpOpened = GetWindow(help, GW_OWNER) == main && !IsWindowEnabled(main);
                 PostMessageA(help, WM_CLOSE, 0, 0);
                 return;

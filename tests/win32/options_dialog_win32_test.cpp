@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <string>
-#include <thread>
+#include "win32/threads_win32.h"
 #include <vector>
 
 #include "fakes/fake_settings.h"
@@ -237,7 +237,7 @@ int RunDialog(SettingsStore& settings, const std::function<void(HWND dialog)>& u
                                  nullptr, nullptr, nullptr);
     EXPECT_NE(owner, nullptr);
     OptionsDialog dialog(settings);
-    std::thread script([&] {
+    testing::Thread script([&] {
         HWND window = nullptr;
         const bool opened = WaitUntil(
             [&] {
@@ -329,14 +329,14 @@ TEST_F(OptionsDialogTest, IsAFixedDialogOfTheDesignedSizeCentredOverADisabledOwn
             {kIdInstant, kIdBehaviourPage, 4320, 480, 975, 255},
             {kIdFrame2, kIdBehaviourPage, 120, 1080, 5415, 615},
             {kIdMessy, kIdFrame2, 360, 240, 2415, 255},
-            {kIdPerfect, kIdFrame2, 3120, 240, 1815, 255},
+            {kIdPerfect, kIdFrame2, 3120, 240, 2175, 255},
             {kIdLabel1, kIdConnectionPage, 120, 120, 1695, 255},
             {kIdBotServer, kIdConnectionPage, 1920, 120, 3615, 285},
             {kIdLbl2, kIdConnectionPage, 120, 630, 1575, 255},
             {kIdBotID, kIdConnectionPage, 1920, 630, 3615, 300},
             {kIdLabel2, kIdConnectionPage, 120, 990, 1455, 255},
             {kIdBotName, kIdConnectionPage, 1920, 990, 3615, 300},
-            {kIdLabel4, kIdConnectionPage, 120, 1560, 5535, 495},
+            {kIdLabel4, kIdConnectionPage, 120, 1380, 5535, 690},
         };
         const HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         for (const Expected& e : placements) {
@@ -636,10 +636,23 @@ TEST_F(OptionsDialogTest, ACancelledEditIsNotShownAtTheNextOpening) {
 
 // --- A file that cannot be written ---
 
-TEST_F(OptionsDialogTest, AFailedSaveSaysWhereAndKeepsTheDialogOpen) {
-    // A directory where the file should be: every write fails.
+TEST_F(OptionsDialogTest, ARefusedSaveGoesToThePerUserCopyAndOnlyBothRefusedSaysWhere) {
+    // A directory where the file should be: every write of it fails.
     ASSERT_TRUE(CreateDirectoryW(Path().c_str(), nullptr));
-    const int result = RunDialog(profile, [&](HWND dialog) {
+    int result = RunDialog(profile, [&](HWND dialog) {
+        SetWindowTextW(Control(dialog, kIdBotName), L"Quill");
+        Click(dialog, kIdOptionsOK);
+        EXPECT_TRUE(WaitClosed(dialog));
+    });
+    EXPECT_EQ(result, IDOK);
+    ProfileSettingsStore restarted;
+    EXPECT_EQ(ReadSetting(restarted, kBotName), L"Quill");
+
+    // The per-user copy refused too.
+    const std::wstring user = UserSettingsFilePath();
+    ASSERT_TRUE(DeleteFileW(user.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
+    result = RunDialog(profile, [&](HWND dialog) {
         Click(dialog, kIdOptionsOK);
         HWND box = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (box = MessageBoxOf(dialog)) != nullptr; }, kPatience));

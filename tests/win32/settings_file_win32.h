@@ -8,20 +8,24 @@
 
 namespace quorvanel::testing {
 
-// The settings file in the Windows directory, handled byte for byte by the tests.
+// The settings file in the Windows directory (or, where a path is given, another such as the
+// per-user copy), handled byte for byte by the tests.
 inline bool SettingsFileExists() {
     return GetFileAttributesW(SettingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Removes the file, or a directory standing in its place.
+// Removes the file and the per-user copy, or directories standing in their place.
 inline void RemoveSettingsFile() {
-    SetFileAttributesW(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(SettingsFilePath().c_str());
-    RemoveDirectoryW(SettingsFilePath().c_str());
+    for (const std::wstring& path : {SettingsFilePath(), UserSettingsFilePath()}) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        RemoveDirectoryW(path.c_str());
+    }
 }
 
-inline bool WriteSettingsFileBytes(const std::string& bytes) {
-    HANDLE file = CreateFileW(SettingsFilePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+inline bool WriteSettingsFileBytes(const std::string& bytes,
+                                   const std::wstring& path = SettingsFilePath()) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
@@ -30,8 +34,8 @@ inline bool WriteSettingsFileBytes(const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-inline std::string ReadSettingsFileBytes() {
-    HANDLE file = CreateFileW(SettingsFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+inline std::string ReadSettingsFileBytes(const std::wstring& path = SettingsFilePath()) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes(GetFileSize(file, nullptr), '\0');

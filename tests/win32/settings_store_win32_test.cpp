@@ -3,9 +3,11 @@
 #include "settings/settings_store_win32.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include "win32/child_process_win32.h"
 #include "win32/settings_file_win32.h"
 
 #include <chrono>
@@ -104,12 +106,75 @@ TEST_F(ProfileFile, JunkFilesGiveStoredValuesOrDefaults) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
-TEST_F(ProfileFile, AnUnreadableFileGivesDefaultsAndAFailedWriteIsReported) {
-    // A directory where the file should be: it can be neither read nor written.
-    ASSERT_TRUE(CreateDirectoryW(Path().c_str(), nullptr));
-    EXPECT_EQ(ReadSetting(store, kTypeStyle), L"perfect");
-    EXPECT_FALSE(WriteSetting(store, kTypeStyle, L"messy"));
-    EXPECT_EQ(ReadSetting(store, kTypeStyle), L"perfect");
+// Where the Windows directory refuses the file, the per-user copy takes its place, and once it
+// exists it is read and written first; only when both are refused does a write fail. A
+// directory in a file's place can be neither read nor written; a file another program holds
+// open for reading can be read but not written.
+TEST_F(ProfileFile, ThePerUserCopyStandsInForARefusedFile) {
+    enum Stand { Absent, Directory, Held, Writable };
+    struct Case {
+        const char* name;
+        Stand shared, user;  // files hold TypeSpeed=slow (shared) or fast (per-user)
+        bool written;
+        const wchar_t *style, *speed;  // read back by a new store
+    };
+    const Case cases[] = {
+        {"shared refused", Directory, Absent, true, L"messy", L"medium"},
+        {"shared held open: its values carried over", Held, Absent, true, L"messy", L"slow"},
+        {"both refused", Directory, Directory, false, L"perfect", L"medium"},
+        {"per-user copy there", Writable, Writable, true, L"messy", L"fast"},
+    };
+    const std::wstring user = UserSettingsFilePath();
+    ASSERT_FALSE(user.empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Remove();
+        if (c.shared == Directory) {
+            ASSERT_TRUE(CreateDirectoryW(Path().c_str(), nullptr));
+        }
+        if (c.shared == Held || c.shared == Writable) {
+            WriteRaw("[BotBehaviour]\r\nTypeSpeed=slow\r\n");
+        }
+        HANDLE held = c.shared != Held ? INVALID_HANDLE_VALUE
+                                       : CreateFileW(Path().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        if (c.user != Absent) {
+            const std::wstring folder = user.substr(0, user.rfind(L'\\'));
+            SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+            if (c.user == Directory) {
+                ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
+            }
+            if (c.user == Writable) {
+                ASSERT_TRUE(testing::WriteSettingsFileBytes("[BotBehaviour]\r\nTypeSpeed=fast\r\n",
+                                                            user));
+            }
+        }
+        EXPECT_EQ(WriteSetting(store, kTypeStyle, L"messy"), c.written);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        ProfileSettingsStore restarted;
+        EXPECT_EQ(ReadSetting(restarted, kTypeStyle), c.style);
+        EXPECT_EQ(ReadSetting(restarted, kTypeSpeed), c.speed);
+        EXPECT_EQ(ReadRaw().find("messy"), std::string::npos) << "the shared file was written";
+    }
+    Remove();
+}
+
+// Windows redirects the writes of the Windows directory to the per-user copy only for a
+// program whose manifest asks for no execution level; the 32-bit build relies on it.
+TEST(ProgramManifest, AsksForNoExecutionLevelInEitherBuild) {
+    for (const char* exe : {"quorvanel.exe", "..\\windows-i686\\quorvanel.exe"}) {
+        SCOPED_TRACE(exe);
+        const std::string path = testing::ProgramDirectory() + exe;
+        HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr) << "build the windows and windows-i686 presets first";
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+        ASSERT_NE(found, nullptr) << "no manifest";
+        const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+        const std::string manifest(bytes, SizeofResource(module, found));
+        EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+        EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos) << manifest;
+        FreeLibrary(module);
+    }
 }
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+
+#include "win32/threads_win32.h"
 #include <sstream>
 #include <cstring>
 #include <string>
@@ -59,7 +61,7 @@ struct LineQueue {
         bool overlong = false;
     };
 
-    std::mutex mutex;
+    quorvanel::testing::Mutex mutex;
     std::deque<Line> lines;
     bool wakePending = false;
     bool eof = false;

@@ -1,0 +1,121 @@
+#pragma once
+
+// Checks of a window's layout at the screen's dots per inch: every text fits its control and no
+// two controls overlap.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace quorvanel::testing {
+
+inline std::string WindowText(HWND hwnd) {
+    std::vector<char> buffer(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
+    const int length = GetWindowTextA(hwnd, buffer.data(), static_cast<int>(buffer.size()));
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+// The room a control's text takes in the control's own font, at most `width` pixels wide unless
+// a word is wider; `format` is DrawText's (line breaking, prefix characters).
+inline RECT TextExtent(HWND control, UINT format, int width) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    const std::string text = WindowText(control);
+    RECT needed{0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | format);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return needed;
+}
+
+// How a control's text is cut off in its client area, less `beside` pixels of width taken by what
+// the control draws next to it; empty when it fits.
+inline std::string TextCut(HWND control, UINT format, int beside = 0) {
+    RECT client{};
+    GetClientRect(control, &client);
+    const int room = client.right - beside;
+    const RECT needed = TextExtent(control, format, room);
+    if (needed.right <= room && needed.bottom <= client.bottom) return {};
+    return "needs " + std::to_string(needed.right) + "x" + std::to_string(needed.bottom) +
+           " pixels, has " + std::to_string(room) + "x" + std::to_string(client.bottom);
+}
+
+inline std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return name;
+}
+
+inline bool IsMarkButton(HWND control) {
+    const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    return lstrcmpiA(ClassOf(control).c_str(), "Button") == 0 &&
+           (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+            type == BS_AUTORADIOBUTTON);
+}
+
+// Static texts wrap; a button's text is one line beside its check mark, inside its frame or
+// inside its edges. Other controls (edit boxes, lists, tabs) scroll or clip their contents.
+inline std::string ControlTextCut(HWND control) {
+    const std::string type = ClassOf(control);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (lstrcmpiA(type.c_str(), "Static") == 0) {
+        if ((style & SS_TYPEMASK) == SS_ICON) return {};
+        return TextCut(control, DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+    }
+    if (lstrcmpiA(type.c_str(), "Button") != 0) return {};
+    if (IsMarkButton(control)) {
+        return TextCut(control, DT_SINGLELINE, GetSystemMetrics(SM_CXMENUCHECK) + 4);
+    }
+    const bool frame = (style & BS_TYPEMASK) == BS_GROUPBOX;
+    return TextCut(control, DT_SINGLELINE, (frame ? 4 : 2) * GetSystemMetrics(SM_CXEDGE));
+}
+
+// What a control shows on the screen: of a check box or option button only its mark and its
+// text (the rest of its rectangle is bare background), of any other control its rectangle.
+inline RECT Footprint(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    if (IsMarkButton(control)) {
+        const int beside = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        const RECT text = TextExtent(control, DT_SINGLELINE, r.right - r.left - beside);
+        r.right = std::min<LONG>(r.right, r.left + beside + text.right);
+    }
+    return r;
+}
+
+// Frames and tab controls hold the controls laid over them.
+inline bool Holds(HWND frame, const RECT& outer, const RECT& inner) {
+    const bool holder = ClassOf(frame) == "SysTabControl32" ||
+                        (lstrcmpiA(ClassOf(frame).c_str(), "Button") == 0 &&
+                         (GetWindowLongA(frame, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX);
+    return holder && inner.left >= outer.left && inner.top >= outer.top &&
+           inner.right <= outer.right && inner.bottom <= outer.bottom;
+}
+
+// Checks the visible controls of a window and, in turn, of each control.
+inline void ExpectLaidOut(HWND window, const std::string& where) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child)) children.push_back(child);
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const std::string name = where + " > \"" + WindowText(children[i]) + "\"";
+        EXPECT_EQ(ControlTextCut(children[i]), "") << name << " is cut off";
+        const RECT a = Footprint(children[i]);
+        for (std::size_t j = i + 1; j < children.size(); ++j) {
+            const RECT b = Footprint(children[j]);
+            RECT both{};
+            if (IntersectRect(&both, &a, &b) && !Holds(children[i], a, b) &&
+                !Holds(children[j], b, a)) {
+                ADD_FAILURE() << name << " overlaps \"" << WindowText(children[j]) << "\"";
+            }
+        }
+        ExpectLaidOut(children[i], name);
+    }
+}
+
+}  // namespace quorvanel::testing
