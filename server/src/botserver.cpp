@@ -15,7 +15,7 @@ using socket_t = ::socket_t;
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include "sync.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +27,6 @@ using socket_t = ::socket_t;
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #ifndef _WIN32
@@ -214,7 +213,7 @@ class RequestLog {
     }
 
   private:
-    std::mutex mutex_;
+    qvbot::sync::Mutex mutex_;
     std::string text_;
     std::uint64_t seq_ = 0;
     std::FILE* file_;
@@ -304,8 +303,8 @@ class FaultBoard {
         std::optional<int> remaining;
         std::uint64_t generation = 0;
     };
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    qvbot::sync::Mutex mutex_;
+    qvbot::sync::ConditionVariable changed_;
     std::array<Slot, 3> slots_;
     bool stopping_ = false;
     bool stop_ordered_ = false;
@@ -480,9 +479,9 @@ class TalkServer {
     qvbot::Conversations conversations_;
     RequestLog log_;
     FaultBoard faults_;
-    std::mutex botid_mutex_;
+    qvbot::sync::Mutex botid_mutex_;
     std::set<std::string> unknown_botids_;  // noted once each, to keep stderr readable
-    std::mutex token_mutex_;
+    qvbot::sync::Mutex token_mutex_;
     talk::Random tokens_;
 };
 
@@ -593,7 +592,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
 #ifndef _WIN32
-    std::thread signals([&] {
+    qvbot::sync::Thread signals([&] {
         int signal = 0;
         sigwait(&stop_signals, &signal);
         talk.faults().OrderStop();
@@ -605,13 +604,13 @@ int main(int argc, char** argv) {
 #endif
 
     std::atomic<bool> listen_returned = false;
-    std::thread stopper([&] {
+    qvbot::sync::Thread stopper([&] {
         talk.faults().WaitForStop(options->lifetime_s);
         talk.faults().Stop();  // releases hung requests first, or stopping would wait for them
         // stop() does nothing before listening has begun, so it is repeated until it took.
         while (!listen_returned) {
             server.stop();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            qvbot::sync::SleepMs(20);
         }
     });
     server.listen_after_bind();

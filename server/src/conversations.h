@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <mutex>
+#include "sync.h"
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,7 +38,7 @@ class Conversations {
 
   private:
     struct Slot {
-        std::mutex mutex;
+        sync::Mutex mutex;
         Conversation conversation;
     };
     using Entry = std::pair<std::string, std::shared_ptr<Slot>>;
@@ -46,7 +46,7 @@ class Conversations {
 
     const std::size_t capacity_;
     const std::uint64_t seed_;
-    std::mutex mutex_;
+    sync::Mutex mutex_;
     std::list<Entry> recent_;  // most recently used first
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;
 };

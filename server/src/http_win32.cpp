@@ -2,11 +2,10 @@
 
 #include <ws2tcpip.h>
 
-#include <condition_variable>
+#include "sync.h"
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "talk_protocol.h"
 
@@ -69,8 +68,8 @@ class Queue {
     }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
+    qvbot::sync::Mutex mutex_;
+    qvbot::sync::ConditionVariable ready_;
     std::deque<socket_t> queue_;
     bool closed_ = false;
 };
@@ -122,7 +121,7 @@ int Server::bind_to_any_port(const std::string& host) { return Bind(host, 0); }
 bool Server::listen_after_bind() {
     const std::unique_ptr<ThreadPool> pool(new_task_queue ? new_task_queue() : new ThreadPool(8));
     Queue queue;
-    std::vector<std::thread> workers;
+    std::vector<qvbot::sync::Thread> workers;
     for (int i = 0; i < pool->workers(); ++i) {
         workers.emplace_back([&] {
             for (socket_t s; (s = queue.Pop()) != INVALID_SOCKET;) {
