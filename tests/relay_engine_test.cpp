@@ -321,6 +321,75 @@ TEST_F(PollCycle, AWindowClosedWhileItsDelayIsComputedIsNotArmed) {
     EXPECT_EQ(table[0].DelayTicks, 0);  // the spare slot is never written
 }
 
+// A history is read in full only when its length or its first characters changed, or when its
+// turn for a full read comes round.
+class HistoryReads : public ::testing::Test {
+protected:
+    // The first line alone is longer than the characters compared at the start.
+    static constexpr wchar_t kHistory[] =
+        L"Conversation with Bob, started at 10:00; every message of it is shown below.\r\n"
+        L"Bob says:\r\n  hello\r\n";
+    FakeDesktop desktop;
+    FakeConversationList list;
+    ConversationTable table = NewConversationTable();
+    RelayEngine engine{desktop, list, table, nullptr};
+
+    // Ticks, returning the full reads each tick made.
+    std::vector<int> Tick(int ticks = 1) {
+        std::vector<int> reads;
+        for (int i = 0; i < ticks; ++i) {
+            const int before = desktop.ansiLengthQueries;
+            engine.Timer1_Timer();
+            reads.push_back(desktop.ansiLengthQueries - before);
+        }
+        return reads;
+    }
+};
+
+TEST_F(HistoryReads, AChangedHistoryIsReadInTheSameTickAnUnchangedOneIsNot) {
+    const struct {
+        const char* change;
+        std::wstring history;
+        int reads;
+        std::wstring message;
+    } cases[] = {
+        {"none", kHistory, 0, L"hello"},
+        {"a new line", std::wstring(kHistory) + L"Bob says:\r\n  again\r\n", 1, L"again"},
+        {"cleared", L"", 1, L"hello"},
+        {"replaced, same length, other start",
+         L"Conversation with Bob, started at 11:00; every message of it is shown below.\r\n"
+         L"Bob says:\r\n  howdy\r\n",
+         1, L"howdy"},
+    };
+    list.enableDefault = true;
+    const WindowHandle w = desktop.AddConversation(L"Bob", kHistory);
+    ASSERT_EQ(Tick(), std::vector<int>{1});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        desktop.SetText(desktop.Child(w, 0), kHistory);
+        Tick();
+        table[1].LastMessage = L"hello";
+        desktop.SetText(desktop.Child(w, 0), c.history);
+        EXPECT_EQ(Tick(), std::vector<int>{c.reads});
+        EXPECT_EQ(table[1].LastMessage, c.message);
+    }
+}
+
+TEST_F(HistoryReads, EveryHistoryIsReadInFullOncePerRoundOnItsOwnTick) {
+    list.enableDefault = true;
+    const WindowHandle w = desktop.AddConversation(L"Bob", kHistory);
+    desktop.AddConversation(L"Ann", kHistory);
+    Tick();
+    // Same length, same start: only the full read of its turn shows the new message.
+    std::wstring edited = kHistory;
+    edited.replace(edited.find(L"hello"), 5, L"hallo");
+    desktop.SetText(desktop.Child(w, 0), edited);
+    const std::vector<int> reads = Tick(kFullReadEveryTicks);
+    EXPECT_EQ(table[1].LastMessage, L"hallo");
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), 1), 2);
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), 0), kFullReadEveryTicks - 2);
+}
+
 TEST(PollCycleWithoutReplies, NoticesMessagesButArmsAndAdvancesNothing) {
     FakeDesktop desktop;
     FakeConversationList list;

@@ -19,6 +19,7 @@ RelayEngine::RelayEngine(WindowSystem& windows, ConversationListView& list,
     : windows_(windows), list_(list), conversations_(conversations), replies_(replies) {}
 
 void RelayEngine::Timer1_Timer() {
+    ++ticks_;
     RefreshConversationList();
     if (replies_ == nullptr) return;
     // The upper index is read once: slots appended by a nested tick wait for the next tick.
@@ -111,12 +112,22 @@ bool RelayEngine::HasEntry(WindowHandle window) const { return FindEntry(window)
 std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
     const WindowHandle history = FindHistoryBox(windows_, window);
     if (history == 0) return {};
+    // A history that has not changed since its last full read gives the block it gave then, which
+    // LastMessage already holds. Slots take turns at the full read that is due all the same.
+    // The stamp is copied out and back: the queries may dispatch messages sent to this thread.
+    const int slot = FindSlot(window);
+    if (slot != 0) {
+        const bool fullReadDue = (ticks_ + static_cast<unsigned>(slot)) % kFullReadEveryTicks == 0;
+        HistoryStamp stamp = conversations_[slot].History;
+        const bool changed = HistoryNeedsReading(windows_, history, stamp, fullReadDue);
+        conversations_[slot].History = std::move(stamp);
+        if (!changed) return {};
+    }
     const std::wstring text = GetControlText(windows_, history);
     const std::wstring name = list_.EntryText(FindListIndex(window));
     std::optional<std::wstring> block = ExtractLatestBlock(text, name);
     if (!block) return {};
 
-    const int slot = FindSlot(window);
     if (slot == 0 || *block == conversations_[slot].LastMessage) return {};
     conversations_[slot].LastMessage = *block;
     return std::move(*block);
