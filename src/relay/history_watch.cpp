@@ -2,15 +2,18 @@
 
 namespace quorvanel {
 
-bool HistoryNeedsReading(WindowSystem& windows, WindowHandle box, HistoryStamp& stamp,
-                         bool fullReadDue) {
-    const std::int64_t length = windows.SendGetTextLengthW(box);
-    std::wstring head = windows.SendGetText(box, kHistoryHeadChars + 1);
-    if (!fullReadDue && box == stamp.box && length == stamp.length && head == stamp.head) {
-        return false;
-    }
-    stamp = {box, length, std::move(head)};
-    return true;
+HistoryStamp StampHistory(WindowSystem& windows, WindowHandle box) {
+    HistoryStamp stamp;
+    stamp.box = box;
+    stamp.length = windows.SendGetTextLengthW(box);
+    stamp.head = windows.SendGetText(box, kHistoryHeadChars + 1);
+    return stamp;
+}
+
+bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp) {
+    if (stamp.box == 0) return false;
+    const HistoryStamp now = StampHistory(windows, stamp.box);
+    return now.length == stamp.length && now.head == stamp.head;
 }
 
 }  // namespace quorvanel

@@ -16,21 +16,23 @@ namespace quorvanel {
 // This rests on how a messenger changes a history: it appends lines, clears it, or drops old
 // lines from its start; each of these changes the length or the first characters. An edit that
 // keeps both (rewriting text in place with text of the same length) is not seen by the queries;
-// every history is therefore still read in full once every kFullReadEveryTicks ticks.
+// every history is therefore still read in full once every kFullReadEveryTicks ticks. So is a
+// history control that the window replaced while both the old and the new one were empty.
 inline constexpr int kFullReadEveryTicks = 60;
 inline constexpr std::size_t kHistoryHeadChars = 64;
 
-// What a history looked like when it was last read in full.
+// A history control as it looked just before its last full read.
 struct HistoryStamp {
     WindowHandle box = 0;  // 0: never read
     std::int64_t length = 0;
     std::wstring head;
 };
 
-// Whether the history control must be read in full: it is not the one stamped, its length or its
-// first characters differ from the stamp, or fullReadDue. When it must, the stamp takes what was
-// seen now; the caller reads the text after this call, so a change in between is seen next time.
-bool HistoryNeedsReading(WindowSystem& windows, WindowHandle box, HistoryStamp& stamp,
-                         bool fullReadDue);
+// Asks the control for the stamp's queries; call it before reading the text, so that a change
+// made in between shows at the next look.
+HistoryStamp StampHistory(WindowSystem& windows, WindowHandle box);
+
+// Whether the stamped control still answers the stamp's queries as it did.
+bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp);
 
 }  // namespace quorvanel

@@ -110,18 +110,21 @@ int RelayEngine::FindListIndex(WindowHandle window) const { return std::max(Find
 bool RelayEngine::HasEntry(WindowHandle window) const { return FindEntry(window) >= 0; }
 
 std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
-    const WindowHandle history = FindHistoryBox(windows_, window);
-    if (history == 0) return {};
     // A history that has not changed since its last full read gives the block it gave then, which
-    // LastMessage already holds. Slots take turns at the full read that is due all the same.
-    // The stamp is copied out and back: the queries may dispatch messages sent to this thread.
+    // LastMessage already holds; its control, found then, is asked directly. Slots take turns at
+    // the full read that is due all the same. Stamps are copied, not referred to, across the
+    // queries: those may dispatch messages sent to this thread.
     const int slot = FindSlot(window);
     if (slot != 0) {
         const bool fullReadDue = (ticks_ + static_cast<unsigned>(slot)) % kFullReadEveryTicks == 0;
-        HistoryStamp stamp = conversations_[slot].History;
-        const bool changed = HistoryNeedsReading(windows_, history, stamp, fullReadDue);
+        const HistoryStamp stamp = conversations_[slot].History;
+        if (!fullReadDue && LooksUnchanged(windows_, stamp)) return {};
+    }
+    const WindowHandle history = FindHistoryBox(windows_, window);
+    if (history == 0) return {};
+    if (slot != 0) {
+        HistoryStamp stamp = StampHistory(windows_, history);
         conversations_[slot].History = std::move(stamp);
-        if (!changed) return {};
     }
     const std::wstring text = GetControlText(windows_, history);
     const std::wstring name = list_.EntryText(FindListIndex(window));
