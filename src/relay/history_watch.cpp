@@ -10,10 +10,9 @@ HistoryStamp StampHistory(WindowSystem& windows, WindowHandle box) {
     return stamp;
 }
 
-bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp) {
-    if (stamp.box == 0) return false;
-    const HistoryStamp now = StampHistory(windows, stamp.box);
-    return now.length == stamp.length && now.head == stamp.head;
+bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp, bool checkHead) {
+    if (stamp.box == 0 || windows.SendGetTextLengthW(stamp.box) != stamp.length) return false;
+    return !checkHead || windows.SendGetText(stamp.box, kHistoryHeadChars + 1) == stamp.head;
 }
 
 }  // namespace quorvanel

@@ -10,8 +10,9 @@ namespace quorvanel {
 
 // Reading a whole history makes the messenger produce and copy all of its text, which for a long
 // conversation costs far more than the rest of a tick. A history is therefore read only when it
-// looks changed, by two queries whose cost does not grow with it: its length and its first
-// characters.
+// looks changed, by two queries whose cost does not grow with it: its length, asked every tick,
+// and its first characters, asked every kHeadCheckEveryTicks ticks (each query is a round trip
+// to the messenger, which costs this program more than anything else in a tick).
 //
 // This rests on how a messenger changes a history: it appends lines, clears it, or drops old
 // lines from its start; each of these changes the length or the first characters. An edit that
@@ -21,6 +22,7 @@ namespace quorvanel {
 // Wine a full read of 1 MB costs the messenger about 0.18 s of processor time, so ten such
 // histories read once every five minutes cost it 0.6 % of a core.
 inline constexpr int kFullReadEveryTicks = 300;
+inline constexpr int kHeadCheckEveryTicks = 5;
 inline constexpr std::size_t kHistoryHeadChars = 64;
 
 // A history control as it looked just before its last full read.
@@ -34,7 +36,8 @@ struct HistoryStamp {
 // made in between shows at the next look.
 HistoryStamp StampHistory(WindowSystem& windows, WindowHandle box);
 
-// Whether the stamped control still answers the stamp's queries as it did.
-bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp);
+// Whether the stamped control still answers as it did: its length, and when checkHead its first
+// characters.
+bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp, bool checkHead);
 
 }  // namespace quorvanel

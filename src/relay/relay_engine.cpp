@@ -112,13 +112,16 @@ bool RelayEngine::HasEntry(WindowHandle window) const { return FindEntry(window)
 std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
     // A history that has not changed since its last full read gives the block it gave then, which
     // LastMessage already holds; its control, found then, is asked directly. Slots take turns at
-    // the full read that is due all the same. Stamps are copied, not referred to, across the
-    // queries: those may dispatch messages sent to this thread.
+    // the checks of the start and at the full read that is due all the same. Stamps are copied,
+    // not referred to, across the queries: those may dispatch messages sent to this thread.
     const int slot = FindSlot(window);
     if (slot != 0) {
-        const bool fullReadDue = (ticks_ + static_cast<unsigned>(slot)) % kFullReadEveryTicks == 0;
+        const unsigned turn = ticks_ + static_cast<unsigned>(slot);
         const HistoryStamp stamp = conversations_[slot].History;
-        if (!fullReadDue && LooksUnchanged(windows_, stamp)) return {};
+        if (turn % kFullReadEveryTicks != 0 &&
+            LooksUnchanged(windows_, stamp, turn % kHeadCheckEveryTicks == 0)) {
+            return {};
+        }
     }
     const WindowHandle history = FindHistoryBox(windows_, window);
     if (history == 0) return {};
