@@ -98,10 +98,10 @@ void BM_PollTickNobodyWriting(benchmark::State& state) {
     for (int i = 0; i < 30; ++i) desktop.AddWindow(L"Shell_TrayWnd", L"");
     for (int i = 0; i < state.range(0); ++i) desktop.AddConversation(L"Bob", history);
     engine.Timer1_Timer();
-    const int firstReads = desktop.ansiLengthQueries;
+    const int firstReads = desktop.wholeTextReads;
     for (auto _ : state) engine.Timer1_Timer();
     state.counters["full reads per tick"] = benchmark::Counter(
-        static_cast<double>(desktop.ansiLengthQueries - firstReads), benchmark::Counter::kAvgIterations);
+        static_cast<double>(desktop.wholeTextReads - firstReads), benchmark::Counter::kAvgIterations);
 }
 
 #define HISTORY_SIZES Arg(10'000)->Arg(1'000'000)->Arg(10'000'000)

@@ -338,15 +338,15 @@ protected:
     std::vector<int> Tick(int ticks = 1) {
         std::vector<int> reads;
         for (int i = 0; i < ticks; ++i) {
-            const int before = desktop.ansiLengthQueries;
+            const int before = desktop.wholeTextReads;
             engine.Timer1_Timer();
-            reads.push_back(desktop.ansiLengthQueries - before);
+            reads.push_back(desktop.wholeTextReads - before);
         }
         return reads;
     }
     // The number of ticks up to and including the first that made a full read, or 0.
     static int FirstRead(const std::vector<int>& reads) {
-        const auto at = std::find(reads.begin(), reads.end(), 1);
+        const auto at = std::find_if(reads.begin(), reads.end(), [](int n) { return n > 0; });
         return at == reads.end() ? 0 : static_cast<int>(at - reads.begin()) + 1;
     }
 };

@@ -40,4 +40,11 @@ HistoryStamp StampHistory(WindowSystem& windows, WindowHandle box);
 // characters.
 bool LooksUnchanged(WindowSystem& windows, const HistoryStamp& stamp, bool checkHead);
 
+// The stamped control's whole text and a NUL, as GetControlText gives it, read in a buffer sized
+// from the stamp's length: asking for the length in ANSI bytes, as GetControlText does, costs the
+// messenger under Wine half as much again as the text itself. No character takes more than two
+// bytes in an ANSI code page; a text that grew past the buffer since the stamp is cut, and read
+// again at the next look, since its length changed.
+std::wstring ReadStampedHistory(WindowSystem& windows, const HistoryStamp& stamp);
+
 }  // namespace quorvanel

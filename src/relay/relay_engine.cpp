@@ -125,11 +125,14 @@ std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
     }
     const WindowHandle history = FindHistoryBox(windows_, window);
     if (history == 0) return {};
+    std::wstring text;
     if (slot != 0) {
         HistoryStamp stamp = StampHistory(windows_, history);
+        text = ReadStampedHistory(windows_, stamp);
         conversations_[slot].History = std::move(stamp);
+    } else {
+        text = GetControlText(windows_, history);
     }
-    const std::wstring text = GetControlText(windows_, history);
     const std::wstring name = list_.EntryText(FindListIndex(window));
     std::optional<std::wstring> block = ExtractLatestBlock(text, name);
     if (!block) return {};

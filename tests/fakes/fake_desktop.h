@@ -61,7 +61,7 @@ public:
     std::vector<Sent> sent;
     int findChildCalls = 0;
     int getTextCalls = 0;
-    int ansiLengthQueries = 0;  // one per whole text read (GetControlText)
+    int wholeTextReads = 0;  // WM_GETTEXT calls whose buffer held the whole text
 
     // WindowSystem
     void EnumerateWindows(const std::function<bool(WindowHandle)>& visit) override {
@@ -89,7 +89,6 @@ public:
         return 0;
     }
     std::int64_t SendGetTextLength(WindowHandle window) override {
-        ++ansiLengthQueries;
         return SendGetTextLengthW(window);
     }
     std::int64_t SendGetTextLengthW(WindowHandle window) override {
@@ -100,6 +99,7 @@ public:
         ++getTextCalls;
         if (onGetText) onGetText(window);
         const Window* w = Find(window);
+        if (w != nullptr && bufferChars > w->text.size()) ++wholeTextReads;
         const std::wstring none;  // of the text's type, so that the text is not copied
         return Buffer(w ? w->text : none, static_cast<int>(bufferChars));
     }
