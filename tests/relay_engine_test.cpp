@@ -321,6 +321,74 @@ TEST_F(PollCycle, AWindowClosedWhileItsDelayIsComputedIsNotArmed) {
     EXPECT_EQ(table[0].DelayTicks, 0);  // the spare slot is never written
 }
 
+// A history is read in full only when its length or its first characters changed, or when its
+// turn for a full read comes round.
+class HistoryReads : public ::testing::Test {
+protected:
+    // The first line alone is longer than the characters compared at the start.
+    static constexpr wchar_t kHistory[] =
+        L"Conversation with Bob, started at 10:00; every message of it is shown below.\r\n"
+        L"Bob says:\r\n  hello\r\n";
+    FakeDesktop desktop;
+    FakeConversationList list;
+    ConversationTable table = NewConversationTable();
+    RelayEngine engine{desktop, list, table, nullptr};
+
+    // Ticks, returning the full reads each tick made.
+    std::vector<int> Tick(int ticks = 1) {
+        std::vector<int> reads;
+        for (int i = 0; i < ticks; ++i) {
+            const int before = desktop.wholeTextReads;
+            engine.Timer1_Timer();
+            reads.push_back(desktop.wholeTextReads - before);
+        }
+        return reads;
+    }
+    // The number of ticks up to and including the first that made a full read, or 0.
+    static int FirstRead(const std::vector<int>& reads) {
+        const auto at = std::find_if(reads.begin(), reads.end(), [](int n) { return n > 0; });
+        return at == reads.end() ? 0 : static_cast<int>(at - reads.begin()) + 1;
+    }
+};
+
+TEST_F(HistoryReads, ChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
+    std::wstring edited = kHistory;  // same length, same start
+    edited.replace(edited.find(L"hello"), 5, L"hallo");
+    const struct {
+        const char* change;
+        std::wstring history;
+        int noticedWithin;  // ticks
+        std::wstring message;
+    } cases[] = {
+        {"a new line", std::wstring(kHistory) + L"Bob says:\r\n  again\r\n", 1, L"again"},
+        {"cleared", L"", 1, L"hello"},
+        {"replaced, same length, other start",
+         L"Conversation with Bob, started at 11:00; every message of it is shown below.\r\n"
+         L"Bob says:\r\n  howdy\r\n",
+         kHeadCheckEveryTicks, L"howdy"},
+        {"edited in place", edited, kFullReadEveryTicks, L"hallo"},
+    };
+    list.enableDefault = true;
+    const WindowHandle w = desktop.AddConversation(L"Bob", kHistory);
+    desktop.AddConversation(L"Ann", kHistory);
+    ASSERT_EQ(Tick(), (std::vector<int>{2}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        desktop.SetText(desktop.Child(w, 0), kHistory);
+        table[1].LastMessage = L"hello";
+        table[1].History = {};
+        Tick();
+        desktop.SetText(desktop.Child(w, 0), c.history);
+        const std::vector<int> reads = Tick(c.noticedWithin);
+        EXPECT_GE(FirstRead(reads), 1);
+        EXPECT_EQ(table[1].LastMessage, c.message);
+    }
+    // Unchanged, each history is read once a round, the two on different ticks.
+    const std::vector<int> reads = Tick(kFullReadEveryTicks);
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), 1), 2);
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), 0), kFullReadEveryTicks - 2);
+}
+
 TEST(PollCycleWithoutReplies, NoticesMessagesButArmsAndAdvancesNothing) {
     FakeDesktop desktop;
     FakeConversationList list;
