@@ -24,13 +24,16 @@ else
 fi
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
 
-# The fuzz targets, for a bounded short time (run them longer by hand: see tests/fuzz).
+# The fuzz targets, each for a bounded short time from its seed corpus (run them longer by hand:
+# see tests/fuzz).
 cmake --preset fuzz
 cmake --build --preset fuzz
-mkdir -p build/fuzz/corpus
-cp tests/fuzz/corpus/* build/fuzz/corpus/
-./build/fuzz/html_reader_fuzz -max_total_time="${QV_FUZZ_SECONDS:-30}" -max_len=4096 -timeout=10 \
-    -rss_limit_mb=2048 build/fuzz/corpus
+for target in html_reader_fuzz message_detection_fuzz reply_page_fuzz settings_fuzz; do
+    mkdir -p build/fuzz/corpus/$target
+    cp tests/fuzz/corpus/$target/* build/fuzz/corpus/$target/
+    ./build/fuzz/$target -max_total_time="${QV_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 \
+        -rss_limit_mb=2048 build/fuzz/corpus/$target
+done
 
 # The release packages, and the 32-bit build, which must compile too (it is not run).
 (cd build/windows && cpack)
