@@ -33,7 +33,7 @@ news-head@windows:MainFormTest.*News*@src/app/main_form_win32.cpp@s/CarriesNewsM
 section@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/save(kBotName, /save({kBotBehaviour, L"BotName", L""}, /@a key written to the wrong section
 no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported
 body-cut@windows:WinInetTransport.ALarge*@src/bot/http_client_win32.cpp@s/kBodyLimit = 4 \* 1024 \* 1024/kBodyLimit = 64 * 1024 * 1024/@body not cut at 4 MiB
-help-ro@windows:HelpTest.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
+help-ro@windows:AboutAndHelp.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
 LIST
 }
 
