@@ -38,8 +38,8 @@ void BM_ExtractLatestBlockNoSpeaker(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
 }
 
-// GetNewMessage as the poll cycle runs it: read the whole history through the window system
-// (a copy of the buffer, as WM_GETTEXT makes) and extract the block.
+// GetNewMessage for a history that changed: read the whole history through the window system (a
+// copy of the buffer, as WM_GETTEXT makes) and extract the block.
 void BM_GetNewMessage(benchmark::State& state) {
     testing::FakeDesktop desktop;
     testing::FakeConversationList list;
@@ -51,6 +51,7 @@ void BM_GetNewMessage(benchmark::State& state) {
     engine.RefreshConversationList();
     for (auto _ : state) {
         table[1].LastMessage.clear();
+        table[1].History = {};
         benchmark::DoNotOptimize(engine.GetNewMessage(w));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * history.size() * sizeof(wchar_t)));
@@ -66,7 +67,7 @@ void BM_MemchrPass(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-// One poll tick with 50 ticked conversations of 100 KB histories each.
+// One poll tick with 50 ticked conversations of 100 KB histories each, every one read in full.
 void BM_PollTick(benchmark::State& state) {
     testing::FakeDesktop desktop;
     testing::FakeConversationList list;
@@ -77,9 +78,30 @@ void BM_PollTick(benchmark::State& state) {
     for (int i = 0; i < 30; ++i) desktop.AddWindow(L"Shell_TrayWnd", L"");
     engine.Timer1_Timer();
     for (auto _ : state) {
-        for (std::size_t i = 1; i < table.size(); ++i) table[i].LastMessage.clear();
+        for (std::size_t i = 1; i < table.size(); ++i) {
+            table[i].LastMessage.clear();
+            table[i].History = {};
+        }
         engine.Timer1_Timer();
     }
+}
+
+// One poll tick with the given number of conversations (ticked or not) of 1 MB histories in which
+// nobody writes, beside 30 other windows: the list refresh and the per-tick check of each history.
+void BM_PollTickNobodyWriting(benchmark::State& state) {
+    testing::FakeDesktop desktop;
+    testing::FakeConversationList list;
+    list.enableDefault = state.range(1) != 0;
+    ConversationTable table = NewConversationTable();
+    RelayEngine engine(desktop, list, table, nullptr);
+    const std::wstring history = MakeHistory(1'000'000);
+    for (int i = 0; i < 30; ++i) desktop.AddWindow(L"Shell_TrayWnd", L"");
+    for (int i = 0; i < state.range(0); ++i) desktop.AddConversation(L"Bob", history);
+    engine.Timer1_Timer();
+    const int firstReads = desktop.wholeTextReads;
+    for (auto _ : state) engine.Timer1_Timer();
+    state.counters["full reads per tick"] = benchmark::Counter(
+        static_cast<double>(desktop.wholeTextReads - firstReads), benchmark::Counter::kAvgIterations);
 }
 
 #define HISTORY_SIZES Arg(10'000)->Arg(1'000'000)->Arg(10'000'000)
@@ -88,6 +110,8 @@ BENCHMARK(BM_ExtractLatestBlock)->HISTORY_SIZES;
 BENCHMARK(BM_ExtractLatestBlockNoSpeaker)->HISTORY_SIZES;
 BENCHMARK(BM_GetNewMessage)->HISTORY_SIZES;
 BENCHMARK(BM_PollTick)->Unit(benchmark::kMillisecond);
+// {conversations, ticked}
+BENCHMARK(BM_PollTickNobodyWriting)->Args({10, 1})->Args({50, 0})->Args({50, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quorvanel

@@ -4,7 +4,7 @@
 set -eu
 packages="cmake make g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth
           googletest libbenchmark-dev libcpp-httplib-dev libpugixml-dev imagemagick binutils-mingw-w64-x86-64
-          clang libclang-rt-14-dev pkg-config curl"
+          clang libclang-rt-14-dev pkg-config curl nlohmann-json3-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

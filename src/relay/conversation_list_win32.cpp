@@ -57,6 +57,10 @@ bool ConversationListControls::IsEnableDefaultTicked() const {
 }
 
 void ConversationListControls::SetStatusText(const std::wstring& text) {
+    // Set every tick, it mostly says what it already says: setting it anyway would repaint it.
+    std::vector<wchar_t> current(text.size() + 2, L'\0');
+    const int length = GetWindowTextW(status_, current.data(), static_cast<int>(current.size()));
+    if (text.compare(0, std::wstring::npos, current.data(), static_cast<std::size_t>(length)) == 0) return;
     SetWindowTextW(status_, text.c_str());
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/history_watch.h"
 #include "relay/window_system.h"
 
 namespace quorvanel {
@@ -19,6 +20,7 @@ struct ConversationSlot {
     std::wstring ReplyText;
     std::int32_t DelayTicks = 0;
     std::int32_t TypingTicks = 0;
+    HistoryStamp History;  // what the last full read of the history saw
 };
 
 // Indexed from 0; slot 0 is a spare that no window is ever given. Slots are only ever appended,

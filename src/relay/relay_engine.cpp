@@ -19,6 +19,7 @@ RelayEngine::RelayEngine(WindowSystem& windows, ConversationListView& list,
     : windows_(windows), list_(list), conversations_(conversations), replies_(replies) {}
 
 void RelayEngine::Timer1_Timer() {
+    ++ticks_;
     RefreshConversationList();
     if (replies_ == nullptr) return;
     // The upper index is read once: slots appended by a nested tick wait for the next tick.
@@ -109,14 +110,33 @@ int RelayEngine::FindListIndex(WindowHandle window) const { return std::max(Find
 bool RelayEngine::HasEntry(WindowHandle window) const { return FindEntry(window) >= 0; }
 
 std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
+    // A history that has not changed since its last full read gives the block it gave then, which
+    // LastMessage already holds; its control, found then, is asked directly. Slots take turns at
+    // the checks of the start and at the full read that is due all the same. Stamps are copied,
+    // not referred to, across the queries: those may dispatch messages sent to this thread.
+    const int slot = FindSlot(window);
+    if (slot != 0) {
+        const unsigned turn = ticks_ + static_cast<unsigned>(slot);
+        const HistoryStamp stamp = conversations_[slot].History;
+        if (turn % kFullReadEveryTicks != 0 &&
+            LooksUnchanged(windows_, stamp, turn % kHeadCheckEveryTicks == 0)) {
+            return {};
+        }
+    }
     const WindowHandle history = FindHistoryBox(windows_, window);
     if (history == 0) return {};
-    const std::wstring text = GetControlText(windows_, history);
+    std::wstring text;
+    if (slot != 0) {
+        HistoryStamp stamp = StampHistory(windows_, history);
+        text = ReadStampedHistory(windows_, stamp);
+        conversations_[slot].History = std::move(stamp);
+    } else {
+        text = GetControlText(windows_, history);
+    }
     const std::wstring name = list_.EntryText(FindListIndex(window));
     std::optional<std::wstring> block = ExtractLatestBlock(text, name);
     if (!block) return {};
 
-    const int slot = FindSlot(window);
     if (slot == 0 || *block == conversations_[slot].LastMessage) return {};
     conversations_[slot].LastMessage = *block;
     return std::move(*block);

@@ -47,6 +47,8 @@ private:
     ConversationListView& list_;
     ConversationTable& conversations_;
     ReplyStages* replies_;
+    // Ticks so far; spreads the full reads of unchanged-looking histories over the ticks.
+    unsigned ticks_ = 0;
 };
 
 }  // namespace quorvanel

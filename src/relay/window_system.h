@@ -29,6 +29,9 @@ public:
                                    const std::wstring& className) = 0;
     // WM_GETTEXTLENGTH, wParam 0.
     virtual std::int64_t SendGetTextLength(WindowHandle window) = 0;
+    // WM_GETTEXTLENGTH sent as a Unicode message: the length in UTF-16 units, which a rich edit
+    // knows without converting its whole text to the ANSI code page as the ANSI form makes it do.
+    virtual std::int64_t SendGetTextLengthW(WindowHandle window) = 0;
     // WM_GETTEXT with wParam bufferChars into a zeroed buffer of that size; returns the buffer.
     virtual std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) = 0;
     // WM_SETTEXT, wParam 0.

@@ -61,6 +61,10 @@ std::int64_t User32WindowSystem::SendGetTextLength(WindowHandle window) {
     return static_cast<std::int64_t>(SendMessageA(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
 }
 
+std::int64_t User32WindowSystem::SendGetTextLengthW(WindowHandle window) {
+    return static_cast<std::int64_t>(SendMessageW(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
+}
+
 std::wstring User32WindowSystem::SendGetText(WindowHandle window, std::size_t bufferChars) {
     if (bufferChars == 0) return {};
     std::vector<char> buffer(bufferChars, '\0');

@@ -13,6 +13,7 @@ public:
     WindowHandle FindChild(WindowHandle parent, WindowHandle after,
                            const std::wstring& className) override;
     std::int64_t SendGetTextLength(WindowHandle window) override;
+    std::int64_t SendGetTextLengthW(WindowHandle window) override;
     std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) override;
     void SendSetText(WindowHandle window, const std::wstring& text) override;
     void SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -178,6 +179,37 @@ TEST_F(Replies, ASlowBotInOneConversationDoesNotStopAnothersTyping) {
         },
         4s));
     EXPECT_EQ(session.History("a").find("Me says:"), std::string::npos);  // Ann's still waits
+}
+
+// Histories longer than the characters the program compares at their start, so that a new line
+// shows in the length alone and a same-length replacement in the start alone.
+TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {
+    Start();
+    Open("open", "a", "Ann");
+    session.Messenger("raw a Conversation with Ann, started at 10:00; every message is shown below.\\r\\n");
+    session.Messenger("say a hello");
+    ASSERT_TRUE(HistoryHas("a", kHello, 3s)) << session.History("a");
+    session.Messenger("say a how are you");
+    ASSERT_TRUE(WaitUntil([&] { return Posts() == 2; }, 3s));
+
+    std::string replaced = session.History("a");
+    replaced.replace(replaced.find("10:00"), 5, "11:00");
+    replaced.replace(replaced.find("how are you"), 11, "who are you");
+    std::string escaped;
+    for (unsigned char c : replaced) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        escaped += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
+    }
+    session.Messenger("replace a " + escaped);
+    EXPECT_TRUE(WaitUntil([&] { return Posts() == 3; }, 8s));  // the start is compared every 5 ticks
+    EXPECT_EQ(server.Log().back().body, "botcust2=0123456789abcdef&message=who%20are%20you");
+    ASSERT_TRUE(HistoryHas("a", "who are you\r\nMe says:", 3s));
+
+    session.Messenger("clear a");
+    session.Messenger("say a hello again");
+    EXPECT_TRUE(HistoryHas("a", "Ann says:\r\n  hello again\r\nMe says:", 3s)) << session.History("a");
+    EXPECT_TRUE(WaitUntil([&] { return Posts() == 4; }, 1s));
 }
 
 TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {

