@@ -237,8 +237,6 @@ TEST_F(PollCycle, AWindowClosedWhileItsDelayIsComputedIsNotArmed) {
     EXPECT_EQ(table[0].DelayTicks, 0);  // the spare slot is never written
 }
 
-}  // namespace
-}  // namespace quorvanel
 // A history is read in full only when its length or its first characters changed, or when its
 // turn for a full read comes round.
 class HistoryReads : public ::testing::Test {
@@ -307,3 +305,5 @@ TEST_F(HistoryReads, ChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
     EXPECT_EQ(std::count(reads.begin(), reads.end(), 0), kFullReadEveryTicks - 2);
 }
 
+}  // namespace
+}  // namespace quorvanel

@@ -7,6 +7,7 @@
 
 #include "bot/bot_server.h"
 #include "bot/page_fetcher.h"
+#include "bot/reply_text.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_http.h"
 #include "fakes/fake_settings.h"
@@ -36,8 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::wstring page = fetcher.FetchPage(L"http://bots.example/talk", L"message=hi");
     const std::wstring answer = ExtractReply(page, ReadSetting(settings, kBotName));
-    // The answer becomes the plain text it shows here, before it is restyled.
-    const std::wstring reply = RestyleReply(answer, settings, dialogs);
+    const std::wstring text = ReplyFragmentToText(answer);
+    // The text a page shows is never longer than its markup, and never starts or ends blank.
+    if (text.size() > answer.size() || (!text.empty() && (text.front() == L' ' || text.back() == L' '))) {
+        __builtin_trap();
+    }
+    const std::wstring reply = RestyleReply(text, settings, dialogs);
     const TypingTime typing = SimulatedTyping(settings, random, dialogs).ComputeTypingTicks(reply);
     if (!typing.validSpeed || typing.ticks < 0 ||
         static_cast<std::size_t>(typing.ticks) > reply.size() + 1) {
