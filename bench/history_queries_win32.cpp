@@ -15,7 +15,8 @@ namespace {
 BOOL CALLBACK Collect(HWND window, LPARAM found) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, "IMWindowClass") == 0) reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    if (std::strcmp(name, "IMWindowClass") == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
     return TRUE;
 }
 
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 0;
     if (mode != "none" && mode != "find" && mode != "length-a" && mode != "length-w" &&
         mode != "head" && mode != "full") {
-        std::fprintf(stderr, "usage: history_queries none|find|length-a|length-w|head|full SECONDS\n");
+        std::fprintf(stderr,
+                     "usage: history_queries none|find|length-a|length-w|head|full SECONDS\n");
         return 2;
     }
     std::vector<HWND> windows;
@@ -39,16 +41,21 @@ int main(int argc, char** argv) {
             if (mode == "length-a") SendMessageA(history, WM_GETTEXTLENGTH, 0, 0);
             if (mode == "length-w") SendMessageW(history, WM_GETTEXTLENGTH, 0, 0);
             if (mode == "head" || mode == "full") {
-                const LRESULT length = mode == "head" ? 64 : SendMessageA(history, WM_GETTEXTLENGTH, 0, 0);
+                const LRESULT length =
+                    mode == "head" ? 64 : SendMessageA(history, WM_GETTEXTLENGTH, 0, 0);
                 buffer.assign(static_cast<std::size_t>(length) + 1, '\0');
-                SendMessageA(history, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+                SendMessageA(history, WM_GETTEXT, buffer.size(),
+                             reinterpret_cast<LPARAM>(buffer.data()));
             }
         }
         Sleep(1000);
     }
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ms = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000; };
-    std::printf("%s: %zu windows, own processor time %llu ms\n", mode.c_str(), windows.size(), ms(kernel) + ms(user));
+    const auto ms = [](FILETIME t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000;
+    };
+    std::printf("%s: %zu windows, own processor time %llu ms\n", mode.c_str(), windows.size(),
+                ms(kernel) + ms(user));
     return 0;
 }

@@ -23,7 +23,8 @@ std::wstring ReadStampedHistory(WindowSystem& windows, const HistoryStamp& stamp
     std::int64_t length = stamp.length;
     // A vanished control answers 0; a nonsensical answer is treated the same way.
     if (length < 0 || length > (INT_MAX - 1) / 2) length = 0;
-    std::wstring text = CutAtNul(windows.SendGetText(stamp.box, static_cast<std::size_t>(2 * length + 1)));
+    const auto bufferChars = static_cast<std::size_t>(2 * length + 1);
+    std::wstring text = CutAtNul(windows.SendGetText(stamp.box, bufferChars));
     text.push_back(L'\0');
     return text;
 }
