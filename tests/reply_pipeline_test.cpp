@@ -70,13 +70,9 @@ protected:
         TickLog log;
         for (std::size_t i = before; i < desktop.sent.size(); ++i) {
             const FakeDesktop::Sent& s = desktop.sent[i];
-            if (s.window == Entry(window) && s.message == 0x000C) {
-                if (s.text == kTypingNotice) {
-                    ++log.notices;
-                } else {
-                    log.replies.push_back(s.text);
-                }
-            }
+            const bool set = s.window == Entry(window) && s.message == 0x000C;
+            if (set && s.text == kTypingNotice) ++log.notices;
+            if (set && s.text != kTypingNotice) log.replies.push_back(s.text);
             if (s.window == Send(window) && s.message == 0x0101) ++log.presses;
         }
         return log;

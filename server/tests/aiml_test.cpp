@@ -172,21 +172,12 @@ TEST_F(Aiml, LoadReportsWhatIsWrongAndKeepsTheRest) {
          ""},
     };
     for (const auto& file : files) {
-        Bot fresh({});
         LoadReport report;
-        fresh.LoadText("f.aiml", file.text, report);
-        if (file.error.empty()) {
-            EXPECT_TRUE(report.errors.empty()) << report.errors[0];
-        } else {
-            ASSERT_EQ(report.errors.size(), 1u) << file.text;
-            EXPECT_EQ(report.errors[0].substr(0, file.error.size()), file.error);
-        }
+        bot.LoadText("f.aiml", file.text, report);
+        ASSERT_EQ(report.errors.size(), file.error.empty() ? 0u : 1u) << file.text;
+        if (!file.error.empty()) { EXPECT_EQ(report.errors[0].substr(0, file.error.size()), file.error); }
     }
-    Bot latin({});
-    LoadReport report;
-    latin.LoadText("l.aiml", std::end(files)[-1].text, report);
-    Conversation c;
-    EXPECT_EQ(latin.Respond(c, "caf\xC3\xA9"), "caf\xC3\xA9");
+    Talk({{"caf\xC3\xA9", "caf\xC3\xA9"}, {"b", "b"}});  // what loaded of a faulty file is kept
 }
 
 TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {

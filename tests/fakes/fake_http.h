@@ -63,8 +63,9 @@ public:
             reply = std::move(replies.front());
             replies.pop_front();
         }
-        return std::make_unique<Request>(*this, reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs,
-                                         std::move(reply.response));
+        const std::int64_t doneAt = reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs;
+        if (doneAt >= 0) clock_.At(doneAt, [] {});  // so that a wait stops there
+        return std::make_unique<Request>(*this, doneAt, std::move(reply.response));
     }
 
     class Request : public HttpRequest {
@@ -79,7 +80,6 @@ public:
             taken_ = true;
             return std::move(response_);
         }
-        std::int64_t DoneAt() const { return doneAt; }
 
     private:
         ScriptedHttp& owner_;
@@ -99,14 +99,10 @@ public:
 
     bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override {
         const std::int64_t deadline = clock_.now + timeoutMs;
-        auto* scripted = dynamic_cast<const ScriptedHttp::Request*>(request);
         while (true) {
             clock_.RunDue();
-            if (request != nullptr && request->Done()) break;
-            if (clock_.now >= deadline) break;
-            std::int64_t next = std::min(deadline, clock_.NextEvent());
-            if (scripted != nullptr && scripted->DoneAt() >= 0) next = std::min(next, scripted->DoneAt());
-            clock_.now = std::max(clock_.now, next);
+            if ((request != nullptr && request->Done()) || clock_.now >= deadline) break;
+            clock_.now = std::max(clock_.now, std::min(deadline, clock_.NextEvent()));
         }
         return request != nullptr && request->Done();
     }
