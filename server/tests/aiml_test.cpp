@@ -11,11 +11,6 @@
 namespace qvbot {
 namespace {
 
-struct Exchange {
-    const char* say;
-    const char* answer;
-};
-
 class Aiml : public ::testing::Test {
   protected:
     LoadReport Load(const std::string& categories) {
@@ -24,10 +19,8 @@ class Aiml : public ::testing::Test {
         return report;
     }
     // One conversation, in order.
-    void Talk(const std::vector<Exchange>& exchanges) {
-        for (const auto& e : exchanges) {
-            EXPECT_EQ(bot.Respond(conversation, e.say), e.answer) << "said: " << e.say;
-        }
+    void Talk(const std::vector<std::pair<std::string, std::string>>& exchanges) {
+        for (const auto& [say, answer] : exchanges) EXPECT_EQ(bot.Respond(conversation, say), answer) << say;
     }
 
     Bot bot{{{"name", "Kestro"}, {"age", "two"}}};
@@ -87,7 +80,7 @@ TEST_F(Aiml, SraiSrAndReductions) {
          Category("BOMB", "<srai>BOMB</srai><srai>BOMB</srai>") +
          Category("TWO", "<srai>hello. hello</srai>"));
     Talk({{"howdy", "Hi there."}, {"hi hello", "Hi there."}, {"greet hello", "Hi there."},
-          {"loop", std::string(kLostThread).c_str()}, {"two", "Hi there. Hi there."}});
+          {"loop", std::string(kLostThread)}, {"two", "Hi there. Hi there."}});
     // Doubling at each level would be 2^32 calls: the budget ends it.
     EXPECT_NE(bot.Respond(conversation, "bomb").find(kLostThread), std::string::npos);
 }
@@ -108,7 +101,7 @@ TEST_F(Aiml, RandomAndConditionForms) {
     EXPECT_EQ(seen, (std::set<std::string>{"a", "b", "c"}));
 }
 
-TEST_F(Aiml, TextTransformsAndHistory) {
+TEST_F(Aiml, TextTransformsHistoryAndDate) {
     Load(Category("UP *", "<uppercase><star/></uppercase>") +
          Category("SENT *", "<sentence><lowercase><star/></lowercase></sentence>") +
          Category("P *", "<person/>") + Category("P2 *", "<person2><star/></person2>") +
@@ -116,16 +109,13 @@ TEST_F(Aiml, TextTransformsAndHistory) {
          Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
          Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
          Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
-         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>"));
+         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>") +
+         Category("DAY", "<date/>"));
     Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"}, {"sent HELLO THERE", "Hello there"},
           {"p I gave him my book", "he gave me his book"}, {"p2 you told me", "I told you"},
           {"g she likes him", "he likes her"}, {"say first one", "first one. Two."},
-          {"back", "say first one|Two|first one"}, {"info", "tok 10 quorvanel-botserver 1.11"},
+          {"back", "say first one|Two|first one"}, {"info", "tok 11 quorvanel-botserver 1.11"},
           {"unsafe", "ab"}, {"markup", "one two said three"}});
-}
-
-TEST_F(Aiml, DateFollowsTheClock) {
-    Load(Category("DAY", "<date/>"));
     bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
     EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
 }
