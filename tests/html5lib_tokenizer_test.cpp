@@ -17,22 +17,18 @@ namespace {
 
 using nlohmann::json;
 
-// Both sides compare in one form: printable ASCII as it is, every other UTF-16 unit as \uXXXX.
+// Both sides compare in one form: printable ASCII as it is, every other character as \u{X}.
 std::string Escaped(std::wstring_view text) {
     std::string out;
-    char unit[16];
     for (wchar_t c : text) {
         const auto u = static_cast<std::uint32_t>(c);
         if (u >= 0x20 && u < 0x7F && u != '\\') {
             out.push_back(static_cast<char>(u));
-            continue;
-        }
-        if (u > 0xFFFF) {
-            std::snprintf(unit, sizeof unit, "\\u%04X", 0xD800 + ((u - 0x10000) >> 10));
+        } else {
+            char unit[16];
+            std::snprintf(unit, sizeof unit, "\\u{%X}", u);
             out += unit;
         }
-        std::snprintf(unit, sizeof unit, "\\u%04X", u > 0xFFFF ? 0xDC00 + (u & 0x3FF) : u);
-        out += unit;
     }
     return out;
 }

@@ -55,10 +55,6 @@ protected:
 
     void Speed(const std::wstring& speed) { file.Set(L"BotBehaviour", L"TypeSpeed", speed); }
     WindowHandle Open(const std::wstring& name) { return desktop.AddConversation(name, L"start\r\n"); }
-    void Say(WindowHandle window, const std::wstring& name, const std::wstring& text) {
-        const WindowHandle history = desktop.Child(window, 0);
-        desktop.SetText(history, desktop.Text(history) + name + L" says:\r\n  " + text + L"\r\n");
-    }
     WindowHandle Entry(WindowHandle window) { return desktop.Child(window, 1); }
     WindowHandle Send(WindowHandle window) { return desktop.Child(window, 2); }
 
@@ -74,13 +70,9 @@ protected:
         TickLog log;
         for (std::size_t i = before; i < desktop.sent.size(); ++i) {
             const FakeDesktop::Sent& s = desktop.sent[i];
-            if (s.window == Entry(window) && s.message == 0x000C) {
-                if (s.text == kTypingNotice) {
-                    ++log.notices;
-                } else {
-                    log.replies.push_back(s.text);
-                }
-            }
+            const bool set = s.window == Entry(window) && s.message == 0x000C;
+            if (set && s.text == kTypingNotice) ++log.notices;
+            if (set && s.text != kTypingNotice) log.replies.push_back(s.text);
             if (s.window == Send(window) && s.message == 0x0101) ++log.presses;
         }
         return log;
@@ -93,7 +85,7 @@ TEST_F(Pipeline, AfterThreeTicksOfReadingTenOfTypingShowTheNoticeEightTimesAndSe
     random.Push(0.0f);  // delay 3
     random.Push(0.0f);  // 20 / 2 = 10 ticks of typing
     const WindowHandle w = Open(L"Bob");
-    Say(w, L"Bob", L"hi");
+    desktop.Say(w, L"Bob", L"hi");
     Tick(w);  // noticed: reading counts down from 3
     Tick(w);
     EXPECT_TRUE(bot.questions.empty());
@@ -113,52 +105,12 @@ TEST_F(Pipeline, AfterThreeTicksOfReadingTenOfTypingShowTheNoticeEightTimesAndSe
     EXPECT_EQ(bot.questions.size(), 1u);
 }
 
-TEST_F(Pipeline, ANewMessageWhileTypingDropsTheFirstReplyWhenItsReadingEnds) {
-    Speed(L"medium");
-    const WindowHandle w = Open(L"Bob");
-    Say(w, L"Bob", L"one");
-    bot.answer = std::wstring(40, L'a');
-    random.Push(0.0f);  // delay 3
-    random.Push(0.0f);  // typing 20
-    Tick(w);
-    Tick(w);
-    Tick(w);  // asked about "one"; typing begins
-    Say(w, L"Bob", L"two");
-    random.Push(0.0f);  // delay 3
-    random.Push(0.0f);  // typing of the second answer
-    Tick(w);
-    Tick(w);
-    EXPECT_EQ(table[1].ReplyText, std::wstring(40, L'a'));  // still typing the first
-    bot.answer = L"bb";
-    const TickLog log = Tick(w);  // the new reading ends: the first reply is dropped
-    EXPECT_THAT(bot.questions, ElementsAre(L"one", L"two"));
-    EXPECT_EQ(table[1].ReplyText, L"bb");
-    EXPECT_EQ(table[1].TypingTicks, 0);  // 2 / 2 = 1 tick: sent at once
-    EXPECT_THAT(log.replies, ElementsAre(L"bb\u00A0"));
-}
-
-TEST_F(Pipeline, AWindowClosedWhileTypingIsNeverSentTo) {
-    Speed(L"medium");
-    const WindowHandle w = Open(L"Bob");
-    Say(w, L"Bob", L"hi");
-    random.Push(0.0f);
-    random.Push(0.0f);
-    Tick(w);
-    Tick(w);
-    Tick(w);  // asked; typing 6
-    desktop.Close(w);
-    const std::size_t before = desktop.sent.size();
-    for (int t = 0; t < 10; ++t) engine.Timer1_Timer();
-    EXPECT_EQ(desktop.sent.size(), before);
-    EXPECT_EQ(table[1].hWnd, 0);
-}
-
 TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     Speed(L"instant");
     const WindowHandle ann = Open(L"Ann");
     const WindowHandle bob = Open(L"Bob");
-    Say(ann, L"Ann", L"from ann");
-    Say(bob, L"Bob", L"from bob");
+    desktop.Say(ann, L"Ann", L"from ann");
+    desktop.Say(bob, L"Bob", L"from bob");
     std::vector<WindowHandle> late;
     int nested = 0;
     bot.whileAsked = [&] {
@@ -166,7 +118,7 @@ TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
         // Windows that appear during the wait grow the table past its capacity.
         for (const wchar_t* name : {L"Cid", L"Dan", L"Eve"}) {
             late.push_back(Open(name));
-            Say(late.back(), name, L"from " + std::wstring(name));
+            desktop.Say(late.back(), name, L"from " + std::wstring(name));
         }
         engine.Timer1_Timer();
         engine.Timer1_Timer();
@@ -184,11 +136,11 @@ TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     }
 }
 
-TEST_F(Pipeline, ShortRepliesAtAValidSpeedAreSentAtOnceEmptyOnesNever) {
+TEST_F(Pipeline, ShortRepliesAreSentAtOnceRestyledEmptyOnesNever) {
     Speed(L"fast");
     const WindowHandle w = Open(L"Bob");
     bot.answer = L"k";  // 1 / (r + 3) rounds to 0
-    Say(w, L"Bob", L"ok?");
+    desktop.Say(w, L"Bob", L"ok?");
     random.Push(0.125f);  // delay 2
     random.Push(0.0f);
     Tick(w);
@@ -197,32 +149,28 @@ TEST_F(Pipeline, ShortRepliesAtAValidSpeedAreSentAtOnceEmptyOnesNever) {
     EXPECT_EQ(ready.presses, 1);
 
     Speed(L"instant");
+    file.Set(L"BotBehaviour", L"TypeStyle", L"messy");
+    bot.answer = L"I'm fine. Are you?";
+    desktop.Say(w, L"Bob", L"how are you");
+    EXPECT_THAT(Tick(w).replies, ElementsAre(L"im fine r you?\u00A0"));
     bot.answer = L"";
-    Say(w, L"Bob", L"again");
+    desktop.Say(w, L"Bob", L"again");
     const TickLog empty = Tick(w);
-    EXPECT_EQ(bot.questions.size(), 2u);
+    EXPECT_EQ(bot.questions.size(), 3u);
     EXPECT_TRUE(empty.replies.empty());
     EXPECT_EQ(empty.presses, 0);
     EXPECT_EQ(table[1].TypingTicks, 0);
 }
 
-TEST_F(Pipeline, RepliesAreRestyledBeforeTheyAreTimedAndSent) {
-    Speed(L"instant");
-    file.Set(L"BotBehaviour", L"TypeStyle", L"messy");
-    bot.answer = L"I'm fine. Are you?";
-    const WindowHandle w = Open(L"Bob");
-    Say(w, L"Bob", L"how are you");
-    EXPECT_THAT(Tick(w).replies, ElementsAre(L"im fine r you?\u00A0"));
-}
-
-// A reply dropped unsent, or the program ending, must not leave the notice for the user's next
-// Enter to send; whatever else the user put in the entry box stays.
+// A new message while a reply is typed replaces it when its reading ends. A reply dropped unsent,
+// or the program ending, must not leave the notice for the user's next Enter to send; whatever
+// else the user put in the entry box stays.
 TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
     const std::wstring notice = kTypingNotice;
     auto typing = [&] {  // a conversation with a long reply being typed, its notice standing
         Speed(L"medium");
         const WindowHandle w = Open(L"Bob");
-        Say(w, L"Bob", L"one");
+        desktop.Say(w, L"Bob", L"one");
         bot.answer = std::wstring(40, L'a');
         for (int t = 0; t < 4; ++t) random.Push(0.0f);  // reading and typing, twice
         for (int t = 0; t < 4; ++t) Tick(w);
@@ -234,10 +182,11 @@ TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
         {notice, L"", L"medium", L""},  // an empty answer replaces the reply
         {L"my own words", L"", L"medium", L"my own words"},
         {notice, L"fine", L"Medium", L""},  // the speed turned invalid
+        {notice, L"bb", L"medium", L"bb\u00A0"},  // 2 / 2 = 1 tick: sent at once
     };
     for (const auto& drop : drops) {
         const WindowHandle w = typing();
-        Say(w, L"Bob", L"two");
+        desktop.Say(w, L"Bob", L"two");
         Tick(w);
         Tick(w);
         desktop.SetText(Entry(w), drop.entry);
@@ -252,7 +201,7 @@ TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
     const WindowHandle own = typing();
     const WindowHandle asking = Open(L"Cy");
     Speed(L"instant");
-    Say(asking, L"Cy", L"hi");
+    desktop.Say(asking, L"Cy", L"hi");
     bot.whileAsked = [&] {
         desktop.SetText(Entry(own), L"my own words");
         pipeline.Stop();

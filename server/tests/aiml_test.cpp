@@ -11,11 +11,6 @@
 namespace qvbot {
 namespace {
 
-struct Exchange {
-    const char* say;
-    const char* answer;
-};
-
 class Aiml : public ::testing::Test {
   protected:
     LoadReport Load(const std::string& categories) {
@@ -24,10 +19,8 @@ class Aiml : public ::testing::Test {
         return report;
     }
     // One conversation, in order.
-    void Talk(const std::vector<Exchange>& exchanges) {
-        for (const auto& e : exchanges) {
-            EXPECT_EQ(bot.Respond(conversation, e.say), e.answer) << "said: " << e.say;
-        }
+    void Talk(const std::vector<std::pair<std::string, std::string>>& exchanges) {
+        for (const auto& [say, answer] : exchanges) EXPECT_EQ(bot.Respond(conversation, say), answer) << say;
     }
 
     Bot bot{{{"name", "Kestro"}, {"age", "two"}}};
@@ -46,20 +39,15 @@ TEST_F(Aiml, UnderscoreThenExactWordThenStar) {
          Category("_ WORLD", "underscore") + Category("*", "anything") +
          Category("HELLO", "hello") + Category("* THERE *", "there") +
          Category("WHAT IS <bot name=\"name\"/>", "me"));
-    Talk({{"hello world", "underscore"},
-          {"hello there", "hello-star"},
-          {"hello", "hello"},
-          {"oh hello", "anything"},
-          {"so there you are", "there"},
-          {"what is kestro", "me"},
+    Talk({{"hello world", "underscore"}, {"hello there", "hello-star"}, {"hello", "hello"},
+          {"oh hello", "anything"}, {"so there you are", "there"}, {"what is kestro", "me"},
           {"hello big world", "underscore"}});
 }
 
 TEST_F(Aiml, BacktracksWhenAnExactBranchFailsLater) {
     Load(Category("I LIKE RED CARS", "red cars") + Category("I LIKE *", "like <star/>") +
          Category("I * DOGS", "dogs <star/>"));
-    Talk({{"I like red bikes", "like red bikes"},
-          {"I really like dogs", "dogs really like"},
+    Talk({{"I like red bikes", "like red bikes"}, {"I really like dogs", "dogs really like"},
           {"I like red cars", "red cars"}});
 }
 
@@ -69,14 +57,9 @@ TEST_F(Aiml, StarsAndThatAndTopicParts) {
          Category("ASK", "Do you like tea?") + Category("YES", "plain yes") +
          "<topic name=\"SPORT *\">" + Category("WHO WON", "<topicstar/> match") + "</topic>" +
          Category("TOPIC *", "<think><set name=\"topic\"><star/></set></think>ok"));
-    Talk({{"My cat is Tom Cat", "cat/Tom Cat/"},
-          {"yes", "plain yes"},
-          {"ask", "Do you like tea?"},
-          {"yes", "yes to tea"},
-          {"yes", "plain yes"},
-          {"who won", ""},
-          {"topic sport tennis", "ok"},
-          {"who won", "tennis match"}});
+    Talk({{"My cat is Tom Cat", "cat/Tom Cat/"}, {"yes", "plain yes"}, {"ask", "Do you like tea?"},
+          {"yes", "yes to tea"}, {"yes", "plain yes"}, {"who won", ""},
+          {"topic sport tennis", "ok"}, {"who won", "tennis match"}});
 }
 
 TEST_F(Aiml, PredicatesAndProperties) {
@@ -86,8 +69,7 @@ TEST_F(Aiml, PredicatesAndProperties) {
          Category("SILENT *", "<think><set name=\"x\"><star/></set></think>done <get name=\"x\"/>"));
     Talk({{"What is my name?", "Your name is ."},
           {"My name is ann marie", "Nice to meet you, Ann Marie."},
-          {"What's my name?", "Your name is Ann Marie."},
-          {"who are you", "I am Kestro, two."},
+          {"What's my name?", "Your name is Ann Marie."}, {"who are you", "I am Kestro, two."},
           {"silent a b", "done a b"}});
 }
 
@@ -97,11 +79,8 @@ TEST_F(Aiml, SraiSrAndReductions) {
          Category("LOOP", "<srai>LOOP</srai>") +
          Category("BOMB", "<srai>BOMB</srai><srai>BOMB</srai>") +
          Category("TWO", "<srai>hello. hello</srai>"));
-    Talk({{"howdy", "Hi there."},
-          {"hi hello", "Hi there."},
-          {"greet hello", "Hi there."},
-          {"loop", std::string(kLostThread).c_str()},
-          {"two", "Hi there. Hi there."}});
+    Talk({{"howdy", "Hi there."}, {"hi hello", "Hi there."}, {"greet hello", "Hi there."},
+          {"loop", std::string(kLostThread)}, {"two", "Hi there. Hi there."}});
     // Doubling at each level would be 2^32 calls: the budget ends it.
     EXPECT_NE(bot.Respond(conversation, "bomb").find(kLostThread), std::string::npos);
 }
@@ -114,49 +93,29 @@ TEST_F(Aiml, RandomAndConditionForms) {
                          "<li value=\"very *\">very</li><li>plain</li></condition>") +
          Category("THREE", "<condition><li name=\"mood\" value=\"sad\">sorry</li>"
                            "<li name=\"mood\" value=\"*\">some mood</li><li>none</li></condition>"));
-    Talk({{"three", "none"},
-          {"mood happy", ""},
-          {"one", "glad"},
-          {"two", "glad"},
-          {"three", "some mood"},
-          {"mood Very Happy", ""},
-          {"one", ""},
-          {"two", "very"},
-          {"mood sad", ""},
-          {"two", "plain"},
-          {"three", "sorry"}});
+    Talk({{"three", "none"}, {"mood happy", ""}, {"one", "glad"}, {"two", "glad"},
+          {"three", "some mood"}, {"mood Very Happy", ""}, {"one", ""}, {"two", "very"},
+          {"mood sad", ""}, {"two", "plain"}, {"three", "sorry"}});
     std::set<std::string> seen;
     for (int i = 0; i < 60; ++i) seen.insert(bot.Respond(conversation, "pick"));
     EXPECT_EQ(seen, (std::set<std::string>{"a", "b", "c"}));
 }
 
-TEST_F(Aiml, TextTransformsAndHistory) {
+TEST_F(Aiml, TextTransformsHistoryAndDate) {
     Load(Category("UP *", "<uppercase><star/></uppercase>") +
-         Category("DOWN *", "<lowercase><star/></lowercase>") +
-         Category("FORMAL *", "<formal><star/></formal>") +
-         Category("SENT *", "<sentence><star/></sentence>") +
+         Category("SENT *", "<sentence><lowercase><star/></lowercase></sentence>") +
          Category("P *", "<person/>") + Category("P2 *", "<person2><star/></person2>") +
          Category("G *", "<gender/>") +
          Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
          Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
          Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
-         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>"));
-    Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"},
-          {"down ABC", "abc"},
-          {"formal ann o neil", "Ann O Neil"},
-          {"sent hello there", "Hello there"},
-          {"p I gave him my book", "he gave me his book"},
-          {"p2 you told me", "I told you"},
-          {"g she likes him", "he likes her"},
-          {"say first one", "first one. Two."},
-          {"back", "say first one|Two|first one"},
-          {"info", "tok 12 quorvanel-botserver 1.11"},
-          {"unsafe", "ab"},
-          {"markup", "one two said three"}});
-}
-
-TEST_F(Aiml, DateFollowsTheClock) {
-    Load(Category("DAY", "<date/>"));
+         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>") +
+         Category("DAY", "<date/>"));
+    Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"}, {"sent HELLO THERE", "Hello there"},
+          {"p I gave him my book", "he gave me his book"}, {"p2 you told me", "I told you"},
+          {"g she likes him", "he likes her"}, {"say first one", "first one. Two."},
+          {"back", "say first one|Two|first one"}, {"info", "tok 11 quorvanel-botserver 1.11"},
+          {"unsafe", "ab"}, {"markup", "one two said three"}});
     bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
     EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
 }
@@ -203,21 +162,12 @@ TEST_F(Aiml, LoadReportsWhatIsWrongAndKeepsTheRest) {
          ""},
     };
     for (const auto& file : files) {
-        Bot fresh({});
         LoadReport report;
-        fresh.LoadText("f.aiml", file.text, report);
-        if (file.error.empty()) {
-            EXPECT_TRUE(report.errors.empty()) << report.errors[0];
-        } else {
-            ASSERT_EQ(report.errors.size(), 1u) << file.text;
-            EXPECT_EQ(report.errors[0].substr(0, file.error.size()), file.error);
-        }
+        bot.LoadText("f.aiml", file.text, report);
+        ASSERT_EQ(report.errors.size(), file.error.empty() ? 0u : 1u) << file.text;
+        if (!file.error.empty()) { EXPECT_EQ(report.errors[0].substr(0, file.error.size()), file.error); }
     }
-    Bot latin({});
-    LoadReport report;
-    latin.LoadText("l.aiml", std::end(files)[-1].text, report);
-    Conversation c;
-    EXPECT_EQ(latin.Respond(c, "caf\xC3\xA9"), "caf\xC3\xA9");
+    Talk({{"caf\xC3\xA9", "caf\xC3\xA9"}, {"b", "b"}});  // what loaded of a faulty file is kept
 }
 
 TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {
@@ -230,13 +180,11 @@ TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {
     EXPECT_NE(report.errors[0].find("nest deeper"), std::string::npos);
 
     report = Load(Category("A", "first") + Category("a", "second") + Category("B", "b") +
-                  "<category><pattern>A</pattern><that>*</that><template>third</template>"
-                  "</category>");
+                  Category("A", "third", "*"));
     EXPECT_EQ(report.replaced, 2);
     EXPECT_EQ(bot.Size(), 2u);
     Talk({{"a", "third"}});
-    const std::string unsafe = Category("S", "<system>x</system><system>y</system><learn/>");
-    report = Load(unsafe);
+    report = Load(Category("S", "<system>x</system><system>y</system><learn/>"));
     EXPECT_EQ(report.never_run, (std::map<std::string, int>{{"learn", 1}, {"system", 2}}));
 }
 
@@ -256,11 +204,7 @@ TEST(Conversations, KeepsTheMostRecentlyUsedUpToItsCapacity) {
     const auto touch = [&](const std::string& token) {
         return store.With(token, [](Conversation& c) { return (c.predicates["n"] += "x").size(); });
     };
-    touch("a");
-    touch("b");
-    touch("c");
-    touch("a");  // now b is the least recently used
-    touch("d");
+    for (const char* token : {"a", "b", "c", "a", "d"}) touch(token);  // b was least recently used
     EXPECT_EQ(store.Size(), 3u);
     EXPECT_EQ(touch("a"), 3u);  // kept its state
     EXPECT_EQ(touch("b"), 1u);  // dropped, so new again

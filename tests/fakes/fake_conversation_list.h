@@ -14,6 +14,7 @@ public:
         std::wstring text;
         WindowHandle data;
         bool ticked;
+        bool operator==(const Entry&) const = default;
     };
 
     std::vector<Entry> entries;

@@ -16,23 +16,21 @@ public:
     struct Sent {
         WindowHandle window;
         unsigned message;
-        unsigned wParam;
         std::wstring text;
-        bool operator==(const Sent&) const = default;
     };
 
     // handle 0 takes a fresh handle; another value reuses one, as Windows may after a close.
     WindowHandle AddWindow(const std::wstring& className, const std::wstring& title,
                            WindowHandle handle = 0) {
         const WindowHandle h = handle != 0 ? handle : nextHandle_++;
-        windows_[h] = {className, title, 0, {}};
+        windows_[h] = {className, title, {}};
         topLevel_.push_back(h);
         return h;
     }
     WindowHandle AddChild(WindowHandle parent, const std::wstring& className,
                           const std::wstring& text = {}) {
         const WindowHandle h = nextHandle_++;
-        windows_[h] = {className, text, parent, {}};
+        windows_[h] = {className, text, {}};
         windows_[parent].children.push_back(h);
         return h;
     }
@@ -52,15 +50,15 @@ public:
         }
         windows_.erase(h);
     }
-    void SetTitle(WindowHandle h, const std::wstring& title) { windows_[h].text = title; }
     void SetText(WindowHandle h, const std::wstring& text) { windows_[h].text = text; }
     const std::wstring& Text(WindowHandle h) { return windows_[h].text; }
     WindowHandle Child(WindowHandle parent, std::size_t i) { return windows_[parent].children.at(i); }
-    WindowHandle NextHandle() const { return nextHandle_; }
+    // A message from `name` added to a conversation window's history.
+    void Say(WindowHandle window, const std::wstring& name, const std::wstring& text) {
+        SetText(Child(window, 0), Text(Child(window, 0)) + name + L" says:\r\n  " + text + L"\r\n");
+    }
 
     std::vector<Sent> sent;
-    int findChildCalls = 0;
-    int getTextCalls = 0;
     int wholeTextReads = 0;  // WM_GETTEXT calls whose buffer held the whole text
 
     // WindowSystem
@@ -78,7 +76,6 @@ public:
     }
     WindowHandle FindChild(WindowHandle parent, WindowHandle after,
                            const std::wstring& className) override {
-        ++findChildCalls;
         const Window* p = Find(parent);
         if (p == nullptr) return 0;
         bool past = after == 0;
@@ -88,15 +85,12 @@ public:
         }
         return 0;
     }
-    std::int64_t SendGetTextLength(WindowHandle window) override {
-        return SendGetTextLengthW(window);
-    }
+    std::int64_t SendGetTextLength(WindowHandle window) override { return SendGetTextLengthW(window); }
     std::int64_t SendGetTextLengthW(WindowHandle window) override {
         const Window* w = Find(window);
         return w ? static_cast<std::int64_t>(w->text.size()) : 0;
     }
     std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) override {
-        ++getTextCalls;
         if (onGetText) onGetText(window);
         const Window* w = Find(window);
         if (w != nullptr && bufferChars > w->text.size()) ++wholeTextReads;
@@ -104,11 +98,11 @@ public:
         return Buffer(w ? w->text : none, static_cast<int>(bufferChars));
     }
     void SendSetText(WindowHandle window, const std::wstring& text) override {
-        sent.push_back({window, 0x000C, 0, text});
+        sent.push_back({window, 0x000C, text});
         if (Window* w = Find(window)) w->text = text;
     }
-    void SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) override {
-        sent.push_back({window, message, virtualKey, {}});
+    void SendKeyMessage(WindowHandle window, unsigned message, unsigned) override {
+        sent.push_back({window, message, {}});
     }
 
     // Runs inside WM_GETTEXT, before the text is copied: lets a test close windows mid-read.
@@ -118,7 +112,6 @@ private:
     struct Window {
         std::wstring className;
         std::wstring text;
-        WindowHandle parent;
         std::vector<WindowHandle> children;
     };
     Window* Find(WindowHandle h) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,11 @@ class FakeDialogs : public Dialogs {
 public:
     struct Shown {
         std::wstring text, caption;
-        bool operator==(const Shown&) const = default;
     };
     std::vector<Shown> shown;
-    std::function<void()> whileShown;  // runs while the "modal" box is open
 
     void ShowMessage(std::wstring_view text, std::wstring_view caption) override {
         shown.push_back({std::wstring(text), std::wstring(caption)});
-        if (whileShown) whileShown();
     }
     std::wstring ToLowerCase(std::wstring_view text) override {
         std::wstring lower(text);
@@ -37,14 +35,14 @@ class ScriptedRandom : public RandomSource {
 public:
     explicit ScriptedRandom(std::vector<float> draws = {}) : draws_(std::move(draws)) {}
     void Push(float r) { draws_.push_back(r); }
-    int taken = 0;
     float NextSingle() override {
-        if (static_cast<std::size_t>(taken) >= draws_.size()) throw std::logic_error("no draw left");
-        return draws_[static_cast<std::size_t>(taken++)];
+        if (taken_ >= draws_.size()) throw std::logic_error("no draw left");
+        return draws_[taken_++];
     }
 
 private:
     std::vector<float> draws_;
+    std::size_t taken_ = 0;
 };
 
 }  // namespace quorvanel::testing

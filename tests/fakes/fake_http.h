@@ -16,9 +16,6 @@ class FakeClock {
 public:
     std::int64_t now = 0;
     void At(std::int64_t when, std::function<void()> event) { events_.emplace(when, std::move(event)); }
-    void Every(std::int64_t period, std::int64_t until, const std::function<void()>& event) {
-        for (std::int64_t t = now + period; t <= until; t += period) At(t, event);
-    }
     std::int64_t NextEvent() const { return events_.empty() ? INT64_MAX : events_.begin()->first; }
     // Runs the events due now, in time order; events may schedule or wait themselves.
     void RunDue() {
@@ -43,7 +40,6 @@ public:
     };
     struct Started {
         std::string url, headers, body;
-        std::int64_t at;
     };
 
     explicit ScriptedHttp(FakeClock& clock) : clock_(clock) {}
@@ -61,16 +57,15 @@ public:
     std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
                                        const std::string& body,
                                        std::function<void()> /*whenDone*/ = {}) override {
-        started.push_back({url, headers, body, clock_.now});
-        Reply reply;
+        started.push_back({url, headers, body});
+        Reply reply{-1, {}};
         if (!replies.empty()) {
             reply = std::move(replies.front());
             replies.pop_front();
-        } else {
-            reply.delayMs = -1;
         }
-        return std::make_unique<Request>(*this, reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs,
-                                         std::move(reply.response));
+        const std::int64_t doneAt = reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs;
+        if (doneAt >= 0) clock_.At(doneAt, [] {});  // so that a wait stops there
+        return std::make_unique<Request>(*this, doneAt, std::move(reply.response));
     }
 
     class Request : public HttpRequest {
@@ -85,7 +80,6 @@ public:
             taken_ = true;
             return std::move(response_);
         }
-        std::int64_t DoneAt() const { return doneAt; }
 
     private:
         ScriptedHttp& owner_;
@@ -101,28 +95,16 @@ private:
 // Waits on the fake clock, running the clock's events (ticks, say) as their time comes.
 class FakeWaiter : public Waiter {
 public:
-    struct Waited {
-        std::int64_t timeoutMs, elapsedMs;
-        bool done;
-    };
     explicit FakeWaiter(FakeClock& clock) : clock_(clock) {}
-    std::vector<Waited> waits;
 
     bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override {
-        const std::int64_t start = clock_.now;
-        const std::int64_t deadline = start + timeoutMs;
-        auto* scripted = dynamic_cast<const ScriptedHttp::Request*>(request);
+        const std::int64_t deadline = clock_.now + timeoutMs;
         while (true) {
             clock_.RunDue();
-            if (request != nullptr && request->Done()) break;
-            if (clock_.now >= deadline) break;
-            std::int64_t next = std::min(deadline, clock_.NextEvent());
-            if (scripted != nullptr && scripted->DoneAt() >= 0) next = std::min(next, scripted->DoneAt());
-            clock_.now = std::max(clock_.now, next);
+            if ((request != nullptr && request->Done()) || clock_.now >= deadline) break;
+            clock_.now = std::max(clock_.now, std::min(deadline, clock_.NextEvent()));
         }
-        const bool done = request != nullptr && request->Done();
-        waits.push_back({timeoutMs, clock_.now - start, done});
-        return done;
+        return request != nullptr && request->Done();
     }
 
 private:

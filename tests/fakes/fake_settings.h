@@ -11,7 +11,7 @@ namespace quorvanel::testing {
 
 // The settings file as a map of (section, key) to value, with the profile functions' buffer
 // behaviour (value cut to size - 1 characters, NUL, the rest of the buffer as it was) and a log
-// of every read and write. Section and key names match without regard to case, as in the file.
+// of every write. Section and key names match without regard to case, as in the file.
 class FakeSettings : public SettingsStore {
 public:
     struct Access {
@@ -22,21 +22,16 @@ public:
     void Set(std::wstring section, std::wstring key, std::wstring value) {
         values_[{Fold(section), Fold(key)}] = std::move(value);
     }
-    bool Has(const std::wstring& section, const std::wstring& key) const {
-        return values_.count({Fold(section), Fold(key)}) != 0;
-    }
     std::wstring Get(const std::wstring& section, const std::wstring& key) const {
         return values_.at({Fold(section), Fold(key)});
     }
 
-    std::vector<Access> reads;   // value = the default passed
     std::vector<Access> writes;  // value = the value written
     bool failWrites = false;
 
     std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                                    std::wstring_view defaultValue, int bufferChars,
                                    int size) override {
-        reads.push_back({std::wstring(section), std::wstring(key), std::wstring(defaultValue)});
         auto it = values_.find({Fold(std::wstring(section)), Fold(std::wstring(key))});
         const std::wstring value = it == values_.end() ? std::wstring(defaultValue) : it->second;
         std::wstring buffer(static_cast<std::size_t>(bufferChars), L' ');

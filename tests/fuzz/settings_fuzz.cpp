@@ -1,15 +1,12 @@
 // libFuzzer target: a settings file holding any values (UTF-8 bytes, the five values separated
-// by NUL bytes) read by every reader: the typing pace, the neatness, and the bot server's
-// address, bot and name in both requests to it.
+// by NUL bytes) read as settings, the typing pace and the neatness.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "bot/bot_server.h"
-#include "bot/page_fetcher.h"
 #include "fakes/fake_dialogs.h"
-#include "fakes/fake_http.h"
+#include "bot/http_client.h"
 #include "fakes/fake_settings.h"
 #include "present/restyle.h"
 #include "present/simulated_typing.h"
@@ -37,15 +34,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TypingTime time = typing.ComputeTypingTicks(L"How are you?");
     if (delay < 0 || delay > 14 || time.ticks < 0 || time.ticks > 12) __builtin_trap();
     RestyleReply(L"You're right. Your turn, you are next: http://example.com/", settings, dialogs);
-
-    testing::FakeClock clock;
-    testing::ScriptedHttp http(clock);
-    testing::FakeWaiter waiter(clock);
-    testing::Latin1Codec codec;
-    http.Answer("<form><input name=botcust2 value=t1></form>");
-    http.Answer("<b>Kestro:</b> Hello <br>");
-    PageFetcher fetcher(http, waiter, codec);
-    const std::wstring token = StartConversation(fetcher, settings);
-    BotServerClient(fetcher, settings, random, codec, token).GetBotReply(L"Hi there");
     return 0;
 }
