@@ -33,15 +33,34 @@ BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM context) {
 
 void User32WindowSystem::EnumerateWindows(const std::function<bool(WindowHandle)>& visit) {
     Enumeration enumeration{visit, nullptr};
+    listedClassNames_.clear();
+    enumerating_ = true;
     EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&enumeration));
+    enumerating_ = false;
+    classNames_.swap(listedClassNames_);
+    listedClassNames_.clear();
     if (enumeration.failure) std::rethrow_exception(enumeration.failure);
 }
 
+// The class name of another process's window costs a round trip to the window manager (two under
+// Wine), for every top-level window at every tick. A window keeps its class for life, and a handle
+// comes back for a new window only after its slot was reused thousands of times (handles carry a
+// reuse count); a name read during one enumeration is therefore given again during the next, and
+// forgotten as soon as an enumeration no longer lists that window.
 std::wstring User32WindowSystem::ReadClassName(WindowHandle window, int bufferChars) {
     if (bufferChars <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(bufferChars), '\0');
-    GetClassNameA(ToHwnd(window), buffer.data(), bufferChars);  // 0 on failure: buffer stays empty
-    return FromAnsi(buffer.data(), buffer.size());
+    const auto known = classNames_.find(window);
+    ClassName read;
+    if (known != classNames_.end() && known->second.bufferChars == bufferChars) {
+        read = known->second;
+    } else {
+        std::vector<char> buffer(static_cast<std::size_t>(bufferChars), '\0');
+        // 0 on failure: the buffer stays empty.
+        GetClassNameA(ToHwnd(window), buffer.data(), bufferChars);
+        read = {bufferChars, FromAnsi(buffer.data(), buffer.size())};
+    }
+    if (enumerating_) listedClassNames_[window] = read;
+    return read.name;
 }
 
 std::wstring User32WindowSystem::ReadWindowTitle(WindowHandle window, int bufferChars) {

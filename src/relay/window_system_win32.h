@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unordered_map>
+
 #include "relay/window_system.h"
 
 namespace quorvanel {
@@ -17,6 +19,16 @@ public:
     std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) override;
     void SendSetText(WindowHandle window, const std::wstring& text) override;
     void SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) override;
+
+private:
+    struct ClassName {
+        int bufferChars = 0;
+        std::wstring name;
+    };
+    // The class names read during the last enumeration, and those read during the one going on.
+    std::unordered_map<WindowHandle, ClassName> classNames_;
+    std::unordered_map<WindowHandle, ClassName> listedClassNames_;
+    bool enumerating_ = false;
 };
 
 }  // namespace quorvanel
