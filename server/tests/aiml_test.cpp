@@ -40,7 +40,7 @@ TEST_F(Aiml, UnderscoreThenExactWordThenStar) {
          Category("HELLO", "hello") + Category("* THERE *", "there") +
          Category("WHAT IS <bot name=\"name\"/>", "me"));
     Talk({{"hello world", "underscore"}, {"hello there", "hello-star"}, {"hello", "hello"},
-          {"oh hello", "anything"}, {"so there you are", "there"}, {"what is kestro", "me"},
+          {"oh hello", "anything"}, {"so there you are", "there"}, {"so there", "anything"}, {"what is kestro", "me"},
           {"hello big world", "underscore"}});
 }
 
