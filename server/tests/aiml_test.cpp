@@ -6,7 +6,6 @@
 
 #include "bot.h"
 #include "conversations.h"
-#include "properties.h"
 
 namespace qvbot {
 namespace {
@@ -107,14 +106,14 @@ TEST_F(Aiml, TextTransformsHistoryAndDate) {
          Category("P *", "<person/>") + Category("P2 *", "<person2><star/></person2>") +
          Category("G *", "<gender/>") +
          Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
-         Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
+         Category("SAY *", "<star/>. Two.") +
          Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
          Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>") +
          Category("DAY", "<date/>"));
     Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"}, {"sent HELLO THERE", "Hello there"},
           {"p I gave him my book", "he gave me his book"}, {"p2 you told me", "I told you"},
           {"g she likes him", "he likes her"}, {"say first one", "first one. Two."},
-          {"back", "say first one|Two|first one"}, {"info", "tok 11 quorvanel-botserver 1.11"},
+          {"back", "say first one|Two|first one"},
           {"unsafe", "ab"}, {"markup", "one two said three"}});
     bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
     EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
@@ -186,17 +185,6 @@ TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {
     Talk({{"a", "third"}});
     report = Load(Category("S", "<system>x</system><system>y</system><learn/>"));
     EXPECT_EQ(report.never_run, (std::map<std::string, int>{{"learn", 1}, {"system", 2}}));
-}
-
-TEST(Properties, ReadsNameValueLinesAndReportsTheRest) {
-    Properties properties = DefaultProperties();
-    std::vector<std::string> errors;
-    ReadProperties("p.txt", "# comment\nname = Zed  Two\n\nbad line\nlocation=here\n", properties,
-                   errors);
-    EXPECT_EQ(properties["name"], "Zed Two");
-    EXPECT_EQ(properties["location"], "here");
-    EXPECT_EQ(properties["botid"], "5e0a7c31d94b2f68");
-    EXPECT_EQ(errors, std::vector<std::string>{"p.txt:4: expected \"name = value\""});
 }
 
 TEST(Conversations, KeepsTheMostRecentlyUsedUpToItsCapacity) {
