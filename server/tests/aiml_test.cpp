@@ -6,6 +6,7 @@
 
 #include "bot.h"
 #include "conversations.h"
+#include "properties.h"
 
 namespace qvbot {
 namespace {
@@ -106,14 +107,14 @@ TEST_F(Aiml, TextTransformsHistoryAndDate) {
          Category("P *", "<person/>") + Category("P2 *", "<person2><star/></person2>") +
          Category("G *", "<gender/>") +
          Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
-         Category("SAY *", "<star/>. Two.") +
+         Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
          Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
          Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>") +
          Category("DAY", "<date/>"));
     Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"}, {"sent HELLO THERE", "Hello there"},
           {"p I gave him my book", "he gave me his book"}, {"p2 you told me", "I told you"},
           {"g she likes him", "he likes her"}, {"say first one", "first one. Two."},
-          {"back", "say first one|Two|first one"},
+          {"back", "say first one|Two|first one"}, {"info", "tok 11 quorvanel-botserver 1.11"},
           {"unsafe", "ab"}, {"markup", "one two said three"}});
     bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
     EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
@@ -140,10 +141,11 @@ TEST_F(Aiml, EachSentenceIsAnsweredAndMessagesAreBounded) {
 TEST_F(Aiml, LoadReportsWhereAFileIsWrongAndKeepsTheRest) {
     const struct {
         std::string text;
-        std::string where;  // of the one error; empty: loads without error
+        std::string where;  // the start of the one error; empty: loads without error
     } files[] = {
-        {"<aiml>\n<category><pattern>A</pattern></category>\n" + Category("B", "b") + "</aiml>", "f.aiml:2: "},
-        {"<aiml>\n\n<category><template>x</template></category></aiml>", "f.aiml:3: "},
+        {"<aiml>\n<category><pattern>A</pattern></category>\n" + Category("B", "b") + "</aiml>",
+         "f.aiml:2: category without a <template>"},
+        {"<aiml>\n\n<category><template>x</template></category></aiml>", "f.aiml:3: category without a <pattern>"},
         {"<aiml><category>\n<pattern>A <get name=\"x\"/></pattern><template>x</template></category></aiml>", "f.aiml:2: "},
         {"<aiml>\n<category><pattern>A</pattern><template>x</template></category>\n<oops></aiml>", "f.aiml:3: "},
         {"<html></html>", "f.aiml:1: "},
@@ -176,6 +178,17 @@ TEST_F(Aiml, DeepNestingIsRefusedAndRepeatsReplace) {
     Talk({{"a", "third"}});
     report = Load(Category("S", "<system>x</system><system>y</system><learn/>"));
     EXPECT_EQ(report.never_run, (std::map<std::string, int>{{"learn", 1}, {"system", 2}}));
+}
+
+TEST(Properties, ReadsNameValueLinesAndReportsTheRest) {
+    Properties properties = DefaultProperties();
+    std::vector<std::string> errors;
+    ReadProperties("p.txt", "# comment\nname = Zed  Two\n\nbad line\nlocation=here\n", properties,
+                   errors);
+    EXPECT_EQ(properties["name"], "Zed Two");
+    EXPECT_EQ(properties["location"], "here");
+    EXPECT_EQ(properties["botid"], "5e0a7c31d94b2f68");
+    EXPECT_EQ(errors, std::vector<std::string>{"p.txt:4: expected \"name = value\""});
 }
 
 TEST(Conversations, KeepsTheMostRecentlyUsedUpToItsCapacity) {
