@@ -8,12 +8,15 @@ set -eu
 exe=$1 bot=$2 prefix=${3:-}
 work=$(mktemp -d)
 pid=
-trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+# Under Wine the process started is Wine's, not the server's: the prefix's Wine is stopped instead.
+trap 'kill $pid 2>/dev/null; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null
+      rm -rf "$work"' EXIT
 export LC_ALL=C
 z=${prefix:+Z:}  # Wine shows the Linux root as drive Z:
 fail() { echo "FAIL: $*" >&2; cat "$work/out" >&2; exit 1; }
-run() {
-    if [ -n "$prefix" ]; then "$(dirname "$0")/../../cmake/wine-run.sh" "$prefix" "$exe" "$@"; else "$exe" "$@"; fi
+run() {  # in place of the calling shell, so a background run's process id is the server's
+    if [ -n "$prefix" ]; then exec "$(dirname "$0")/../../cmake/wine-run.sh" "$prefix" "$exe" "$@"; fi
+    exec "$exe" "$@"
 }
 start() {  # OPTIONS...: a server with the starter bot on a free port
     rm -f "$work/port"
@@ -74,5 +77,5 @@ start --token FIXED --charset utf-8
 [ "$(curl -s --max-time 10 "$base/pandora/talk?botid=other" | token)" = FIXED ] || fail "fixed token"
 say "say%20caf%C3%A9" | grep -q "<b>Kestro:</b> caf$(printf '\303\251') <br>" || fail "UTF-8 page"
 [ "$(get "$base/__log")" = 404 ] && [ "$(post "" "$base/__quit")" = 404 ] || fail "test control"
-! run --aiml "$z$bot" --port 7x >/dev/null 2>&1 || fail "a bad port accepted"
+! (run --aiml "$z$bot" --port 7x) >/dev/null 2>&1 || fail "a bad port accepted"
 echo "the bot server answered and stopped"
