@@ -78,23 +78,16 @@ function(qvbot_add_tests)
         target_link_options(qvbot_tests PRIVATE -Wl,--stack,8388608)
     endif()
     target_compile_definitions(qvbot_tests PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+    # The executable driven over HTTP, under Wine when cross-built.
+    set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
+                       ${QVBOT_DIR}/bots/kestro)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
-        add_test(NAME botserver_exe_under_wine
-                 COMMAND sh ${QVBOT_DIR}/tests/botserver_exe_test.sh
-                         $<TARGET_FILE:quorvanel-botserver> ${CMAKE_BINARY_DIR}/wineprefix
-                         ${QVBOT_DIR}/bots/kestro)
+        add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
         set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
     else()
         gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
-        # The executable driven over HTTP.
-        add_executable(botserver_tests ${QVBOT_DIR}/tests/botserver_test.cpp)
-        target_compile_definitions(botserver_tests PRIVATE
-            BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>"
-            QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
-        target_link_libraries(botserver_tests PRIVATE qvbot_core qv_httplib GTest::gtest_main)
-        add_dependencies(botserver_tests quorvanel-botserver)
-        gtest_discover_tests(botserver_tests DISCOVERY_MODE PRE_TEST)
+        add_test(NAME botserver_exe COMMAND ${botserver_test})
     endif()
 endfunction()
 

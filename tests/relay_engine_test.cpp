@@ -38,7 +38,6 @@ protected:
     ConversationTable table = NewConversationTable();
     RecordingStages stages;
     RelayEngine engine{desktop, list, table, &stages};
-
 };
 
 TEST_F(PollCycle, NewWindowsAreListedOnceInEnumerationOrderAndTickedByTheDefaultOfTheirTime) {
@@ -82,8 +81,10 @@ TEST_F(PollCycle, EntryTextIsTheTitleLessFifteenCharactersTakenOnce) {
     const WindowHandle shortTitle = desktop.AddWindow(L"IMWindowClass", L"Short title");
     const WindowHandle exact = desktop.AddWindow(L"IMWindowClass", L" - Conversation");
     const WindowHandle odd = desktop.AddWindow(L"IMWindowClass", L"Someone - Chatting now");
+    for (const wchar_t* other : {L"imwindowclass", L"IMWindowClass2", L"IMWindow"}) desktop.AddWindow(other, L"A - B");
     engine.Timer1_Timer();
-    // The short title is counted but not listed; the suffix itself is never checked.
+    // Only windows of exactly the class count. The short title is counted but not listed; the
+    // suffix itself is never checked.
     EXPECT_EQ(list.status, L"3 chat window(s) open");
     EXPECT_EQ(list.entries, (Entries{{L"", exact, false}, {L"Someone", odd, false}}));
 
@@ -100,7 +101,7 @@ TEST_F(PollCycle, NewMessagesInTickedConversationsArmTheReadingDelayOwnLinesDoNo
     engine.Timer1_Timer();  // listed unticked: nothing read
     EXPECT_EQ(table[1].LastMessage, L"");
 
-    list.SetTicked(ann, true);
+    list.entries[0].ticked = true;
     stages.delay = 6;
     engine.Timer1_Timer();  // the message already in the history is answered once ticked
     EXPECT_EQ(table[1].LastMessage, L"hi");
@@ -139,15 +140,12 @@ TEST_F(PollCycle, AWindowClosedWhileItsDelayIsComputedIsNotArmed) {
 
 // A history is read in full only when its length or its first characters changed, or when its
 // turn for a full read comes round.
-class HistoryReads : public PollCycle {
-protected:
+TEST_F(PollCycle, HistoryChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
     // The first line alone is longer than the characters compared at the start.
-    static constexpr wchar_t kHistory[] =
+    const std::wstring kHistory =
         L"Conversation with Bob, started at 10:00; every message of it is shown below.\r\n"
         L"Bob says:\r\n  hello\r\n";
-
-    // Ticks, returning the full reads each tick made.
-    std::vector<int> Tick(int ticks = 1) {
+    auto tick = [&](int ticks) {  // the full reads each tick made
         std::vector<int> reads;
         for (int i = 0; i < ticks; ++i) {
             const int before = desktop.wholeTextReads;
@@ -155,10 +153,7 @@ protected:
             reads.push_back(desktop.wholeTextReads - before);
         }
         return reads;
-    }
-};
-
-TEST_F(HistoryReads, ChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
+    };
     std::wstring edited = kHistory;  // same length, same start
     edited.replace(edited.find(L"hello"), 5, L"hallo");
     const struct {
@@ -167,7 +162,7 @@ TEST_F(HistoryReads, ChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
         int noticedWithin;  // ticks
         std::wstring message;
     } cases[] = {
-        {"a new line", std::wstring(kHistory) + L"Bob says:\r\n  again\r\n", 1, L"again"},
+        {"a new line", kHistory + L"Bob says:\r\n  again\r\n", 1, L"again"},
         {"cleared", L"", 1, L"hello"},
         {"replaced, same length, other start",
          L"Conversation with Bob, started at 11:00; every message of it is shown below.\r\n"
@@ -178,20 +173,20 @@ TEST_F(HistoryReads, ChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) {
     list.enableDefault = true;
     const WindowHandle w = desktop.AddConversation(L"Bob", kHistory);
     desktop.AddConversation(L"Ann", kHistory);
-    ASSERT_EQ(Tick(), (std::vector<int>{2}));
+    ASSERT_EQ(tick(1), (std::vector<int>{2}));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.change);
         desktop.SetText(desktop.Child(w, 0), kHistory);
         table[1].LastMessage = L"hello";
         table[1].History = {};
-        Tick();
+        tick(1);
         desktop.SetText(desktop.Child(w, 0), c.history);
-        const std::vector<int> reads = Tick(c.noticedWithin);
+        const std::vector<int> reads = tick(c.noticedWithin);
         EXPECT_TRUE(std::ranges::any_of(reads, [](int n) { return n > 0; }));
         EXPECT_EQ(table[1].LastMessage, c.message);
     }
     // Unchanged, each history is read once a round, the two on different ticks.
-    const std::vector<int> reads = Tick(kFullReadEveryTicks);
+    const std::vector<int> reads = tick(kFullReadEveryTicks);
     EXPECT_EQ(std::count(reads.begin(), reads.end(), 1), 2);
     EXPECT_EQ(std::count(reads.begin(), reads.end(), 0), kFullReadEveryTicks - 2);
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
 
@@ -16,12 +14,14 @@ using testing::ScriptedRandom;
 
 constexpr float kAlmostOne = 0.99999994f;  // the largest single below 1
 
+// Other speeds than the four show the error each time and take no draw.
 TEST(SimulatedTyping, TicksScaleTheDrawRoundHalvesToEvenAndOnlyKnownSpeedsCount) {
     const struct {
         const wchar_t* speed;  // null: none stored
         int chars;             // -1: the reading delay
         float draw;
         int ticks;
+        bool error = false;
     } cases[] = {
         {L"fast", -1, 0.125f, 2},        {L"fast", -1, 0.875f, 6},  // 2.5 and 5.5
         {L"medium", -1, 0.5f, 6},        {L"slow", -1, 0.05f, 4},   // 6.5, 4.5 in single precision
@@ -30,49 +30,29 @@ TEST(SimulatedTyping, TicksScaleTheDrawRoundHalvesToEvenAndOnlyKnownSpeedsCount)
         {L"medium", 1, 0.0f, 0},         {L"fast", 7, 0.5f, 2},  // exactly 0.5, then 2.0
         {L"fast", 2, kAlmostOne, 1},     {L"slow", 5, 0.0f, 5},
         {L"instant", 500, 0.5f, 1},      {L"instant", -1, 0.5f, 1},
+        {L"Fast", -1, 0.5f, 0, true},    {L"medium ", 2, 0.5f, 0, true},
+        {L"", -1, 0.5f, 0, true},
     };
     for (const auto& c : cases) {
         FakeSettings file;
         if (c.speed) file.Set(L"BotBehaviour", L"TypeSpeed", c.speed);
-        ScriptedRandom random({c.draw});
+        ScriptedRandom random(c.error ? std::vector<float>{} : std::vector<float>{c.draw});
         FakeDialogs dialogs;
         SimulatedTyping typing(file, random, dialogs);
         const int ticks = c.chars < 0 ? typing.GetDelayTicks()
                                       : typing.GetTypingTicks(std::wstring(static_cast<std::size_t>(c.chars), L'x'));
         EXPECT_EQ(ticks, c.ticks) << (c.speed ? c.speed : L"-") << " " << c.chars << " " << c.draw;
-        EXPECT_TRUE(dialogs.shown.empty());
-    }
-    // Other speeds show the error each time and take no draw.
-    for (const wchar_t* speed : {L"Fast", L"medium ", L""}) {
-        FakeSettings file;
-        file.Set(L"BotBehaviour", L"TypeSpeed", speed);
-        ScriptedRandom random;
-        FakeDialogs dialogs;
-        SimulatedTyping typing(file, random, dialogs);
-        EXPECT_EQ(typing.GetDelayTicks() + typing.GetTypingTicks(L"xx"), 0) << speed;
-        EXPECT_FALSE(typing.ComputeTypingTicks(L"x").validSpeed);
-        EXPECT_EQ(dialogs.shown.size(), 3u) << speed;
+        EXPECT_EQ(dialogs.shown.size(), c.error ? 1u : 0u) << (c.speed ? c.speed : L"-");
+        if (c.error) { EXPECT_FALSE(typing.ComputeTypingTicks(L"x").validSpeed); }
     }
 }
 
-TEST(SimulatedTyping, TheFixedStateDrawsRepeatAndSpreadFastDelaysAsRounded) {
-    FakeSettings file;
-    file.Set(L"BotBehaviour", L"TypeSpeed", L"fast");
-    FakeDialogs dialogs;
-    FixedStateRandom random, again;
-    SimulatedTyping typing(file, random, dialogs);
-    std::array<int, 7> counts{};
-    constexpr int kDraws = 100'000;
-    for (int i = 0; i < kDraws; ++i) {
-        const int ticks = typing.GetDelayTicks();
-        ASSERT_TRUE(ticks >= 2 && ticks <= 6) << ticks;
-        ++counts[static_cast<std::size_t>(ticks)];
+// Every run draws the same sequence: the one the old BASIC generator prints from its start state.
+TEST(FixedStateRandom, DrawsTheSequenceOfTheBasicGeneratorsStartState) {
+    FixedStateRandom random;
+    for (float draw : {0.7055475f, 0.533424f, 0.5795186f}) {
+        EXPECT_EQ(random.NextSingle(), draw);
     }
-    // 2 and 6 take an eighth each, 3, 4 and 5 a quarter each.
-    for (int t : {2, 6}) EXPECT_NEAR(counts[t], kDraws / 8, kDraws / 100) << t;
-    for (int t : {3, 4, 5}) EXPECT_NEAR(counts[t], kDraws / 4, kDraws / 100) << t;
-    FixedStateRandom first;
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(first.NextSingle(), again.NextSingle());
 }
 
 }  // namespace

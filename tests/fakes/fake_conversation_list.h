@@ -33,12 +33,6 @@ public:
     void RemoveEntry(int index) override { entries.erase(entries.begin() + index); }
     bool IsEnableDefaultTicked() const override { return enableDefault; }
     void SetStatusText(const std::wstring& text) override { status = text; }
-
-    void SetTicked(WindowHandle data, bool ticked) {
-        for (Entry& e : entries) {
-            if (e.data == data) e.ticked = ticked;
-        }
-    }
 };
 
 }  // namespace quorvanel::testing

@@ -31,64 +31,49 @@ private:
 };
 
 // A server answering by script: each request takes the next script entry, answered after its
-// delay (never, with a negative delay).
+// delay (never, with a negative delay, or when the script has run out).
 class ScriptedHttp : public HttpClient {
 public:
-    struct Reply {
-        std::int64_t delayMs = 100;
-        HttpResponse response;
-    };
     struct Started {
         std::string url, headers, body;
     };
+    std::vector<Started> started;
+    int abandoned = 0;  // requests dropped before their response was taken
 
     explicit ScriptedHttp(FakeClock& clock) : clock_(clock) {}
-    void Answer(std::string body, int status = 200, std::string contentType = "text/html",
-                std::int64_t delayMs = 100) {
-        replies.push_back({delayMs, {true, status, std::move(contentType), std::move(body)}});
+    void Answer(std::string body, int status = 200, std::string contentType = "text/html") {
+        replies_.push_back({100, {true, status, std::move(contentType), std::move(body)}});
     }
-    void NeverAnswer() { replies.push_back({-1, {}}); }
-    void FailConnection(std::int64_t delayMs = 50) { replies.push_back({delayMs, {}}); }
-
-    std::deque<Reply> replies;
-    std::vector<Started> started;
-    int abandoned = 0;
+    void NeverAnswer() { replies_.push_back({-1, {}}); }
+    void FailConnection() { replies_.push_back({50, {}}); }
 
     std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
-                                       const std::string& body,
-                                       std::function<void()> /*whenDone*/ = {}) override {
+                                       const std::string& body, std::function<void()> = {}) override {
         started.push_back({url, headers, body});
-        Reply reply{-1, {}};
-        if (!replies.empty()) {
-            reply = std::move(replies.front());
-            replies.pop_front();
-        }
-        const std::int64_t doneAt = reply.delayMs < 0 ? -1 : clock_.now + reply.delayMs;
+        auto [delayMs, response] = replies_.empty() ? Reply{-1, {}} : std::move(replies_.front());
+        if (!replies_.empty()) replies_.pop_front();
+        const std::int64_t doneAt = delayMs < 0 ? -1 : clock_.now + delayMs;
         if (doneAt >= 0) clock_.At(doneAt, [] {});  // so that a wait stops there
-        return std::make_unique<Request>(*this, doneAt, std::move(reply.response));
+        return std::make_unique<Request>(*this, doneAt, std::move(response));
     }
 
-    class Request : public HttpRequest {
-    public:
-        Request(ScriptedHttp& owner, std::int64_t doneAt, HttpResponse response)
-            : owner_(owner), doneAt(doneAt), response_(std::move(response)) {}
-        ~Request() override {
-            if (!taken_) ++owner_.abandoned;
-        }
-        bool Done() const override { return doneAt >= 0 && owner_.clock_.now >= doneAt; }
-        HttpResponse TakeResponse() override {
-            taken_ = true;
-            return std::move(response_);
-        }
-
-    private:
-        ScriptedHttp& owner_;
-        std::int64_t doneAt;
-        HttpResponse response_;
-        bool taken_ = false;
-    };
-
 private:
+    using Reply = std::pair<std::int64_t, HttpResponse>;  // delay, response
+    struct Request : HttpRequest {
+        Request(ScriptedHttp& owner, std::int64_t doneAt, HttpResponse response)
+            : owner(owner), doneAt(doneAt), response(std::move(response)) {}
+        ~Request() override { owner.abandoned += taken ? 0 : 1; }
+        bool Done() const override { return doneAt >= 0 && owner.clock_.now >= doneAt; }
+        HttpResponse TakeResponse() override {
+            taken = true;
+            return std::move(response);
+        }
+        ScriptedHttp& owner;
+        std::int64_t doneAt;
+        HttpResponse response;
+        bool taken = false;
+    };
+    std::deque<Reply> replies_;
     FakeClock& clock_;
 };
 

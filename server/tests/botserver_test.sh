@@ -1,0 +1,81 @@
+#!/bin/sh
+# The bot server executable driven over HTTP: its start line, the talk page and its token, answers
+# per conversation, the escaping of the page, the body limit, the faults tests order, the test
+# options and the stop request. The same checks serve the Linux build and, under Wine, the
+# Windows one (its HTTP server and XmlLite).
+# Usage: botserver_test.sh EXE STARTER_BOT_DIR [WINEPREFIX]   (a prefix runs EXE under Wine)
+set -eu
+exe=$1 bot=$2 prefix=${3:-}
+work=$(mktemp -d)
+pid=
+# Under Wine the process started is Wine's, not the server's: the prefix's Wine is stopped instead.
+trap 'kill $pid 2>/dev/null; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null
+      rm -rf "$work"' EXIT
+export LC_ALL=C
+z=${prefix:+Z:}  # Wine shows the Linux root as drive Z:
+fail() { echo "FAIL: $*" >&2; cat "$work/out" >&2; exit 1; }
+run() {  # in place of the calling shell, so a background run's process id is the server's
+    if [ -n "$prefix" ]; then exec "$(dirname "$0")/../../cmake/wine-run.sh" "$prefix" "$exe" "$@"; fi
+    exec "$exe" "$@"
+}
+start() {  # OPTIONS...: a server with the starter bot on a free port
+    rm -f "$work/port"
+    run --aiml "$z$bot" --port 0 --port-file "$z$work/port" --lifetime 120 "$@" >"$work/out" 2>&1 &
+    pid=$!
+    i=0
+    while [ ! -s "$work/port" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+    port=$(tr -d '\r\n' <"$work/port")
+    base="http://127.0.0.1:$port" talk="http://127.0.0.1:$port/pandora/talk?botid=5e0a7c31d94b2f68"
+}
+get() { curl -s --max-time 10 -o "$work/page" -w '%{http_code}' "$1" || true; }
+post() { curl -s --max-time 10 -o "$work/page" -w '%{http_code}' --data "$1" "${2:-$talk}" || true; }
+say() { post "botcust2=${2:-tk}&message=$1" >/dev/null; cat "$work/page"; }
+token() { sed -n 's/.*<form[^>]*><input type="hidden" name="botcust2" value="\([^"]*\)".*/\1/p' | head -n 1; }
+
+start --test-control
+grep -q "^loaded 3[0-9][0-9] categories from 6 files (0 replaced); listening on 127.0.0.1:$port" \
+    "$work/out" || fail "start line"
+first=$(curl -s --max-time 10 -D "$work/head" "$talk" | token)
+echo "$first" | grep -q '^[0-9a-f]\{16\}$' || fail "talk page token: $first"
+grep -qi '^Content-Type: text/html; charset=ISO-8859-1' "$work/head" || fail "charset"
+[ "$(curl -s --max-time 10 "$talk" | token)" != "$first" ] || fail "a token given twice"
+say "Hello%3F" "$first" | grep -qF "<b>You:</b> Hello? <br><b>Kestro:</b> Hello there. <br>" || fail "hello"
+[ "$(token <"$work/page")" = "$first" ] || fail "the answer's token"
+say "My%20name%20is%20Ann" | grep -q "<b>Kestro:</b> Nice to meet you, Ann. <br>" || fail "name"
+say "What%20is%20my%20name%3F" | grep -q "<b>Kestro:</b> Your name is Ann. <br>" || fail "recall"
+! say "What%20is%20my%20name%3F" other | grep -q "Ann" || fail "conversations mixed"
+# Escaped on the page, Latin-1 as Windows-1252 bytes, the rest as references.
+say "say%20caf%E9%20%3Cb%3E" | grep -q "<b>Kestro:</b> caf$(printf '\351') b <br>" || fail "Latin-1"
+say "say%20%E2%98%83" | grep -qF "<b>Kestro:</b> &#9731; <br>" || fail "reference"
+big=$(head -c 70000 /dev/zero | tr '\0' x)
+[ "$(post "message=$big")" = 413 ] || fail "body limit"
+
+# Fault order | status of the next talk POST | text the page must hold | text it must not hold
+while IFS='|' read -r order status must mustnot; do
+    [ "$(post "$order" "$base/__control")" = 200 ] || fail "order $order"
+    [ "$(post "botcust2=tk&message=hello")" = "$status" ] || fail "status after $order"
+    [ -z "$must" ] || grep -qF "$must" "$work/page" || fail "$order: no $must"
+    ! grep -qF "$mustnot" "$work/page" || fail "$order: $mustnot"
+done <<LIST
+scope=talk-post&fault=500&count=1|500|Internal Server Error|Kestro:
+scope=talk-post&fault=empty&count=1|200||<html>
+scope=all&fault=noanswer&count=1|200|<b>You:</b> hello <br>|Kestro:
+scope=talk-post&fault=nomarker&count=1|200|botcust2|Kestro:
+scope=talk-post&fault=noform&count=1|200|Kestro:|<form
+scope=talk-post&fault=garbage&count=1|200|$(printf '\377')|Kestro:
+scope=news&fault=500|200|Kestro:</b> Hello there.|<none>
+LIST
+[ "$(get "$base/public/quorvanel/index.php?progversion=1.11")" = 500 ] || fail "news fault"
+for bad in "scope=news&fault=noanswer" "fault=boom" "fault=500&count=0"; do
+    [ "$(post "$bad" "$base/__control")" = 400 ] || fail "bad order $bad"
+done
+[ "$(post "" "$base/__quit")" = 200 ] || fail "quit"
+wait "$pid" || fail "exit status"
+
+# Without the test options nobody can read the conversations or stop the server.
+start --token FIXED --charset utf-8
+[ "$(curl -s --max-time 10 "$base/pandora/talk?botid=other" | token)" = FIXED ] || fail "fixed token"
+say "say%20caf%C3%A9" | grep -q "<b>Kestro:</b> caf$(printf '\303\251') <br>" || fail "UTF-8 page"
+[ "$(get "$base/__log")" = 404 ] && [ "$(post "" "$base/__quit")" = 404 ] || fail "test control"
+! (run --aiml "$z$bot" --port 7x) >/dev/null 2>&1 || fail "a bad port accepted"
+echo "the bot server answered and stopped"
