@@ -15,7 +15,6 @@ using testing::ChildProcess;
 class User32Adapter : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(messenger.Start("test-messenger.exe")); }
-    void TearDown() override { messenger.Command("quit"); }
 
     // Opens a conversation window and returns its handle as test-messenger reports it.
     WindowHandle Open(const std::string& kind, const std::string& id, const std::string& name) {
