@@ -75,7 +75,7 @@ constexpr char kTestUsage[] = R"(options for tests:
   --answer-html HTML  answer every message with this raw HTML instead of the bot's answer
   --fault SCOPE=F     a fault from the start, repeatable; SCOPE: talk-get, talk-post, news, all;
                       F: none, delay:MS, hang, hang:MS, 500, empty, noanswer, noform, nomarker,
-                      garbage
+                      garbage, huge (a 5 MiB page)
   --chaos SEED:PCT    a random fault on PCT percent of the talk POSTs
 )";
 
@@ -441,6 +441,9 @@ class TalkServer {
                 return {};
             case FaultKind::kGarbage:
                 res.set_content(faults_.Garbage(), ContentType());
+                return {};
+            case FaultKind::kHuge:
+                res.set_content(talk::HugePage(), ContentType());
                 return {};
             default:
                 return fault;

@@ -138,6 +138,10 @@ std::string Garbage(Random& random) {
     return out + "\xFF\xFE<br";  // 0xFF never occurs in UTF-8
 }
 
+std::string HugePage() {
+    return "<html><body>" + std::string(5 * 1024 * 1024, 'x') + "</body></html>";
+}
+
 std::string TalkPage(const PageText& page, bool with_form) {
     return "<html><head><title>Talk</title></head><body><h3>Chat with " +
            HtmlEscape(page.bot_name) + "</h3>" + (with_form ? Form(page) : "") + "</body></html>";
@@ -151,8 +155,9 @@ std::string AnswerPage(const PageText& page, std::string_view message,
 }
 
 std::string NewsPage(std::string_view progversion, bool with_marker) {
-    return std::string("<html><head><title>Quorvanel news</title></head><body>\n") +
-           (with_marker ? "<!-- Quorvanel_Data -->\n" : "") + "<p>News for Quorvanel " +
+    constexpr char kMarker[] = "<!-- Quorvanel_Data -->\n";
+    return std::string("<html><head><title>Quorvanel news</title>") + (with_marker ? "" : kMarker) +
+           "</head><body>\n" + (with_marker ? kMarker : "") + "<p>News for Quorvanel " +
            HtmlEscape(progversion) +
            ": the bot server is up and talking.</p>\n"
            "<p><a href=\"/public/quorvanel/download.html\">Download the latest version</a> | "
@@ -178,6 +183,7 @@ std::optional<Fault> ParseFault(std::string_view text) {
     if (name == "noform") return Fault{FaultKind::kNoForm};
     if (name == "nomarker") return Fault{FaultKind::kNoMarker};
     if (name == "garbage") return Fault{FaultKind::kGarbage};
+    if (name == "huge") return Fault{FaultKind::kHuge};
     return {};
 }
 

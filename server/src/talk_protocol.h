@@ -41,6 +41,8 @@ std::string TokenHex(std::uint64_t value);
 
 // Random bytes that start like HTML, hold no answer, form or news marker and are never UTF-8.
 std::string Garbage(Random& random);
+// A page of 5 MiB, more than a client should take in.
+std::string HugePage();
 
 struct PageText {
     std::string bot_name;
@@ -62,7 +64,8 @@ enum class FaultKind {
     kNoAnswer,
     kNoForm,
     kNoMarker,
-    kGarbage
+    kGarbage,
+    kHuge
 };
 struct Fault {
     FaultKind kind = FaultKind::kNone;
@@ -70,7 +73,7 @@ struct Fault {
     bool operator==(const Fault&) const = default;
 };
 // "none", "delay:MS", "hang", "hang:MS", "500", "empty", "noanswer", "noform", "nomarker",
-// "garbage".
+// "garbage", "huge".
 std::optional<Fault> ParseFault(std::string_view text);
 
 enum class Scope { kTalkGet, kTalkPost, kNews };
@@ -78,7 +81,7 @@ enum class Scope { kTalkGet, kTalkPost, kNews };
 std::optional<std::vector<Scope>> ParseScope(std::string_view text);
 // Whether a fault changes anything there: a page-shape fault only fits a page that has that part.
 // "nomarker" drops whatever marker the page's reader looks for: the answer line of a talk POST,
-// the comment of the news page.
+// the comment of the news page (which moves to the page's head, where it does not count).
 bool FaultFits(FaultKind kind, Scope scope);
 
 // One order to the fault board: which scopes, which fault, for how many requests (nullopt: until

@@ -37,6 +37,8 @@ section@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/save
 no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported
 body-cut@windows:WinInetTransport.ALarge*@src/bot/http_client_win32.cpp@s/kBodyLimit = 4 \* 1024 \* 1024/kBodyLimit = 64 * 1024 * 1024/@body not cut at 4 MiB
 help-ro@windows:AboutAndHelp.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
+tick@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/ListView_GetCheckState(list_, index) != 0/ListView_GetCheckState(list_, index) == 0/@conversation ticks read inverted
+entry-data@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/return static_cast<WindowHandle>(item.lParam);/return 0;/@a list entry loses its window handle
 LIST
 }
 

@@ -36,33 +36,8 @@ bool ChildProcess::Start(const std::string& exeName, const std::string& argument
                                         nullptr, nullptr, &startup, &process_);
     CloseHandle(stdinRead);
     CloseHandle(stdoutWrite);
-    if (!started) {
-        process_ = {};
-        return false;
-    }
-    reader_ = Thread([this] { ReadLoop(); });
-    return true;
-}
-
-void ChildProcess::ReadLoop() {
-    std::string pending;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(stdoutRead_, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-        pending.append(chunk, got);
-        std::size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            pending.erase(0, end + 1);
-            std::lock_guard lock(mutex_);
-            lines_.push_back(std::move(line));
-            ready_.notify_all();
-        }
-    }
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-    ready_.notify_all();
+    if (!started) process_ = {};
+    return started != FALSE;
 }
 
 void ChildProcess::WriteLine(const std::string& line) {
@@ -72,11 +47,23 @@ void ChildProcess::WriteLine(const std::string& line) {
 }
 
 std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    if (!ready_.wait_for(lock, timeout, [this] { return !lines_.empty() || ended_; })) return {};
-    if (lines_.empty()) return {};
-    std::string line = std::move(lines_.front());
-    lines_.pop_front();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t end;
+    while ((end = pending_.find('\n')) == std::string::npos) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(stdoutRead_, nullptr, 0, nullptr, &available, nullptr)) return {};  // ended
+        if (available == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return {};
+            Sleep(10);  // test thread only: the reply is on its way
+            continue;
+        }
+        std::string chunk(available, '\0');
+        if (!ReadFile(stdoutRead_, chunk.data(), available, &available, nullptr)) return {};
+        pending_.append(chunk, 0, available);
+    }
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
 
@@ -96,11 +83,11 @@ void ChildProcess::Finish(std::chrono::milliseconds timeout) {
         TerminateProcess(process_.hProcess, 1);
         WaitForSingleObject(process_.hProcess, 5000);
     }
-    if (reader_.joinable()) reader_.join();
     CloseHandle(stdoutRead_);
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
     stdoutRead_ = nullptr;
+    pending_.clear();
     process_ = {};
 }
 

@@ -3,15 +3,13 @@
 #include <windows.h>
 
 #include <chrono>
-#include <deque>
 #include <optional>
 #include <string>
-#include "win32/threads_win32.h"
 
 namespace quorvanel::testing {
 
 // A program of ours started beside the test, in its own process: lines go to its standard
-// input, lines from its standard output are collected by a reader thread.
+// input, and its standard output is read a line at a time.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -21,8 +19,6 @@ public:
 
     // Starts an executable that sits beside the test program.
     bool Start(const std::string& exeName, const std::string& arguments = {});
-    void WriteLine(const std::string& line);
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
     // Sends a command and waits for its one reply line.
     std::string Command(const std::string& line,
                         std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -32,16 +28,13 @@ public:
     void Finish(std::chrono::milliseconds timeout);
 
 private:
-    void ReadLoop();
+    void WriteLine(const std::string& line);
+    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
 
     PROCESS_INFORMATION process_{};
     HANDLE stdinWrite_ = nullptr;
     HANDLE stdoutRead_ = nullptr;
-    Thread reader_;
-    Mutex mutex_;
-    Condition ready_;
-    std::deque<std::string> lines_;
-    bool ended_ = false;
+    std::string pending_;  // read, not yet taken as a line
 };
 
 // Directory of the running test program, with a trailing backslash.

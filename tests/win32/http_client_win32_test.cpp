@@ -1,5 +1,5 @@
-// The WinINet transport against a loopback server in this process: the wire format, the waits
-// and what comes back.
+// The WinINet transport against the bot server on the loopback: the wire format, the waits and
+// what comes back.
 #include "bot/http_client_win32.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +9,12 @@
 
 #include "bot/page_fetcher.h"
 #include "relay/ansi_text_win32.h"
-#include "win32/loopback_server_win32.h"
+#include "win32/talk_server_win32.h"
 
 namespace quorvanel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::LoopbackServer;
 
 std::int64_t MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -23,6 +22,13 @@ std::int64_t MsSince(Clock::time_point start) {
 
 class WinInetTransport : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(server.Start("--token tk")); }
+    // The talk page, or with a body the answer page.
+    std::wstring Talk(const std::wstring& body = L"") {
+        return fetcher.FetchPage(L"http://" + server.Host() + L"/pandora/talk?botid=abc", body);
+    }
+
+    testing::TalkServer server;
     WinInetHttpClient client;
     MessageLoopWaiter waiter;
     AnsiCodec codec;
@@ -30,88 +36,54 @@ protected:
 };
 
 TEST_F(WinInetTransport, GetAndPostCarryTheFormHeaderAndExactBody) {
-    LoopbackServer server([](const LoopbackServer::Request& request) {
-        LoopbackServer::Answer answer;
-        answer.body = "<html><body><b>Kestro:</b> " + request.method + " ok. <br/>"
-                      "<form><input name=botcust2 value=tk></form></body></html>";
-        return answer;
-    });
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/pandora/talk?botid=abc")), L""),
-              L"<B>Kestro:</B> GET ok. <BR><FORM><INPUT name=\"botcust2\" value=\"tk\"></FORM>");
+    EXPECT_NE(Talk().find(L"Kestro"), std::wstring::npos);
     EXPECT_EQ(fetcher.FirstFormFieldValue(L"botcust2"), L"tk");
-    std::wstring page;
-    const std::wstring server_name = L"127.0.0.1:" + std::to_wstring(server.Port());
-    EXPECT_TRUE(FetchServerPage(fetcher, server_name, L"botcust2=tk&message=caf%E9\u00E9",
-                                L"/pandora/talk?botid=abc", page));
-    EXPECT_NE(page.find(L"POST ok."), std::wstring::npos);
+    EXPECT_NE(Talk(L"botcust2=tk&message=caf%E9\u00E9").find(L"Kestro:"), std::wstring::npos);
 
-    const auto requests = server.Requests();
+    const auto requests = server.Log();
     ASSERT_EQ(requests.size(), 2u);
     for (std::size_t i = 0; i < requests.size(); ++i) {
         EXPECT_EQ(requests[i].method, i == 0 ? "GET" : "POST");
         EXPECT_EQ(requests[i].target, "/pandora/talk?botid=abc");
-        EXPECT_NE(requests[i].head.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
-                  std::string::npos) << requests[i].head;
+        EXPECT_EQ(requests[i].contentType, "application/x-www-form-urlencoded");
     }
     EXPECT_EQ(requests[0].body, "");
     EXPECT_EQ(requests[1].body, "botcust2=tk&message=caf%E9\xE9");
 }
 
 TEST_F(WinInetTransport, APageIsReturnedOnlyAfterTheSettleDelayAndTimersRunMeanwhile) {
-    LoopbackServer server([](const LoopbackServer::Request&) {
-        return LoopbackServer::Answer{200, "text/html", "<body>late</body>", 1500, false};
-    });
-    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(server.Control("scope=talk-get&fault=delay:1500"));
     static int ticks = 0;
     ticks = 0;
-    SetTimer(window, 1, 100, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
     const auto start = Clock::now();
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/")), L""), L"late");
+    EXPECT_NE(Talk().find(L"Kestro"), std::wstring::npos);
     const std::int64_t elapsed = MsSince(start);
-    KillTimer(window, 1);
-    DestroyWindow(window);
+    KillTimer(nullptr, timer);
     EXPECT_GE(elapsed, 1500 + 500 - 50);
     EXPECT_LT(elapsed, 6000);
-    EXPECT_GE(ticks, 10);  // the window kept handling its timer during the waits
+    EXPECT_GE(ticks, 10);  // the thread kept handling its timer during the waits
 }
 
 TEST_F(WinInetTransport, ErrorStatusesAndRefusedConnectionsGiveNoPage) {
-    LoopbackServer server([](const LoopbackServer::Request& request) {
-        if (request.target == "/500") return LoopbackServer::Answer{500, "text/html", "<body>boom</body>"};
-        if (request.target == "/404") return LoopbackServer::Answer{404, "text/html", "<body>no</body>"};
-        return LoopbackServer::Answer{200, "text/html", "<html><body></body></html>"};
-    });
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/500")), L""), L"");
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/404")), L""), L"");
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/empty")), L""), L"");
-    // Nothing listens on port 9 of the loopback.
-    EXPECT_EQ(fetcher.FetchPage(L"http://127.0.0.1:9/", L""), L"");
-    EXPECT_EQ(fetcher.FetchPage(L"not a url", L""), L"");
-    std::wstring page;
-    EXPECT_FALSE(FetchServerPage(fetcher, L"http://127.0.0.1:" + std::to_wstring(server.Port()),
-                                 L"", L"/", page));  // two schemes: no usable URL
+    const std::wstring unused = std::to_wstring(testing::UnusedPort());
+    for (const std::wstring& url : {L"http://" + server.Host() + L"/missing",
+                                   L"http://127.0.0.1:" + unused + L"/", std::wstring(L"not a url")}) {
+        EXPECT_EQ(fetcher.FetchPage(url, L""), L"") << std::string(url.begin(), url.end());
+    }
 }
 
 TEST_F(WinInetTransport, ALargePageIsCutAtFourMebibytes) {
-    LoopbackServer server([](const LoopbackServer::Request&) {
-        LoopbackServer::Answer answer;
-        answer.body = "<body>" + std::string(5 * 1024 * 1024, 'x') + "</body>";
-        return answer;
-    });
-    const std::wstring page = fetcher.FetchPage(codec.FromAnsi(server.Url("/big")), L"");
-    EXPECT_EQ(page.size(), 4u * 1024 * 1024 - 6);  // what fits after "<body>"
+    ASSERT_TRUE(server.Control("scope=talk-get&fault=huge"));
+    EXPECT_EQ(Talk().size(), 4u * 1024 * 1024 - 12);  // what fits after "<html><body>"
 }
 
 TEST_F(WinInetTransport, AServerThatNeverAnswersTimesOutWithoutBurningTheProcessor) {
-    LoopbackServer server([](const LoopbackServer::Request&) {
-        LoopbackServer::Answer answer;
-        answer.hang = true;
-        return answer;
-    });
+    ASSERT_TRUE(server.Control("scope=talk-get&fault=hang"));
     FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore);
     const auto start = Clock::now();
-    EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/hang")), L""), L"");
+    EXPECT_EQ(Talk(), L"");
     const std::int64_t elapsed = MsSince(start);
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter);
     auto ms = [](const FILETIME& t) {
@@ -123,30 +95,16 @@ TEST_F(WinInetTransport, AServerThatNeverAnswersTimesOutWithoutBurningTheProcess
     EXPECT_LT(busy, 1000) << "the UI thread used " << busy << " ms of processor time";
 }
 
-// Pages naming a single-byte charset decode in it, whatever the system's ANSI code page; the test
-// is also run in a prefix whose ANSI code page is 1251 (QV_EXPECT_ANSI_CODE_PAGE says which).
+// A page naming ISO-8859-1 decodes in it (as windows-1252), whatever the system's ANSI code page;
+// the test is also run in a prefix whose ANSI code page is 1251 (QV_EXPECT_ANSI_CODE_PAGE says
+// which). The answer page repeats the message it was sent.
 TEST_F(WinInetTransport, SingleBytePagesDecodeInTheCharsetTheyName) {
     if (const char* expected = std::getenv("QV_EXPECT_ANSI_CODE_PAGE")) {
         ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
     }
-    const struct {
-        const char* contentType;
-        const char* body;
-        const wchar_t* text;
-    } pages[] = {
-        {"text/html; charset=ISO-8859-1", "<body>caf\xE9 \x80 na\xEFve</body>", L"caf\u00E9 \u20AC na\u00EFve"},
-        {"text/html", "<meta charset=latin1><body>\xC5se</body>", L"\u00C5se"},
-        {"text/html; charset=windows-1251", "<body>\xCF\xF0\xE8\xE2\xE5\xF2</body>",
-         L"\u041F\u0440\u0438\u0432\u0435\u0442"},
-        {"text/html; charset=KOI8-R", "<body>\xF0\xD2\xC9\xD7\xC5\xD4</body>",
-         L"\u041F\u0440\u0438\u0432\u0435\u0442"},
-    };
-    for (const auto& page : pages) {
-        LoopbackServer server([&](const LoopbackServer::Request&) {
-            return LoopbackServer::Answer{200, page.contentType, page.body};
-        });
-        EXPECT_EQ(fetcher.FetchPage(codec.FromAnsi(server.Url("/")), L""), page.text) << page.body;
-    }
+    const std::wstring page = Talk(L"botcust2=tk&message=caf%E9+%80+na%EFve");
+    EXPECT_NE(page.find(L"caf\u00E9 \u20AC na\u00EFve"), std::wstring::npos)
+        << std::string(page.begin(), page.end());
 }
 
 }  // namespace

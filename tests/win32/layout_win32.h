@@ -1,7 +1,7 @@
 #pragma once
 
-// Checks of a window's layout at the screen's dots per inch: every text fits its control and no
-// two controls overlap.
+// What a window shows, and checks of its layout at the screen's dots per inch: every text fits
+// its control and no two controls overlap.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,20 +12,38 @@
 
 namespace quorvanel::testing {
 
-inline std::string WindowText(HWND hwnd) {
-    std::vector<char> buffer(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
-    const int length = GetWindowTextA(hwnd, buffer.data(), static_cast<int>(buffer.size()));
-    return std::string(buffer.data(), static_cast<std::size_t>(length));
+inline std::wstring Text(HWND window) {
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+    return buffer.data();
+}
+
+inline std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return name;
+}
+
+// A button's type (BS_CHECKBOX, BS_GROUPBOX...), or -1 for any other control.
+inline LONG ButtonType(HWND control) {
+    if (lstrcmpiA(ClassOf(control).c_str(), "Button") != 0) return -1;
+    return GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+}
+
+inline bool IsMarkButton(HWND control) {
+    const LONG type = ButtonType(control);
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+           type == BS_AUTORADIOBUTTON;
 }
 
 // The room a control's text takes in the control's own font, at most `width` pixels wide unless
 // a word is wider; `format` is DrawText's (line breaking, prefix characters).
 inline RECT TextExtent(HWND control, UINT format, int width) {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    const std::string text = WindowText(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const std::wstring text = Text(control);
     RECT needed{0, 0, width, 0};
-    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | format);
+    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | format);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return needed;
@@ -43,33 +61,19 @@ inline std::string TextCut(HWND control, UINT format, int beside = 0) {
            " pixels, has " + std::to_string(room) + "x" + std::to_string(client.bottom);
 }
 
-inline std::string ClassOf(HWND hwnd) {
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    return name;
-}
-
-inline bool IsMarkButton(HWND control) {
-    const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
-    return lstrcmpiA(ClassOf(control).c_str(), "Button") == 0 &&
-           (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-            type == BS_AUTORADIOBUTTON);
-}
-
 // Static texts wrap; a button's text is one line beside its check mark, inside its frame or
 // inside its edges. Other controls (edit boxes, lists, tabs) scroll or clip their contents.
 inline std::string ControlTextCut(HWND control) {
-    const std::string type = ClassOf(control);
     const LONG style = GetWindowLongA(control, GWL_STYLE);
-    if (lstrcmpiA(type.c_str(), "Static") == 0) {
+    if (lstrcmpiA(ClassOf(control).c_str(), "Static") == 0) {
         if ((style & SS_TYPEMASK) == SS_ICON) return {};
         return TextCut(control, DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
     }
-    if (lstrcmpiA(type.c_str(), "Button") != 0) return {};
+    if (ButtonType(control) < 0) return {};
     if (IsMarkButton(control)) {
         return TextCut(control, DT_SINGLELINE, GetSystemMetrics(SM_CXMENUCHECK) + 4);
     }
-    const bool frame = (style & BS_TYPEMASK) == BS_GROUPBOX;
+    const bool frame = ButtonType(control) == BS_GROUPBOX;
     return TextCut(control, DT_SINGLELINE, (frame ? 4 : 2) * GetSystemMetrics(SM_CXEDGE));
 }
 
@@ -88,9 +92,7 @@ inline RECT Footprint(HWND control) {
 
 // Frames and tab controls hold the controls laid over them.
 inline bool Holds(HWND frame, const RECT& outer, const RECT& inner) {
-    const bool holder = ClassOf(frame) == "SysTabControl32" ||
-                        (lstrcmpiA(ClassOf(frame).c_str(), "Button") == 0 &&
-                         (GetWindowLongA(frame, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX);
+    const bool holder = ClassOf(frame) == "SysTabControl32" || ButtonType(frame) == BS_GROUPBOX;
     return holder && inner.left >= outer.left && inner.top >= outer.top &&
            inner.right <= outer.right && inner.bottom <= outer.bottom;
 }
@@ -103,7 +105,8 @@ inline void ExpectLaidOut(HWND window, const std::string& where) {
         if (IsWindowVisible(child)) children.push_back(child);
     }
     for (std::size_t i = 0; i < children.size(); ++i) {
-        const std::string name = where + " > \"" + WindowText(children[i]) + "\"";
+        const std::wstring text = Text(children[i]);
+        const std::string name = where + " > \"" + std::string(text.begin(), text.end()) + "\"";
         EXPECT_EQ(ControlTextCut(children[i]), "") << name << " is cut off";
         const RECT a = Footprint(children[i]);
         for (std::size_t j = i + 1; j < children.size(); ++j) {
@@ -111,7 +114,7 @@ inline void ExpectLaidOut(HWND window, const std::string& where) {
             RECT both{};
             if (IntersectRect(&both, &a, &b) && !Holds(children[i], a, b) &&
                 !Holds(children[j], b, a)) {
-                ADD_FAILURE() << name << " overlaps \"" << WindowText(children[j]) << "\"";
+                ADD_FAILURE() << name << " overlaps \"" << Text(children[j]) << "\"";
             }
         }
         ExpectLaidOut(children[i], name);

@@ -7,37 +7,25 @@
 
 #include <functional>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/modal_window_win32.h"
 #include "win32/child_process_win32.h"
+#include "win32/layout_win32.h"
 #include "win32/threads_win32.h"
 
 namespace quorvanel::testing {
 
 inline constexpr std::chrono::seconds kPatience{10};
 
-inline std::wstring Text(HWND window) {
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
-    return buffer.data();
-}
-
 // A control anywhere below the window (controls may sit inside panels).
 inline HWND Control(HWND window, int id) {
-    std::pair<int, HWND> search{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<std::pair<int, HWND>*>(param);
-            if (GetDlgCtrlID(child) != s->first) return TRUE;
-            s->second = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(child) == id) return child;
+        if (HWND inner = Control(child, id)) return inner;
+    }
+    return nullptr;
 }
 
 inline HWND FocusOf(HWND window) {
@@ -49,35 +37,20 @@ inline HWND FocusOf(HWND window) {
 
 // Presses the keys in order and lets them go in reverse order, as real keystrokes.
 inline void Press(std::initializer_list<WORD> keys) {
-    std::vector<INPUT> inputs;
-    for (auto key = keys.begin(); key != keys.end(); ++key) inputs.push_back({INPUT_KEYBOARD, {}});
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) inputs.push_back({INPUT_KEYBOARD, {}});
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-        const bool up = i >= keys.size();
-        inputs[i].ki.wVk = up ? std::data(keys)[inputs.size() - 1 - i] : std::data(keys)[i];
-        inputs[i].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    std::vector<INPUT> inputs(2 * keys.size(), INPUT{INPUT_KEYBOARD, {}});
+    for (std::size_t i = 0, last = inputs.size() - 1; i < keys.size(); ++i) {
+        inputs[i].ki.wVk = inputs[last - i].ki.wVk = std::data(keys)[i];
+        inputs[last - i].ki.dwFlags = KEYEVENTF_KEYUP;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // The visible message box the window owns, or null.
 inline HWND MessageBoxOf(HWND window) {
-    std::pair<HWND, HWND> search{window, nullptr};
-    EnumThreadWindows(
-        GetWindowThreadProcessId(window, nullptr),
-        [](HWND w, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(param);
-            char name[16] = {};
-            GetClassNameA(w, name, sizeof(name));
-            if (lstrcmpA(name, "#32770") != 0 || GetWindow(w, GW_OWNER) != s->first ||
-                !IsWindowVisible(w)) {
-                return TRUE;
-            }
-            s->second = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
+        if (GetWindow(box, GW_OWNER) == window && IsWindowVisible(box)) return box;
+    }
+    return nullptr;
 }
 
 // Shows the window modally over an owner window of the test while `user` acts on it from a

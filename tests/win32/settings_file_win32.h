@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "settings/settings_store_win32.h"
@@ -10,9 +13,6 @@ namespace quorvanel::testing {
 
 // The settings file in the Windows directory (or, where a path is given, another such as the
 // per-user copy), handled byte for byte by the tests.
-inline bool SettingsFileExists() {
-    return GetFileAttributesW(SettingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Removes the file and the per-user copy, or directories standing in their place.
 inline void RemoveSettingsFile() {
@@ -25,25 +25,13 @@ inline void RemoveSettingsFile() {
 
 inline bool WriteSettingsFileBytes(const std::string& bytes,
                                    const std::wstring& path = SettingsFilePath()) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    std::ofstream file(std::filesystem::path(path), std::ios::binary);
+    return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
 }
 
 inline std::string ReadSettingsFileBytes(const std::wstring& path = SettingsFilePath()) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace quorvanel::testing

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace quorvanel::testing {
 namespace {
@@ -17,17 +19,6 @@ struct Winsock {
     ~Winsock() { WSACleanup(); }
 };
 
-std::string ReadFileText(const std::string& windowsPath) {
-    HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    char buffer[64] = {};
-    DWORD got = 0;
-    ReadFile(file, buffer, sizeof(buffer) - 1, &got, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, got);
-}
-
 // The value of a JSON string field in one log line; enough for the log's own escapes.
 std::string JsonField(const std::string& line, const std::string& name, std::size_t from = 0) {
     const std::string key = "\"" + name + "\":\"";
@@ -37,26 +28,26 @@ std::string JsonField(const std::string& line, const std::string& name, std::siz
     for (std::size_t i = at + key.size(); i < line.size() && line[i] != '"'; ++i) {
         if (line[i] != '\\' || i + 1 >= line.size()) {
             value.push_back(line[i]);
-            continue;
-        }
-        const char e = line[++i];
-        if (e == 'n') value.push_back('\n');
-        else if (e == 'r') value.push_back('\r');
-        else if (e == 't') value.push_back('\t');
-        else if (e == 'u' && i + 4 < line.size()) {
+        } else if (const char e = line[++i]; e == 'u') {  // \u00XX: one byte
             value.push_back(static_cast<char>(std::strtoul(line.substr(i + 1, 4).c_str(), nullptr, 16)));
             i += 4;
-        } else value.push_back(e);
+        } else {
+            value.push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e);
+        }
     }
     return value;
 }
 
-}  // namespace
+struct Exchange {
+    int status = 0;
+    std::string body;
+};
 
-HttpExchangeResult HttpExchange(int port, const std::string& method, const std::string& target,
-                                const std::string& body) {
+// A plain HTTP/1.0 exchange on the loopback, for the tests' own control requests.
+Exchange HttpExchange(int port, const std::string& method, const std::string& target,
+                      const std::string& body = {}) {
     Winsock winsock;
-    HttpExchangeResult result;
+    Exchange result;
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -80,6 +71,8 @@ HttpExchangeResult HttpExchange(int port, const std::string& method, const std::
     if (headEnd != std::string::npos) result.body = response.substr(headEnd + 4);
     return result;
 }
+
+}  // namespace
 
 int UnusedPort() {
     Winsock winsock;
@@ -114,13 +107,14 @@ bool TalkServer::Start(const std::string& options) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 
-    const std::string windowsPortFile = "Z:" + portFile;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
-        const std::string text = ReadFileText(windowsPortFile);
-        if (!text.empty() && text.back() == '\n') {
+        std::ifstream file("Z:" + portFile);
+        std::string text;
+        if (std::getline(file, text) && !file.eof()) {  // the whole line, up to its newline
+            file.close();
+            DeleteFileA(("Z:" + portFile).c_str());
             port_ = std::atoi(text.c_str());
-            DeleteFileA(windowsPortFile.c_str());
             return port_ > 0;
         }
         Sleep(50);  // test thread only: waiting for the server to come up
@@ -136,26 +130,11 @@ bool TalkServer::Control(const std::string& form) {
 
 std::vector<TalkServer::Logged> TalkServer::Log() {
     std::vector<Logged> entries;
-    const std::string log = HttpExchange(port_, "GET", "/__log").body;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        start = end + 1;
-        if (line.empty()) continue;
-        Logged entry;
-        entry.method = JsonField(line, "method");
-        entry.target = JsonField(line, "target");
-        entry.body = JsonField(line, "body");
-        const std::size_t ms = line.find("\"ms\":");
-        if (ms != std::string::npos) entry.ms = std::atoll(line.c_str() + ms + 5);
-        const std::size_t headers = line.find("\"headers\":");
-        if (headers != std::string::npos) {
-            entry.contentType = JsonField(line, "Content-Type", headers);
-            if (entry.contentType.empty()) entry.contentType = JsonField(line, "content-type", headers);
-        }
-        entries.push_back(entry);
+    std::istringstream log(HttpExchange(port_, "GET", "/__log").body);
+    for (std::string line; std::getline(log, line);) {
+        entries.push_back({JsonField(line, "method"), JsonField(line, "target"), JsonField(line, "body"),
+                           JsonField(line, "Content-Type", line.find("\"headers\":")),
+                           std::atoll(line.c_str() + line.find("\"ms\":") + 5)});
     }
     return entries;
 }

@@ -34,14 +34,6 @@ private:
     int port_ = 0;
 };
 
-struct HttpExchangeResult {
-    int status = 0;
-    std::string body;
-};
-// A plain HTTP/1.0 exchange on the loopback, for the tests' own control requests.
-HttpExchangeResult HttpExchange(int port, const std::string& method, const std::string& target,
-                                const std::string& body = {});
-
 // A port on the loopback that nothing listens on.
 int UnusedPort();
 
