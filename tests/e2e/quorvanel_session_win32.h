@@ -25,7 +25,8 @@ public:
     HWND MainWindow() const { return main_; }
     std::string Label() const;
     int EntryCount() const;
-    void CloseProgram();
+    // Closes the main window; true when the program then ends by itself.
+    bool CloseProgram();
 
     std::string Messenger(const std::string& command) { return messenger_.Command(command); }
     std::string History(const std::string& id);
