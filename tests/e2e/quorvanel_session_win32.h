@@ -13,9 +13,6 @@ namespace quorvanel::testing {
 // main window's controls and the conversations' histories.
 class QuorvanelSession {
 public:
-    QuorvanelSession() = default;
-    QuorvanelSession(const QuorvanelSession&) = delete;
-    QuorvanelSession& operator=(const QuorvanelSession&) = delete;
     ~QuorvanelSession();
 
     bool StartMessenger();

@@ -352,7 +352,6 @@ class Soak : public ::testing::Test {
         for (auto& slot : slots) OpenWindow(slot, start);
         const auto end = start + std::chrono::seconds(seconds_);
         auto nextSample = start;
-        auto nextReport = start + 300s;
         const double closeChance = std::chrono::duration<double>(kStep).count() / kMeanWindowLifeSeconds;
 
         // The contacts write and windows come and go until the end; then every open question is
@@ -377,15 +376,6 @@ class Soak : public ::testing::Test {
                 if (!ProgramRunning()) return Fail("the program stopped or stopped responding");
                 TakeSample(start);
                 nextSample += kSampleEvery;
-            }
-            if (now >= nextReport) {
-                const auto& r = samples_.back().second;
-                std::printf("soak %4.0f s: %d messages, %d answers, %d closes; GDI %lld USER %lld "
-                            "handles %lld private %lld KiB\n",
-                            samples_.back().first, messages_, answers_, closes_, r.gdiObjects,
-                            r.userObjects, r.handles, r.privateBytes / 1024);
-                std::fflush(stdout);
-                nextReport += 300s;
             }
             if (!writing && !waiting) break;
             Sleep(static_cast<DWORD>(kStep.count()));  // the test's own pace; the program runs on its own
