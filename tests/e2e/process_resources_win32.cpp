@@ -76,7 +76,7 @@ struct WindowCount {
     long long count;
 };
 
-BOOL CALLBACK CountChild(HWND window, LPARAM data) {
+BOOL CALLBACK CountWindow(HWND window, LPARAM data) {
     auto* tally = reinterpret_cast<WindowCount*>(data);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
@@ -84,44 +84,16 @@ BOOL CALLBACK CountChild(HWND window, LPARAM data) {
     return TRUE;
 }
 
-BOOL CALLBACK CountTopLevel(HWND window, LPARAM data) {
-    auto* tally = reinterpret_cast<WindowCount*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != tally->processId) return TRUE;
-    ++tally->count;
-    EnumChildWindows(window, CountChild, data);
-    return TRUE;
-}
-
 }  // namespace
 
 ProcessResources SampleProcess(HANDLE process, DWORD processId) {
     ProcessResources resources;
-
-    SetLastError(0);
-    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
-    if (gdi != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-        resources.gdiObjects = gdi;
-        resources.userObjects = GetGuiResources(process, GR_USEROBJECTS);
-        resources.sources += "GDI/USER: GetGuiResources; ";
-    } else {
-        resources.gdiObjects = GdiObjectsFromTable(process);
-        WindowCount tally{processId, 0};
-        EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&tally));
-        resources.userObjects = tally.count;
-        resources.sources += "GDI: handle table, USER: windows; ";
-    }
-
-    DWORD handles = 0;
-    if (GetProcessHandleCount(process, &handles) && handles != 0) {
-        resources.handles = handles;
-        resources.sources += "handles: GetProcessHandleCount; ";
-    } else {
-        resources.handles = HandlesFromSystemList(processId);
-        resources.sources += "handles: system handle list; ";
-    }
-
+    resources.gdiObjects = GdiObjectsFromTable(process);
+    WindowCount tally{processId, 0};
+    // Every window of the desktop: the top-level ones and, recursively, their children.
+    EnumChildWindows(GetDesktopWindow(), CountWindow, reinterpret_cast<LPARAM>(&tally));
+    resources.userObjects = tally.count;
+    resources.handles = HandlesFromSystemList(processId);
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof(memory);
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
@@ -129,7 +101,6 @@ ProcessResources SampleProcess(HANDLE process, DWORD processId) {
         // Private bytes; Wine leaves PrivateUsage at 0 but fills the commit charge it equals.
         resources.privateBytes =
             memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
-        resources.sources += "private bytes: GetProcessMemoryInfo";
     }
     return resources;
 }

@@ -67,12 +67,13 @@ int QuorvanelSession::EntryCount() const {
     return static_cast<int>(SendMessageA(GetDlgItem(main_, kIdConversations), 0x1004, 0, 0));
 }
 
-void QuorvanelSession::CloseProgram() {
-    if (program_.ProcessHandle() == nullptr) return;
+bool QuorvanelSession::CloseProgram() {
+    if (program_.ProcessHandle() == nullptr) return false;
     if (main_ != nullptr && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
-    WaitForSingleObject(program_.ProcessHandle(), 15000);
+    const bool ended = WaitForSingleObject(program_.ProcessHandle(), 15000) == WAIT_OBJECT_0;
     program_.Finish(std::chrono::seconds(1));
     main_ = nullptr;
+    return ended;
 }
 
 std::string QuorvanelSession::History(const std::string& id) {

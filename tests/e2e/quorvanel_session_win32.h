@@ -13,9 +13,6 @@ namespace quorvanel::testing {
 // main window's controls and the conversations' histories.
 class QuorvanelSession {
 public:
-    QuorvanelSession() = default;
-    QuorvanelSession(const QuorvanelSession&) = delete;
-    QuorvanelSession& operator=(const QuorvanelSession&) = delete;
     ~QuorvanelSession();
 
     bool StartMessenger();
@@ -25,7 +22,8 @@ public:
     HWND MainWindow() const { return main_; }
     std::string Label() const;
     int EntryCount() const;
-    void CloseProgram();
+    // Closes the main window; true when the program then ends by itself.
+    bool CloseProgram();
 
     std::string Messenger(const std::string& command) { return messenger_.Command(command); }
     std::string History(const std::string& id);

@@ -39,6 +39,8 @@ body-cut@windows:WinInetTransport.ALarge*@src/bot/http_client_win32.cpp@s/kBodyL
 help-ro@windows:AboutAndHelp.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
 tick@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/ListView_GetCheckState(list_, index) != 0/ListView_GetCheckState(list_, index) == 0/@conversation ticks read inverted
 entry-data@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/return static_cast<WindowHandle>(item.lParam);/return 0;/@a list entry loses its window handle
+twice@e2e:Replies.InstantReply*:Replies.AtMedium*@src/relay/reply_pipeline.cpp@s/^        SendReply(\(.*\));$/        SendReply(\1); SendReply(\1);/@a reply typed out twice
+own-line@e2e:Replies.EachKind*@src/relay/relay_engine.cpp@s/if (message.empty() || message.back() == kOwnLineMarker) return;/if (message.empty()) return;/@a line ending in the marker answered
 LIST
 }
 
@@ -52,6 +54,9 @@ run() {  # preset: builds and runs that preset's tests, printing the names of fa
     windows:*)
         cmake --build build/windows --target qv_win32_tests -j2 >>"$log" 2>&1 || { echo BUILD-FAILED; return; }
         cmake/wine-run.sh "$PWD/build/windows/wineprefix" build/windows/qv_win32_tests.exe --gtest_brief=1 --gtest_filter="${1#windows:}" 2>&1 ;;
+    e2e:*)
+        cmake --build build/windows --target quorvanel qv_e2e_tests -j2 >>"$log" 2>&1 || { echo BUILD-FAILED; return; }
+        cmake/wine-run.sh "$PWD/build/windows/wineprefix" build/windows/qv_e2e_tests.exe --gtest_brief=1 --gtest_filter="${1#e2e:}" 2>&1 ;;
     esac | tee -a "$log" | sed -n 's/^\[  FAILED  \] \([A-Za-z_/]*\.[A-Za-z_/0-9]*\).*/\1/p;/BUILD-FAILED\|AddressSanitizer\|runtime error/p' | sort -u | tr '\n' ' '
 }
 
