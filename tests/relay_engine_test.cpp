@@ -163,7 +163,6 @@ TEST_F(PollCycle, HistoryChangesAreNoticedInTimeAndAnUnchangedHistoryIsNotRead) 
         std::wstring message;
     } cases[] = {
         {"a new line", kHistory + L"Bob says:\r\n  again\r\n", 1, L"again"},
-        {"cleared", L"", 1, L"hello"},
         {"replaced, same length, other start",
          L"Conversation with Bob, started at 11:00; every message of it is shown below.\r\n"
          L"Bob says:\r\n  howdy\r\n",

@@ -111,7 +111,6 @@ TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     engine.Timer1_Timer();
     EXPECT_EQ(bot.mostOutstanding, 1);
     ASSERT_EQ(table.size(), 6u);
-    EXPECT_EQ(table[5].hWnd, late[2]);
     // The others' readings ended during Ann's request: they wait at 1 and ask afterwards.
     engine.Timer1_Timer();
     EXPECT_THAT(bot.questions, ElementsAre(L"from ann", L"from bob", L"from Cid", L"from Dan", L"from Eve"));

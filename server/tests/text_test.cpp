@@ -37,7 +37,6 @@ TEST(Text, CasesCutsClientBytesAndPageBytes) {
         {Lower("\xC3\x89T\xC3\x89 ABC"), "\xC3\xA9t\xC3\xA9 abc"},
         {Formal("the QUICK  fox"), "The Quick  Fox"},
         {SentenceCase("  hello World"), "  Hello World"},
-        {Substitute("I am happy with you.", Person2Substitutions()), "you are happy with me."},
         {CutUtf8("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\xC3\xA9\xC3\xA9"},
         {CutUtf8("ab", 5), "ab"},
         // Windows-1252 bytes from the client, and UTF-8 from a client that sends it.
