@@ -44,6 +44,7 @@ own-line@e2e:Replies.EachKind*@src/relay/relay_engine.cpp@s/if (message.empty() 
 full-read@native@src/relay/relay_engine.cpp@s/if (turn % kFullReadEveryTicks != 0 \&\&/if (true \&\&/@a history that looks unchanged never read in full
 head-skip@native@src/relay/relay_engine.cpp@s/turn % kHeadCheckEveryTicks == 0)/false)/@the start of a history never compared
 control-len@native@src/relay/messenger_window.cpp@s/static_cast<std::size_t>(length) + 1)/static_cast<std::size_t>(length))/@a control's text read one character short
+length-skip@native@src/relay/history_watch.cpp@s/windows.SendGetTextLengthW(stamp.box) != stamp.length/false/@a history's length not compared
 LIST
 }
 
