@@ -35,8 +35,9 @@ token() { sed -n 's/.*<form[^>]*><input type="hidden" name="botcust2" value="\([
 start --test-control
 grep -q "^loaded 3[0-9][0-9] categories from 6 files (0 replaced); listening on 127.0.0.1:$port" \
     "$work/out" || fail "start line"
-first=$(curl -s --max-time 10 "$talk" | token)
+first=$(curl -s --max-time 10 -D "$work/head" "$talk" | token)
 echo "$first" | grep -q '^[0-9a-f]\{16\}$' || fail "talk page token: $first"
+grep -qi '^Content-Type: text/html; charset=ISO-8859-1' "$work/head" || fail "charset"
 [ "$(curl -s --max-time 10 "$talk" | token)" != "$first" ] || fail "a token given twice"
 say "Hello%3F" "$first" | grep -qF "<b>You:</b> Hello? <br><b>Kestro:</b> Hello there. <br>" || fail "hello"
 say "My%20name%20is%20Ann" | grep -q "<b>Kestro:</b> Nice to meet you, Ann. <br>" || fail "name"
