@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
+#include "bot/page_fetcher.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_http.h"
 #include "fakes/fake_settings.h"
@@ -16,46 +15,28 @@ using testing::FakeSettings;
 using testing::Latin1Codec;
 using testing::ScriptedRandom;
 
-// Pages and form values by script; records every fetch as "url|body".
-class ScriptedTransport : public Transport {
-public:
-    std::vector<std::wstring> fetches;
-    std::deque<std::wstring> pages;
-    std::optional<std::wstring> token;
-
-    std::wstring FetchPage(const std::wstring& url, const std::wstring& body) override {
-        fetches.push_back(url + L"|" + body);
-        if (pages.empty()) return {};
-        std::wstring page = pages.front();
-        pages.pop_front();
-        return page;
-    }
-    std::optional<std::wstring> FirstFormFieldValue(const std::wstring& name) override {
-        return name == L"botcust2" ? token : std::nullopt;
-    }
-};
-
-// A client of the scripted transport; each test scripts its draws.
+// A client fetching through the page fetcher from a scripted server; each test scripts its draws
+// and pages (a page not scripted never comes).
 class Client : public ::testing::Test {
 protected:
     FakeSettings file;
-    ScriptedTransport transport;
-    ScriptedRandom random;
+    testing::FakeClock clock;
+    testing::ScriptedHttp http{clock};
+    testing::FakeWaiter waiter{clock};
     Latin1Codec codec;
+    PageFetcher transport{http, waiter, codec};
+    ScriptedRandom random;
     std::wstring token = L"tok123";
     BotServerClient bot{transport, file, random, codec, token};
+
+    std::string Fetch(std::size_t i) const { return http.started.at(i).url + "|" + http.started.at(i).body; }
 };
 
 TEST_F(Client, TheTalkPageGivesTheTokenOrTheFallback) {
-    transport.token = L"0f1e2d3c";
+    http.Answer("<form><input type=hidden name=botcust2 value=0f1e2d3c></form>");
     EXPECT_EQ(StartConversation(transport, file), L"0f1e2d3c");
-    file.Set(L"ConnectionSettings", L"BotServer", L"127.0.0.1:8080");
-    file.Set(L"ConnectionSettings", L"BotID", L"a b&c");  // inserted as read, not encoded
-    transport.token.reset();
-    EXPECT_EQ(StartConversation(transport, file), L"a41c9e07b5d836f2");
-    EXPECT_EQ(transport.fetches, (std::vector<std::wstring>{
-                                     L"http://www.pandorabots.com/pandora/talk?botid=5e0a7c31d94b2f68|",
-                                     L"http://127.0.0.1:8080/pandora/talk?botid=a b&c|"}));
+    http.Answer("<p>No form.</p>");
+    EXPECT_EQ(StartConversation(transport, file), kFallbackToken);
 }
 
 TEST(BotServer, TheAnswerIsTheFirstBetweenNameAndLineBreakAsWritten) {
@@ -91,7 +72,6 @@ TEST(ReplyFragmentToText, GivesTheTextAReaderSees) {
         {L"  \t a&nbsp;\u00A0 b \r\n<BR><BR> c&#32;&#160;", L"a b c"},
         {L"x&#0;y\0z"sv, L"x\uFFFDyz"},
         {L"<I> </I><BR>&nbsp;<P></P>", L""},
-        {L"", L""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ReplyFragmentToText(c.fragment), c.text) << std::wstring(c.fragment);
@@ -100,8 +80,9 @@ TEST(ReplyFragmentToText, GivesTheTextAReaderSees) {
 
 TEST_F(Client, EveryQuestionPostsTheTokenAndItsEncodedTextWithTheSettingsOfTheMoment) {
     for (int i = 0; i < 4; ++i) random.Push(0.5f);
-    transport.pages = {L"<B>You:</B> x <BR><B>Kestro:</B> Tom &amp; <I>Jerry</I> <BR>",
-                       L"<B>Kestro:</B> wrong bot <BR><B>Zed:</B> right bot <BR>", L"<P>Resting.</P>"};
+    http.Answer("<b>You:</b> x <br><b>Kestro:</b> Tom &amp; <i>Jerry</i> <br>");
+    http.Answer("<b>Kestro:</b> wrong bot <br><b>Zed:</b> right bot <br>");
+    http.Answer("<p>Resting.</p>");
     EXPECT_EQ(bot.GetBotReply(L"a b?\n\u00E9-_.~+%AZaz09"), L"Tom & Jerry");  // as the page shows it
     file.Set(L"ConnectionSettings", L"BotName", L"Zed");
     file.Set(L"ConnectionSettings", L"BotID", L"99");
@@ -109,16 +90,16 @@ TEST_F(Client, EveryQuestionPostsTheTokenAndItsEncodedTextWithTheSettingsOfTheMo
     EXPECT_EQ(bot.GetBotReply(L""), L"right bot");
     EXPECT_EQ(bot.GetBotReply(L"x"), kNoAnswer);
     EXPECT_EQ(bot.GetBotReply(L"x"), kNoPageAnswer);
-    EXPECT_EQ(transport.fetches[0], L"HTTP://www.pandorabots.com/pandora/talk?botid=5e0a7c31d94b2f68|"
-                                    L"botcust2=tok123&message=a%20b%3F%0A%E9%2D%5F%2E%7E%2B%25AZaz09");
-    EXPECT_EQ(transport.fetches[1], L"HTTP://www.pandorabots.com/pandora/talk?botid=99|botcust2=&message=");
+    EXPECT_EQ(Fetch(0), "HTTP://www.pandorabots.com/pandora/talk?botid=5e0a7c31d94b2f68|"
+                        "botcust2=tok123&message=a%20b%3F%0A%E9%2D%5F%2E%7E%2B%25AZaz09");
+    EXPECT_EQ(Fetch(1), "HTTP://www.pandorabots.com/pandora/talk?botid=99|botcust2=&message=");
 }
 
 TEST_F(Client, DrawsRoundingToTwoAndThreeGiveCannedLinesWithoutARequest) {
     // r * 200 in single precision, halves to the even side: 2.34375, 3.125, 2.5 | 3.5, 1.4, 4.5.
     for (float r : {3.0f / 256, 1.0f / 64, 2.5f / 200, 3.5f / 200, 1.4f / 200, 4.5f / 200}) random.Push(r);
     for (const wchar_t* canned : {kCannedLine1, kCannedLine2, kCannedLine1}) EXPECT_EQ(bot.GetBotReply(L"a"), canned);
-    EXPECT_TRUE(transport.fetches.empty());
+    EXPECT_TRUE(http.started.empty());
     for (int i = 0; i < 3; ++i) EXPECT_EQ(bot.GetBotReply(L"a"), kNoPageAnswer);
 }
 

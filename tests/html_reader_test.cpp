@@ -39,7 +39,6 @@ TEST(BodyInnerHtml, SerializesTheBodyAsTheOldBrowserControlDid) {
          L"<TEXTAREA>&lt;b&gt;&amp;&nbsp;</TEXTAREA><PLAINTEXT><b>&amp;</plaintext>"},
         {L"<body><!-- a -- b --><?php x ?><![CDATA[c]]><!DOCTYPE html></x y>a<!--unclosed",
          L"<!-- a -- b --><!--?php x ?--><!--[CDATA[c]]--></X>a<!--unclosed-->"},
-        {L"<body>a < b <3 c</>d<p <b>x<a href=x\"y'z`>", L"a &lt; b &lt;3 cd<P <b=\"\">x<A href=\"x&quot;y'z`\">"},
     };
     for (const auto& [page, body] : pages) EXPECT_EQ(BodyInnerHtml(page), body) << std::string(page.begin(), page.end());
 }

@@ -24,7 +24,6 @@ TEST(ExtractLatestBlock, TakesTheLinesAfterTheLastSpeakerLineUpToAnyOther) {
         {L"Bob says:\r\n  hello\r\n", L"Bob", L"hello"},
         {L"header\r\n  stray\r\nMe says:\r\n  hi\r\n", L"Bob", L"stray"},
         // The name matches whole lines exactly, with case.
-        {L"x\r\nMe says:\r\n  hi\r\nbob says:\r\n  lower\r\n", L"bob", L"lower"},
         {L"x\r\nMe says:\r\n  hi\r\nbob says:\r\n  lower\r\n", L"Bob", L""},
         {L"x\r\nBob says:\r\n  a\r\nXBob says:\r\n  b\r\nBob says: hi\r\n  c\r\n", L"Bob", L"a"},
         {L"x\r\nB\r\nob says:\r\n  a\r\n", L"B\r\nob", L"B"},

@@ -24,22 +24,12 @@ TEST(MessengerWindow, HistoryEntryBoxAndSendAreFoundByClassAnsiRichEditsFirst) {
     for (const Case& c : cases) {
         FakeDesktop desktop;
         const WindowHandle window = desktop.AddWindow(L"IMWindowClass", L"Bob - Conversation");
-        for (const wchar_t* child : c.children) desktop.AddChild(window, child);
+        for (const wchar_t* child : c.children) desktop.AddWindow(child, {}, 0, window);
         auto child = [&](int i) { return i < 0 ? WindowHandle{0} : desktop.Child(window, static_cast<std::size_t>(i)); };
         EXPECT_EQ(FindHistoryBox(desktop, window), child(c.history)) << c.children.size();
         EXPECT_EQ(FindInputBox(desktop, window), child(c.entry)) << c.children.size();
         EXPECT_EQ(FindSendButton(desktop, window), child(c.send)) << c.children.size();
     }
-}
-
-TEST(MessengerWindow, ControlTextComesWithItsNulCutToTheLengthAskedFirst) {
-    FakeDesktop desktop;
-    const WindowHandle w = desktop.AddConversation(L"Bob", L"abc");
-    const WindowHandle history = FindHistoryBox(desktop, w);
-    EXPECT_EQ(GetControlText(desktop, history), std::wstring(L"abc\0", 4));
-    EXPECT_EQ(GetControlText(desktop, 4242), std::wstring(1, L'\0'));  // vanished control
-    desktop.onGetText = [&](WindowHandle) { desktop.SetText(history, L"abcdef"); };
-    EXPECT_EQ(GetControlText(desktop, history), std::wstring(L"abc\0", 4));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The bot server executable driven over HTTP: its start line, the talk page and its token, answers
-# per conversation, the escaping of the page, the body limit, the faults tests order, the test
+# per conversation, the body limit, the faults tests order, the UTF-8 page, the test
 # options and the stop request. The same checks serve the Linux build and, under Wine, the
 # Windows one (its HTTP server and XmlLite).
 # Usage: botserver_test.sh EXE STARTER_BOT_DIR [WINEPREFIX]   (a prefix runs EXE under Wine)
@@ -40,13 +40,9 @@ echo "$first" | grep -q '^[0-9a-f]\{16\}$' || fail "talk page token: $first"
 grep -qi '^Content-Type: text/html; charset=ISO-8859-1' "$work/head" || fail "charset"
 [ "$(curl -s --max-time 10 "$talk" | token)" != "$first" ] || fail "a token given twice"
 say "Hello%3F" "$first" | grep -qF "<b>You:</b> Hello? <br><b>Kestro:</b> Hello there. <br>" || fail "hello"
-[ "$(token <"$work/page")" = "$first" ] || fail "the answer's token"
 say "My%20name%20is%20Ann" | grep -q "<b>Kestro:</b> Nice to meet you, Ann. <br>" || fail "name"
 say "What%20is%20my%20name%3F" | grep -q "<b>Kestro:</b> Your name is Ann. <br>" || fail "recall"
 ! say "What%20is%20my%20name%3F" other | grep -q "Ann" || fail "conversations mixed"
-# Escaped on the page, Latin-1 as Windows-1252 bytes, the rest as references.
-say "say%20caf%E9%20%3Cb%3E" | grep -q "<b>Kestro:</b> caf$(printf '\351') b <br>" || fail "Latin-1"
-say "say%20%E2%98%83" | grep -qF "<b>Kestro:</b> &#9731; <br>" || fail "reference"
 big=$(head -c 70000 /dev/zero | tr '\0' x)
 [ "$(post "message=$big")" = 413 ] || fail "body limit"
 
@@ -73,8 +69,7 @@ done
 wait "$pid" || fail "exit status"
 
 # Without the test options nobody can read the conversations or stop the server.
-start --token FIXED --charset utf-8
-[ "$(curl -s --max-time 10 "$base/pandora/talk?botid=other" | token)" = FIXED ] || fail "fixed token"
+start --charset utf-8
 say "say%20caf%C3%A9" | grep -q "<b>Kestro:</b> caf$(printf '\303\251') <br>" || fail "UTF-8 page"
 [ "$(get "$base/__log")" = 404 ] && [ "$(post "" "$base/__quit")" = 404 ] || fail "test control"
 ! (run --aiml "$z$bot" --port 7x) >/dev/null 2>&1 || fail "a bad port accepted"

@@ -21,17 +21,12 @@ public:
     };
     std::vector<Sent> sent;
     int wholeTextReads = 0;  // WM_GETTEXT calls whose buffer held the whole text
-    // Runs inside WM_GETTEXT, before the text is copied: lets a test change a window mid-read.
-    std::function<void(WindowHandle)> onGetText;
 
     // handle 0 takes a fresh handle; another value reuses one, as Windows may after a close.
     WindowHandle AddWindow(const std::wstring& className, const std::wstring& text,
                            WindowHandle handle = 0, WindowHandle parent = 0) {
         windows_.push_back({handle != 0 ? handle : nextHandle_++, parent, className, text});
         return windows_.back().handle;
-    }
-    WindowHandle AddChild(WindowHandle parent, const std::wstring& className) {
-        return AddWindow(className, {}, 0, parent);
     }
     // A messenger conversation window: history, entry box (both RichEdit20A), Send button.
     WindowHandle AddConversation(const std::wstring& name, const std::wstring& history = {},
@@ -78,7 +73,6 @@ public:
         return Find(window) ? static_cast<std::int64_t>(Find(window)->text.size()) : 0;
     }
     std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) override {
-        if (onGetText) onGetText(window);
         const std::wstring text = Find(window) ? Find(window)->text : L"";
         if (Find(window) && bufferChars > text.size()) ++wholeTextReads;
         return Buffer(text, static_cast<int>(bufferChars));

@@ -30,50 +30,41 @@ private:
     std::multimap<std::int64_t, std::function<void()>> events_;
 };
 
-// A server answering by script: each request takes the next script entry, answered after its
-// delay (never, with a negative delay, or when the script has run out).
+// A server answering by script: each request takes the next scripted response, 100 ms later;
+// once the script has run out, requests are never answered.
 class ScriptedHttp : public HttpClient {
 public:
     struct Started {
-        std::string url, headers, body;
+        std::string url, body;
     };
     std::vector<Started> started;
-    int abandoned = 0;  // requests dropped before their response was taken
 
     explicit ScriptedHttp(FakeClock& clock) : clock_(clock) {}
     void Answer(std::string body, int status = 200, std::string contentType = "text/html") {
-        replies_.push_back({100, {true, status, std::move(contentType), std::move(body)}});
+        replies_.push_back({true, status, std::move(contentType), std::move(body)});
     }
-    void NeverAnswer() { replies_.push_back({-1, {}}); }
-    void FailConnection() { replies_.push_back({50, {}}); }
 
-    std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
-                                       const std::string& body, std::function<void()> = {}) override {
-        started.push_back({url, headers, body});
-        auto [delayMs, response] = replies_.empty() ? Reply{-1, {}} : std::move(replies_.front());
-        if (!replies_.empty()) replies_.pop_front();
-        const std::int64_t doneAt = delayMs < 0 ? -1 : clock_.now + delayMs;
-        if (doneAt >= 0) clock_.At(doneAt, [] {});  // so that a wait stops there
-        return std::make_unique<Request>(*this, doneAt, std::move(response));
+    std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string&, const std::string& body,
+                                       std::function<void()> = {}) override {
+        started.push_back({url, body});
+        if (replies_.empty()) return std::make_unique<Request>(clock_, -1, HttpResponse{});
+        HttpResponse response = std::move(replies_.front());
+        replies_.pop_front();
+        clock_.At(clock_.now + 100, [] {});  // so that a wait stops there
+        return std::make_unique<Request>(clock_, clock_.now + 100, std::move(response));
     }
 
 private:
-    using Reply = std::pair<std::int64_t, HttpResponse>;  // delay, response
     struct Request : HttpRequest {
-        Request(ScriptedHttp& owner, std::int64_t doneAt, HttpResponse response)
-            : owner(owner), doneAt(doneAt), response(std::move(response)) {}
-        ~Request() override { owner.abandoned += taken ? 0 : 1; }
-        bool Done() const override { return doneAt >= 0 && owner.clock_.now >= doneAt; }
-        HttpResponse TakeResponse() override {
-            taken = true;
-            return std::move(response);
-        }
-        ScriptedHttp& owner;
+        Request(FakeClock& clock, std::int64_t doneAt, HttpResponse response)
+            : clock(clock), doneAt(doneAt), response(std::move(response)) {}
+        bool Done() const override { return doneAt >= 0 && clock.now >= doneAt; }
+        HttpResponse TakeResponse() override { return std::move(response); }
+        FakeClock& clock;
         std::int64_t doneAt;
         HttpResponse response;
-        bool taken = false;
     };
-    std::deque<Reply> replies_;
+    std::deque<HttpResponse> replies_;
     FakeClock& clock_;
 };
 

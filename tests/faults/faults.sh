@@ -41,6 +41,12 @@ tick@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/L
 entry-data@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/return static_cast<WindowHandle>(item.lParam);/return 0;/@a list entry loses its window handle
 twice@e2e:Replies.InstantReply*:Replies.AtMedium*@src/relay/reply_pipeline.cpp@s/^        SendReply(\(.*\));$/        SendReply(\1); SendReply(\1);/@a reply typed out twice
 own-line@e2e:Replies.EachKind*@src/relay/relay_engine.cpp@s/if (message.empty() || message.back() == kOwnLineMarker) return;/if (message.empty()) return;/@a line ending in the marker answered
+full-read@native@src/relay/relay_engine.cpp@s/if (turn % kFullReadEveryTicks != 0 \&\&/if (true \&\&/@a history that looks unchanged never read in full
+head-skip@native@src/relay/relay_engine.cpp@s/turn % kHeadCheckEveryTicks == 0)/false)/@the start of a history never compared
+control-len@native@src/relay/messenger_window.cpp@s/static_cast<std::size_t>(length) + 1)/static_cast<std::size_t>(length))/@a control's text read one character short
+length-skip@native@src/relay/history_watch.cpp@s/windows.SendGetTextLengthW(stamp.box) != stamp.length/false/@a history's length not compared
+time-out@windows:WinInetTransport.AServerThatNeverAnswers*@src/bot/page_fetcher.cpp@s/Wait(request.get(), kRequestLimitMs)/Wait(request.get(), kRequestLimitMs \/ 2)/@a request given up after 10 s
+form-header@windows:WinInetTransport.GetAndPost*@src/bot/page_fetcher.cpp@s/client_.Start(codec_.ToAnsi(url), kFormHeader, /client_.Start(codec_.ToAnsi(url), "", /@a form posted without its content type
 LIST
 }
 
