@@ -3,6 +3,7 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <utility>
 #include <vector>
 
 namespace quorvanel::testing {
@@ -71,36 +72,30 @@ long long GdiObjectsFromTable(HANDLE process) {
     return used;
 }
 
-struct WindowCount {
-    DWORD processId;
-    long long count;
-};
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM data) {
-    auto* tally = reinterpret_cast<WindowCount*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    tally->count += owner == tally->processId;
-    return TRUE;
-}
-
 }  // namespace
 
 ProcessResources SampleProcess(HANDLE process, DWORD processId) {
     ProcessResources resources;
-    resources.gdiObjects = GdiObjectsFromTable(process);
-    WindowCount tally{processId, 0};
-    // Every window of the desktop: the top-level ones and, recursively, their children.
-    EnumChildWindows(GetDesktopWindow(), CountWindow, reinterpret_cast<LPARAM>(&tally));
-    resources.userObjects = tally.count;
-    resources.handles = HandlesFromSystemList(processId);
+    resources.fill(-1);
+    resources[kGdiObjects] = GdiObjectsFromTable(process);
+    // Every window of the desktop (the top-level ones and, recursively, their children) that
+    // belongs to the process.
+    std::pair<DWORD, long long> tally{processId, 0};
+    EnumChildWindows(GetDesktopWindow(), [](HWND window, LPARAM data) -> BOOL {
+        auto* tally = reinterpret_cast<std::pair<DWORD, long long>*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        tally->second += owner == tally->first;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&tally));
+    resources[kUserObjects] = tally.second;
+    resources[kHandles] = HandlesFromSystemList(processId);
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof(memory);
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                              sizeof(memory))) {
         // Private bytes; Wine leaves PrivateUsage at 0 but fills the commit charge it equals.
-        resources.privateBytes =
-            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
+        resources[kPrivateBytes] = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
     }
     return resources;
 }

@@ -1,35 +1,17 @@
 #include "e2e/quorvanel_session_win32.h"
 
-#include <cstdlib>
-
 #include "app/main_form_ids.h"
 
 namespace quorvanel::testing {
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out.push_back(text[i]);
-            continue;
-        }
-        const char e = text[++i];
-        if (e == 'r') out.push_back('\r');
-        else if (e == 'n') out.push_back('\n');
-        else if (e == 't') out.push_back('\t');
-        else if (e == 'x' && i + 2 < text.size() + 0) {
-            out.push_back(static_cast<char>(std::strtoul(text.substr(i + 1, 2).c_str(), nullptr, 16)));
-            i += 2;
-        } else out.push_back(e);
-    }
-    return out;
-}
+namespace {
 
 void ClearSettings() {
     char directory[MAX_PATH] = {};
     GetWindowsDirectoryA(directory, MAX_PATH);
     DeleteFileA((std::string(directory) + "\\quorvanel11.ini").c_str());
 }
+
+}  // namespace
 
 void WriteSetting(const char* section, const char* key, const std::string& value) {
     WritePrivateProfileStringA(section, key, value.c_str(), "quorvanel11.ini");
@@ -38,22 +20,28 @@ void WriteSetting(const char* section, const char* key, const std::string& value
 QuorvanelSession::~QuorvanelSession() {
     CloseProgram();
     if (messenger_.ProcessHandle() != nullptr) messenger_.Command("quit");
+    ClearSettings();
 }
 
-bool QuorvanelSession::StartMessenger() { return messenger_.Start("test-messenger.exe"); }
+bool QuorvanelSession::StartMessenger(int botServerPort) {
+    ClearSettings();
+    WriteSetting("ConnectionSettings", "BotServer", "127.0.0.1:" + std::to_string(botServerPort));
+    return messenger_.Start("test-messenger.exe");
+}
 
-bool QuorvanelSession::StartProgram() {
+bool QuorvanelSession::StartProgram(const char* typeSpeed) {
+    WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
     if (!program_.Start("quorvanel.exe")) return false;
     if (!WaitUntil([&] { return (main_ = FindWindowA(kMainFormClassName, kMainFormCaption)) != nullptr; },
                    std::chrono::seconds(60))) {
         return false;
     }
-    return WaitUntil([&] { return Label().find("chat window(s) open") != std::string::npos; },
-                     std::chrono::seconds(60));
-}
-
-void QuorvanelSession::TickEnableDefault() {
+    if (!WaitUntil([&] { return Label().find("chat window(s) open") != std::string::npos; },
+                   std::chrono::seconds(60))) {
+        return false;
+    }
     SendMessageA(GetDlgItem(main_, kIdEnableDefault), BM_CLICK, 0, 0);
+    return true;
 }
 
 std::string QuorvanelSession::Label() const {
@@ -76,13 +64,8 @@ bool QuorvanelSession::CloseProgram() {
     return ended;
 }
 
-std::string QuorvanelSession::History(const std::string& id) {
-    const std::string reply = messenger_.Command("dump " + id);
-    return reply.rfind("ok ", 0) == 0 ? Unescape(reply.substr(3)) : std::string();
-}
-
-std::string QuorvanelSession::Entry(const std::string& id) {
-    const std::string reply = messenger_.Command("entry " + id);
+std::string QuorvanelSession::Ask(const std::string& command) {
+    const std::string reply = messenger_.Command(command);
     return reply.rfind("ok ", 0) == 0 ? Unescape(reply.substr(3)) : std::string();
 }
 

@@ -13,12 +13,15 @@ namespace quorvanel::testing {
 // main window's controls and the conversations' histories.
 class QuorvanelSession {
 public:
+    // Closes both programs and removes the settings file.
     ~QuorvanelSession();
 
-    bool StartMessenger();
-    // Starts the program and waits for its window and its first tick.
-    bool StartProgram();
-    void TickEnableDefault();
+    // Writes a settings file that names the bot server on the loopback port, and starts
+    // test-messenger.
+    bool StartMessenger(int botServerPort);
+    // Starts the program at the typing speed, waits for its window and its first tick, and has
+    // new conversations answered by default.
+    bool StartProgram(const char* typeSpeed);
     HWND MainWindow() const { return main_; }
     std::string Label() const;
     int EntryCount() const;
@@ -26,22 +29,21 @@ public:
     bool CloseProgram();
 
     std::string Messenger(const std::string& command) { return messenger_.Command(command); }
-    std::string History(const std::string& id);
-    std::string Entry(const std::string& id);
+    // A conversation's history and entry box.
+    std::string History(const std::string& id) { return Ask("dump " + id); }
+    std::string Entry(const std::string& id) { return Ask("entry " + id); }
 
     ChildProcess& Program() { return program_; }
 
 private:
+    std::string Ask(const std::string& command);  // what test-messenger answers after "ok "
+
     ChildProcess messenger_;
     ChildProcess program_;
     HWND main_ = nullptr;
 };
 
-// Undoes test-messenger's escapes (\r \n \t \\ \xHH).
-std::string Unescape(const std::string& text);
-
-// Removes the settings file; writes one value into it.
-void ClearSettings();
+// Writes one value into the settings file.
 void WriteSetting(const char* section, const char* key, const std::string& value);
 
 }  // namespace quorvanel::testing

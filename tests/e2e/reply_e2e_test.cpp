@@ -26,27 +26,14 @@ const std::string kHello = std::string("Me says:\r\n  Hello there.") + kMarker +
 class Replies : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::ClearSettings();
         ASSERT_TRUE(server.Start("--token 0123456789abcdef"));
-        testing::WriteSetting("ConnectionSettings", "BotServer",
-                              "127.0.0.1:" + std::to_string(server.Port()));
-        ASSERT_TRUE(session.StartMessenger());
-    }
-    void TearDown() override {
-        session.CloseProgram();
-        testing::ClearSettings();
-    }
-    void Start(const char* typeSpeed) {
-        testing::WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
-        ASSERT_TRUE(session.StartProgram());
-        session.TickEnableDefault();
+        ASSERT_TRUE(session.StartMessenger(server.Port()));
     }
     // Opens a conversation and waits until the program lists it; returns the window.
     HWND Open(const std::string& kind, const std::string& id, const std::string& name) {
         const int before = session.EntryCount();
         const std::string reply = session.Messenger(kind + " " + id + " " + name);
-        EXPECT_EQ(reply.rfind("ok ", 0), 0u) << reply;
-        EXPECT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 10s));
+        EXPECT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 10s)) << reply;
         return reply.rfind("ok ", 0) == 0 ? static_cast<HWND>(LongToHandle(std::atol(reply.c_str() + 3))) : nullptr;
     }
     bool HistoryHas(const std::string& id, const std::string& text, std::chrono::milliseconds within) {
@@ -57,12 +44,6 @@ protected:
         int replies = 0;
         for (std::size_t at = 0; (at = history.find("Me says:", at)) != std::string::npos; ++at) ++replies;
         return replies;
-    }
-    bool Replied(const std::string& id) { return ReplyCount(id) > 0; }
-    int Posts() {
-        int posts = 0;
-        for (const auto& entry : server.Log()) posts += entry.method == "POST";
-        return posts;
     }
 
     testing::TalkServer server;
@@ -84,7 +65,7 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
         {"Are Tom and Jerry friends?", "Are%20Tom%20and%20Jerry%20friends%3F", "Tom & Jerry are friends."},
         {"What is my name?", "What%20is%20my%20name%3F", "Your name is Zoltan."},
     };
-    Start("instant");
+    ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "a", "Ann");
     std::vector<long long> latencies;
     for (std::size_t i = 0, asked = 0; i < 20; ++i) {
@@ -111,20 +92,18 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
     }
     std::sort(latencies.begin(), latencies.end());
     const long long median = (latencies[9] + latencies[10]) / 2, worst = latencies.back();
-    RecordProperty("median_ms", static_cast<int>(median));
-    RecordProperty("worst_ms", static_cast<int>(worst));
     std::printf("instant reply latency over 20 messages: median %lld ms, worst %lld ms\n", median, worst);
     // One tick, the settle delay and the request itself.
     EXPECT_LE(worst, 1000 + 500 + 100 + 400);
 }
 
 TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
-    Start("medium");
+    ASSERT_TRUE(session.StartProgram("medium"));
     Open("open", "a", "Ann");
     const auto said = Clock::now();
     session.Messenger("say a hello");
     EXPECT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 15s));
-    EXPECT_FALSE(Replied("a"));
+    EXPECT_EQ(ReplyCount("a"), 0);
     EXPECT_TRUE(HistoryHas("a", kHello, 25s));
     // Reading 3 to 10 ticks, typing of 12 characters at 2 to 3 a second 4 to 6 ticks.
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - said);
@@ -134,19 +113,19 @@ TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
 }
 
 TEST_F(Replies, ClosingTheProgramWhileItTypesTakesBackTheNotice) {
-    Start("slow");
+    ASSERT_TRUE(session.StartProgram("slow"));
     Open("open", "a", "Ann");
     session.Messenger("say a how are you");  // 33 characters: 17 ticks of typing at the least
     ASSERT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 20s));
     EXPECT_TRUE(session.CloseProgram());
     EXPECT_EQ(session.Entry("a"), "");
-    EXPECT_FALSE(Replied("a"));
+    EXPECT_EQ(ReplyCount("a"), 0);
 }
 
 // A wide RichEdit window is answered; a window without a Send button keeps the reply in its entry
 // box; a line ending in the marker (another robot's) is neither answered nor asked about.
 TEST_F(Replies, EachKindOfWindowGetsWhatItCanTake) {
-    Start("instant");
+    ASSERT_TRUE(session.StartProgram("instant"));
     Open("open-w", "w", "Wes");
     Open("open-nobutton", "n", "Nia");
     Open("open", "r", "Rob");
@@ -156,22 +135,22 @@ TEST_F(Replies, EachKindOfWindowGetsWhatItCanTake) {
     EXPECT_TRUE(HistoryHas("w", kHello, 4s)) << session.History("w");
     EXPECT_TRUE(WaitUntil([&] { return session.Entry("n") == std::string("Hello there.") + kMarker; }, 4s))
         << session.Entry("n");
-    EXPECT_FALSE(Replied("n"));
+    EXPECT_EQ(ReplyCount("n"), 0);
     Sleep(3000);  // three ticks more: an answer to the robot would have come by now
-    EXPECT_FALSE(Replied("r"));
-    EXPECT_EQ(Posts(), 2);
+    EXPECT_EQ(ReplyCount("r"), 0);
+    EXPECT_EQ(server.Posts(), 2);
     session.Messenger("say r and from a person");
     EXPECT_TRUE(HistoryHas("r", "Me says:", 3s));
 }
 
 // Windows open before the start are listed, and closing one takes it off the list. With the bot
-// server down the contact receives the error line; closing the main window ends the program.
+// server down the contact receives the error line.
 TEST_F(Replies, ListsTheWindowsFoundAtTheStartAndSendsTheErrorLineWhenTheServerIsDown) {
     testing::WriteSetting("ConnectionSettings", "BotServer",
                           "127.0.0.1:" + std::to_string(testing::UnusedPort()));
     ASSERT_EQ(session.Messenger("open a Ann").rfind("ok ", 0), 0u);
     ASSERT_EQ(session.Messenger("open b Bob").rfind("ok ", 0), 0u);
-    Start("instant");
+    ASSERT_TRUE(session.StartProgram("instant"));
     EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open"; }, 15s)) << session.Label();
     EXPECT_EQ(session.EntryCount(), 2);
     Open("open", "c", "Cleo");  // answered by default, unlike the two found at the start
@@ -186,11 +165,10 @@ TEST_F(Replies, ListsTheWindowsFoundAtTheStartAndSendsTheErrorLineWhenTheServerI
     session.Messenger("close a");
     EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open" && session.EntryCount() == 2; }, 15s))
         << session.Label();
-    EXPECT_TRUE(session.CloseProgram());
 }
 
 TEST_F(Replies, ASlowBotInOneConversationDoesNotStopAnothersTyping) {
-    Start("slow");
+    ASSERT_TRUE(session.StartProgram("slow"));
     Open("open", "a", "Ann");
     const HWND bob = Open("open", "b", "Bob");
     // Bob's answer (33 characters) takes 17 to 33 ticks to type at "slow".
@@ -199,44 +177,41 @@ TEST_F(Replies, ASlowBotInOneConversationDoesNotStopAnothersTyping) {
     ASSERT_TRUE(server.Control("scope=talk-post&fault=delay:5000&count=1"));
     session.Messenger("say a hello");
     // Ann is asked within 14 ticks; while her request waits, Bob's notice keeps coming back.
-    ASSERT_TRUE(WaitUntil([&] { return Posts() == 2; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 20s));
     HWND bobEntry = FindWindowExA(bob, FindWindowExA(bob, nullptr, "RichEdit20A", nullptr),
                                   "RichEdit20A", nullptr);
     SendMessageA(bobEntry, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
     // Bob's pipeline moves on: the notice comes back, or his reply is sent.
-    EXPECT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice || Replied("b"); }, 4s));
-    EXPECT_FALSE(Replied("a"));  // Ann's still waits
+    EXPECT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice || ReplyCount("b") > 0; }, 4s));
+    EXPECT_EQ(ReplyCount("a"), 0);  // Ann's still waits
 }
 
 // Histories longer than the characters the program compares at their start, so that a new line
 // shows in the length alone and a same-length replacement in the start alone.
 TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {
-    Start("instant");
+    ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "a", "Ann");
     session.Messenger("raw a Conversation with Ann, started at 10:00; every message is shown below.\\r\\n");
     session.Messenger("say a hello");
     ASSERT_TRUE(HistoryHas("a", kHello, 3s)) << session.History("a");
     session.Messenger("say a how are you");
-    ASSERT_TRUE(WaitUntil([&] { return Posts() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 3s));
 
     std::string replaced = session.History("a");
     replaced.replace(replaced.find("10:00"), 5, "11:00");
     replaced.replace(replaced.find("how are you"), 11, "who are you");
-    std::string escaped;
-    for (unsigned char c : replaced) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        escaped += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
-    }
+    std::string escaped;  // as test-messenger takes it: the history holds no other controls
+    for (char c : replaced)
+        escaped += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == kMarker ? "\\xA0" : std::string(1, c);
     session.Messenger("replace a " + escaped);
-    EXPECT_TRUE(WaitUntil([&] { return Posts() == 3; }, 8s));  // the start is compared every 5 ticks
+    EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 3; }, 8s));  // the start is compared every 5 ticks
     EXPECT_EQ(server.Log().back().body, kToken + std::string("who%20are%20you"));
     ASSERT_TRUE(HistoryHas("a", "who are you\r\nMe says:", 3s));
 
     session.Messenger("clear a");
     session.Messenger("say a hello again");
     EXPECT_TRUE(HistoryHas("a", "Ann says:\r\n  hello again\r\nMe says:", 3s)) << session.History("a");
-    EXPECT_TRUE(WaitUntil([&] { return Posts() == 4; }, 1s));
+    EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 4; }, 1s));
 }
 
 }  // namespace

@@ -52,8 +52,7 @@ TEST(AboutAndHelp, OpenCentredEachTimeAndCloseByTheirKeys) {
     for (const Window& w : kWindows) {
         const auto modal = w.make();
         for (WORD key : {VK_RETURN, VK_ESCAPE}) {
-            bool closed = false;
-            const int result = ShowWhile(*modal, w.className, [&](HWND window, HWND owner) {
+            EXPECT_EQ(ShowWhile(*modal, w.className, [&](HWND window, HWND owner) {
                 EXPECT_TRUE(IsCentred(window)) << w.className << " key " << key;
                 EXPECT_FALSE(IsWindowEnabled(owner));
                 EXPECT_EQ(FocusOf(window), Control(window, w.focused)) << w.className;
@@ -68,10 +67,8 @@ TEST(AboutAndHelp, OpenCentredEachTimeAndCloseByTheirKeys) {
                     EXPECT_TRUE(IsWindow(window)) << w.className << " closed on key " << key;
                     Press({VK_RETURN});
                 }
-                closed = WaitClosed(window);
-            });
-            EXPECT_TRUE(closed) << w.className << " key " << key;
-            EXPECT_EQ(result, IDOK);
+                EXPECT_TRUE(WaitClosed(window)) << w.className << " key " << key;
+            }), IDOK);
         }
     }
 }

@@ -1,8 +1,28 @@
 #include "win32/child_process_win32.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace quorvanel::testing {
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out.push_back(text[i]);
+            continue;
+        }
+        const char e = text[++i];
+        if (e == 'x' || e == 'u') {
+            const std::size_t digits = e == 'x' ? 2 : 4;
+            out.push_back(static_cast<char>(std::strtoul(text.substr(i + 1, digits).c_str(), nullptr, 16)));
+            i += digits;
+        } else {
+            out.push_back(e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : e);
+        }
+    }
+    return out;
+}
 
 std::string ProgramDirectory() {
     std::vector<char> path(MAX_PATH * 4, '\0');

@@ -37,6 +37,10 @@ private:
     std::string pending_;  // read, not yet taken as a line
 };
 
+// Undoes the escapes of test-messenger's replies and of the bot server's log: \r \n \t, \xHH
+// and \u00HH (one byte each); a backslash before any other character stands for that character.
+std::string Unescape(const std::string& text);
+
 // Directory of the running test program, with a trailing backslash.
 std::string ProgramDirectory();
 

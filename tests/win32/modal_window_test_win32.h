@@ -53,10 +53,10 @@ inline HWND MessageBoxOf(HWND window) {
     return nullptr;
 }
 
-// Shows the window modally over an owner window of the test while `user` acts on it from a
-// second thread, once it is visible with the focus inside it; whatever is left open is closed
-// after that, so a failed step cannot hang the test. Returns what ShowModal returned.
-inline int ShowWhile(ModalWindow& modal, const char* className,
+// Has `show` show a window of the class modally over an owner window of the test while `user`
+// acts on it from a second thread, once it is visible with the focus inside it; whatever is left
+// open is closed after that, so a failed step cannot hang the test. Returns what `show` returned.
+inline int ShowWhile(const std::function<int(HWND owner)>& show, const char* className,
                      const std::function<void(HWND window, HWND owner)>& user) {
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
                                  300, 200, nullptr, nullptr, nullptr, nullptr);
@@ -75,11 +75,16 @@ inline int ShowWhile(ModalWindow& modal, const char* className,
             PostMessageW(window, WM_CLOSE, 0, 0);
         }
     });
-    const int result = modal.ShowModal(owner);
+    const int result = show(owner);
     player.join();
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
     return result;
+}
+
+inline int ShowWhile(ModalWindow& modal, const char* className,
+                     const std::function<void(HWND window, HWND owner)>& user) {
+    return ShowWhile([&](HWND owner) { return modal.ShowModal(owner); }, className, user);
 }
 
 inline bool WaitClosed(HWND window) {

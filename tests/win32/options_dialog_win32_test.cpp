@@ -44,11 +44,11 @@ TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllFiveInOrder) {
         settings.Set(L"ConnectionSettings", L"BotServer", server);
         settings.Set(L"ConnectionSettings", L"BotID", id);
         settings.Set(L"ConnectionSettings", L"BotName", name);
-        const int result = RunDialog(settings, [&](HWND dialog) {
-            Click(dialog, kIdOptionsOK);
-            EXPECT_TRUE(WaitClosed(dialog));
-        });
-        EXPECT_EQ(result, IDOK);
+        EXPECT_EQ(RunDialog(settings, [&](HWND dialog) {
+                      Click(dialog, kIdOptionsOK);
+                      EXPECT_TRUE(WaitClosed(dialog));
+                  }),
+                  IDOK);
         const std::vector<FakeSettings::Access> written = {
             {L"BotBehaviour", L"TypeSpeed", c.savedSpeed},
             {L"BotBehaviour", L"TypeStyle", c.savedStyle},
@@ -90,7 +90,7 @@ TEST(OptionsDialogTest, ChoicesAndEditsAreSavedByOkOnly) {
 TEST(OptionsDialogTest, AFailedSaveSaysWhereAndKeepsTheDialogOpen) {
     FakeSettings failing;
     failing.failWrites = true;
-    const int result = RunDialog(failing, [&](HWND dialog) {
+    EXPECT_EQ(RunDialog(failing, [&](HWND dialog) {
         Click(dialog, kIdOptionsOK);
         HWND box = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (box = MessageBoxOf(dialog)) != nullptr; }, kPatience));
@@ -102,8 +102,7 @@ TEST(OptionsDialogTest, AFailedSaveSaysWhereAndKeepsTheDialogOpen) {
         EXPECT_TRUE(IsWindowVisible(dialog));
         Click(dialog, kIdOptionsCancel);
         EXPECT_TRUE(WaitClosed(dialog));
-    });
-    EXPECT_EQ(result, IDCANCEL);
+    }), IDCANCEL);
     EXPECT_EQ(failing.writes.size(), 1u);
 }
 

@@ -19,13 +19,8 @@ namespace {
 
 class ProfileFile : public ::testing::Test {
 protected:
-    void SetUp() override { Remove(); }
-    void TearDown() override { Remove(); }
-
-    static std::wstring Path() { return SettingsFilePath(); }
-    static void Remove() { testing::RemoveSettingsFile(); }
-    static void WriteRaw(const std::string& bytes) { ASSERT_TRUE(testing::WriteSettingsFileBytes(bytes)); }
-    static std::string ReadRaw() { return testing::ReadSettingsFileBytes(); }
+    void SetUp() override { testing::RemoveSettingsFile(); }
+    void TearDown() override { testing::RemoveSettingsFile(); }
 
     ProfileSettingsStore store;
 };
@@ -33,9 +28,10 @@ protected:
 // Without a file the defaults are read, and reading creates none.
 TEST_F(ProfileFile, HandWrittenFilesReadAsStored) {
     EXPECT_EQ(ReadSetting(store, kTypeSpeed), L"medium");
-    EXPECT_EQ(GetFileAttributesW(Path().c_str()), INVALID_FILE_ATTRIBUTES);
-    WriteRaw("[botbehaviour]\r\ntypespeed=slow\r\n\r\n[ConnectionSettings]\r\nBotName=\r\n"
-             "BotID=caf\xE9 \xFF\r\nBotServer=" + std::string(300, 's') + "\r\n");
+    EXPECT_EQ(GetFileAttributesW(SettingsFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(testing::WriteSettingsFileBytes(
+        "[botbehaviour]\r\ntypespeed=slow\r\n\r\n[ConnectionSettings]\r\nBotName=\r\n"
+        "BotID=caf\xE9 \xFF\r\nBotServer=" + std::string(300, 's') + "\r\n"));
     EXPECT_EQ(ReadSetting(store, kTypeSpeed), L"slow");  // names match without case
     EXPECT_EQ(ReadSetting(store, kTypeStyle), L"perfect");  // missing key
     EXPECT_EQ(ReadSetting(store, kBotName), L"");           // empty, not the default
@@ -45,7 +41,8 @@ TEST_F(ProfileFile, HandWrittenFilesReadAsStored) {
 
 TEST_F(ProfileFile, WrittenValuesReadBackAsWritten) {
     EXPECT_TRUE(WriteSetting(store, kBotName, L"R\u00E9my"));
-    EXPECT_NE(ReadRaw().find("[ConnectionSettings]\r\nBotName=R\xE9my\r\n"), std::string::npos) << ReadRaw();
+    const std::string bytes = testing::ReadSettingsFileBytes();
+    EXPECT_NE(bytes.find("[ConnectionSettings]\r\nBotName=R\xE9my\r\n"), std::string::npos) << bytes;
     EXPECT_EQ(ReadSetting(store, kBotName), L"R\u00E9my");
     EXPECT_TRUE(WriteSetting(store, kBotName, L""));
     EXPECT_EQ(ReadSetting(store, kBotName), L"");  // empty, not the default
@@ -70,7 +67,6 @@ TEST_F(ProfileFile, ThePerUserCopyStandsInForARefusedFile) {
         {"per-user copy there", Writable, Writable, true, L"messy", L"fast"},
     };
     const std::wstring user = UserSettingsFilePath();
-    ASSERT_FALSE(user.empty());
     // Puts a directory, or a file that sets the typing speed, in a file's place.
     auto place = [](const std::wstring& path, Stand stand, const std::string& speed) {
         if (stand == Directory) {
@@ -81,21 +77,20 @@ TEST_F(ProfileFile, ThePerUserCopyStandsInForARefusedFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Remove();
+        testing::RemoveSettingsFile();
         SHCreateDirectoryExW(nullptr, user.substr(0, user.rfind(L'\\')).c_str(), nullptr);
-        place(Path(), c.shared, "slow");
+        place(SettingsFilePath(), c.shared, "slow");
         place(user, c.user, "fast");
         HANDLE held = c.shared != Held ? INVALID_HANDLE_VALUE
-                                       : CreateFileW(Path().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                       : CreateFileW(SettingsFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                      nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_EQ(WriteSetting(store, kTypeStyle, L"messy"), c.written);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         ProfileSettingsStore restarted;
         EXPECT_EQ(ReadSetting(restarted, kTypeStyle), c.style);
         EXPECT_EQ(ReadSetting(restarted, kTypeSpeed), c.speed);
-        EXPECT_EQ(ReadRaw().find("messy"), std::string::npos) << "the shared file was written";
+        EXPECT_EQ(testing::ReadSettingsFileBytes().find("messy"), std::string::npos) << "the shared file was written";
     }
-    Remove();
 }
 
 // Windows redirects the writes of the Windows directory to the per-user copy only for a

@@ -3,83 +3,73 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
+
+#include "win32/child_process_win32.h"
 
 namespace quorvanel::testing {
 namespace {
 
-struct Winsock {
-    Winsock() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-    ~Winsock() { WSACleanup(); }
-};
-
-// The value of a JSON string field in one log line; enough for the log's own escapes.
-std::string JsonField(const std::string& line, const std::string& name, std::size_t from = 0) {
-    const std::string key = "\"" + name + "\":\"";
-    const std::size_t at = line.find(key, from);
-    if (at == std::string::npos) return {};
-    std::string value;
-    for (std::size_t i = at + key.size(); i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] != '\\' || i + 1 >= line.size()) {
-            value.push_back(line[i]);
-        } else if (const char e = line[++i]; e == 'u') {  // \u00XX: one byte
-            value.push_back(static_cast<char>(std::strtoul(line.substr(i + 1, 4).c_str(), nullptr, 16)));
-            i += 4;
-        } else {
-            value.push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e);
-        }
-    }
-    return value;
+// Winsock for one use; it counts the starts, and the test program ends without a clean-up.
+void StartWinsock() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
 }
 
-struct Exchange {
-    int status = 0;
-    std::string body;
-};
-
-// A plain HTTP/1.0 exchange on the loopback, for the tests' own control requests.
-Exchange HttpExchange(int port, const std::string& method, const std::string& target,
-                      const std::string& body = {}) {
-    Winsock winsock;
-    Exchange result;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<u_short>(port));
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        closesocket(s);
-        return result;
-    }
-    const std::string request = method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" +
-                                "Content-Type: application/x-www-form-urlencoded\r\n" +
-                                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    send(s, request.data(), static_cast<int>(request.size()), 0);
+    return address;
+}
+
+// The value of a JSON string field in one log line; enough for the log's own escapes.
+std::string JsonField(const std::string& line, const std::string& name, std::size_t from = 0) {
+    const std::string key = "\"" + name + "\":\"";
+    std::size_t begin = line.find(key, from);
+    if (begin == std::string::npos) return {};
+    begin += key.size();
+    std::size_t end = begin;
+    while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+    return Unescape(line.substr(begin, end - begin));
+}
+
+// A plain HTTP/1.0 exchange on the loopback, for the tests' own control requests: the body of a
+// 200 response, or nothing.
+std::optional<std::string> HttpExchange(int port, const std::string& method, const std::string& target,
+                                        const std::string& body = {}) {
+    StartWinsock();
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const sockaddr_in address = Loopback(port);
     std::string response;
-    char buffer[8192];
-    int got;
-    while ((got = recv(s, buffer, sizeof(buffer), 0)) > 0) response.append(buffer, static_cast<std::size_t>(got));
+    if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        const std::string request = method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" +
+                                    "Content-Type: application/x-www-form-urlencoded\r\n" +
+                                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        send(s, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[8192];
+        for (int got; (got = recv(s, buffer, sizeof(buffer), 0)) > 0;)
+            response.append(buffer, static_cast<std::size_t>(got));
+    }
     closesocket(s);
-    if (response.rfind("HTTP/", 0) == 0) result.status = std::atoi(response.c_str() + response.find(' ') + 1);
     const std::size_t headEnd = response.find("\r\n\r\n");
-    if (headEnd != std::string::npos) result.body = response.substr(headEnd + 4);
-    return result;
+    if (response.rfind("HTTP/", 0) != 0 || response.compare(response.find(' ') + 1, 4, "200 ") != 0 ||
+        headEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    return response.substr(headEnd + 4);
 }
 
 }  // namespace
 
 int UnusedPort() {
-    Winsock winsock;
+    StartWinsock();
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(0);
     bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     int length = sizeof(address);
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
@@ -107,36 +97,37 @@ bool TalkServer::Start(const std::string& options) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
+    std::string text;
+    const bool written = WaitUntil([&] {
         std::ifstream file("Z:" + portFile);
-        std::string text;
-        if (std::getline(file, text) && !file.eof()) {  // the whole line, up to its newline
-            file.close();
-            DeleteFileA(("Z:" + portFile).c_str());
-            port_ = std::atoi(text.c_str());
-            return port_ > 0;
-        }
-        Sleep(50);  // test thread only: waiting for the server to come up
-    }
-    return false;
+        return std::getline(file, text) && !file.eof();  // the whole line, up to its newline
+    }, std::chrono::seconds(20));
+    DeleteFileA(("Z:" + portFile).c_str());
+    port_ = written ? std::atoi(text.c_str()) : 0;
+    return port_ > 0;
 }
 
 std::wstring TalkServer::Host() const { return L"127.0.0.1:" + std::to_wstring(port_); }
 
 bool TalkServer::Control(const std::string& form) {
-    return HttpExchange(port_, "POST", "/__control", form).status == 200;
+    return HttpExchange(port_, "POST", "/__control", form).has_value();
 }
 
 std::vector<TalkServer::Logged> TalkServer::Log() {
     std::vector<Logged> entries;
-    std::istringstream log(HttpExchange(port_, "GET", "/__log").body);
+    std::istringstream log(HttpExchange(port_, "GET", "/__log").value_or(""));
     for (std::string line; std::getline(log, line);) {
         entries.push_back({JsonField(line, "method"), JsonField(line, "target"), JsonField(line, "body"),
                            JsonField(line, "Content-Type", line.find("\"headers\":")),
                            std::atoll(line.c_str() + line.find("\"ms\":") + 5)});
     }
     return entries;
+}
+
+int TalkServer::Posts() {
+    int posts = 0;
+    for (const auto& entry : Log()) posts += entry.method == "POST";
+    return posts;
 }
 
 void TalkServer::Stop() {

@@ -28,6 +28,7 @@ public:
     // POST /__control with a form body such as "scope=talk-post&fault=hang".
     bool Control(const std::string& form);
     std::vector<Logged> Log();
+    int Posts();  // the POST requests in the log
     void Stop();
 
 private:

@@ -10,8 +10,6 @@
 namespace quorvanel {
 namespace {
 
-using testing::ChildProcess;
-
 class User32Adapter : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(messenger.Start("test-messenger.exe")); }
@@ -23,7 +21,7 @@ protected:
         return reply.rfind("ok ", 0) == 0 ? std::stoi(reply.substr(3)) : 0;
     }
 
-    ChildProcess messenger;
+    testing::ChildProcess messenger;
     User32WindowSystem windows;
 };
 
