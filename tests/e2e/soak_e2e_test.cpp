@@ -268,6 +268,8 @@ class Soak : public ::testing::Test {
                 if (i < third) early = std::max(early, samples_[i][kind]);
                 if (i >= samples_.size() - third) late = std::max(late, samples_[i][kind]);
             }
+            std::printf("  %s: highest %lld in the first third, %lld in the last (%zu samples)\n", name,
+                        early, late, samples_.size());
             EXPECT_GT(early, 0) << name << " could not be read";
             EXPECT_LE(late, early + kAllowance[kind]) << name << " grew";
         }
