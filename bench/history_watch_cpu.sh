@@ -18,7 +18,7 @@ work="$PWD/build/bench-watch${QV_BENCH_PREFIX:+-$(basename "$QV_BENCH_PREFIX")}"
 . bench/wine_messenger.sh
 
 rm -f "$work/port"
-build/native/quorvanel-botserver --aiml server/bots/kestro --port 0 --port-file "$work/port" >/dev/null 2>&1 &
+build/native/quorvanel-botserver --aiml aiml/bots/kestro --port 0 --port-file "$work/port" >/dev/null 2>&1 &
 server=$!
 i=0
 while [ ! -s "$work/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done

@@ -13,7 +13,7 @@ work="$PWD/build/bench-idle"
 mkdir -p "$work"
 rm -f "$work/port"
 
-build/native/quorvanel-botserver --aiml server/bots/kestro --port 0 --port-file "$work/port" \
+build/native/quorvanel-botserver --aiml aiml/bots/kestro --port 0 --port-file "$work/port" \
     --lifetime 120 --fault talk-get=hang >/dev/null 2>&1 &
 server=$!
 cleanup() {

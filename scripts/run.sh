@@ -23,7 +23,7 @@ rm -f "$demo/messenger.in" "$demo/messenger.out" "$demo/port"
 mkfifo "$demo/messenger.in"
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
 
-build/native/quorvanel-botserver --aiml server/bots/kestro --port 0 --port-file "$demo/port" \
+build/native/quorvanel-botserver --aiml aiml/bots/kestro --port 0 --port-file "$demo/port" \
     >"$demo/botserver.out" 2>&1 &
 server=$!
 i=0

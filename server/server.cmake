@@ -1,28 +1,13 @@
 # quorvanel-botserver: the AIML bot server (included from the top-level CMakeLists.txt).
 set(QVBOT_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# The AIML core: portable, no sockets.
+# The talk protocol and the conversation store over the AIML engine.
 add_library(qvbot_core STATIC
-    ${QVBOT_DIR}/src/text.cpp
-    ${QVBOT_DIR}/src/substitutions.cpp
-    ${QVBOT_DIR}/src/xml.cpp
-    ${QVBOT_DIR}/src/graph.cpp
-    ${QVBOT_DIR}/src/bot.cpp
     ${QVBOT_DIR}/src/conversations.cpp
-    ${QVBOT_DIR}/src/properties.cpp
     ${QVBOT_DIR}/src/talk_protocol.cpp
 )
 target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
-target_link_libraries(qvbot_core PUBLIC qv_warnings)
-if(WIN32)
-    target_sources(qvbot_core PRIVATE ${QVBOT_DIR}/src/xml_xmllite_win32.cpp)
-    target_link_libraries(qvbot_core PUBLIC ole32 shlwapi)
-    target_compile_definitions(qvbot_core PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-else()
-    find_package(pugixml REQUIRED)
-    target_sources(qvbot_core PRIVATE ${QVBOT_DIR}/src/xml_pugixml.cpp)
-    target_link_libraries(qvbot_core PRIVATE pugixml::pugixml)
-endif()
+target_link_libraries(qvbot_core PUBLIC qv_aiml)
 
 if(NOT WIN32)
     find_package(Threads REQUIRED)
@@ -54,33 +39,16 @@ else()
     # Templates recurse through srai; the workers get the stack size of the image.
     target_link_options(quorvanel-botserver PRIVATE -Wl,--stack,8388608)
     install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
-    install(DIRECTORY ${QVBOT_DIR}/bots/kestro DESTINATION .)
-endif()
-
-if(QV_BUILD_FUZZERS)
-    foreach(target aiml_file_fuzz aiml_message_fuzz)
-        add_executable(${target} ${QVBOT_DIR}/tests/${target}.cpp)
-        target_link_libraries(${target} PRIVATE qvbot_core)
-        target_compile_definitions(${target} PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
-        target_link_options(${target} PRIVATE -fsanitize=fuzzer)
-    endforeach()
+    install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION .)
 endif()
 
 # Called from the top-level tests block, once GoogleTest exists.
 function(qvbot_add_tests)
-    add_executable(qvbot_tests
-        ${QVBOT_DIR}/tests/text_test.cpp
-        ${QVBOT_DIR}/tests/aiml_test.cpp
-    )
+    add_executable(qvbot_tests ${QVBOT_DIR}/tests/conversations_test.cpp)
     target_link_libraries(qvbot_tests PRIVATE qvbot_core GTest::gtest_main)
-    if(WIN32)
-        # Templates recurse through srai; give the main thread the stack Linux gives it.
-        target_link_options(qvbot_tests PRIVATE -Wl,--stack,8388608)
-    endif()
-    target_compile_definitions(qvbot_tests PRIVATE QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
     # The executable driven over HTTP, under Wine when cross-built.
     set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
-                       ${QVBOT_DIR}/bots/kestro)
+                       ${QV_STARTER_BOT_DIR})
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
         add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
@@ -95,7 +63,7 @@ if(QV_BUILD_BENCHMARKS AND NOT CMAKE_CROSSCOMPILING AND NOT QV_BUILD_FUZZERS)
     find_package(benchmark REQUIRED)
     add_executable(botserver_bench ${QVBOT_DIR}/bench/botserver_bench.cpp)
     target_compile_definitions(botserver_bench PRIVATE
-        BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QVBOT_DIR}/bots/kestro")
+        BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QV_STARTER_BOT_DIR}")
     target_link_libraries(botserver_bench PRIVATE qvbot_core qv_httplib benchmark::benchmark)
     add_dependencies(botserver_bench quorvanel-botserver)
 endif()

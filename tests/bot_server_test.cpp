@@ -29,6 +29,8 @@ protected:
     std::wstring token = L"tok123";
     BotServerClient bot{transport, file, random, codec, token};
 
+    Client() { file.Set(L"ConnectionSettings", L"BotServer", L"bots.example.net"); }
+
     std::string Fetch(std::size_t i) const { return http.started.at(i).url + "|" + http.started.at(i).body; }
 };
 
@@ -83,24 +85,38 @@ TEST_F(Client, EveryQuestionPostsTheTokenAndItsEncodedTextWithTheSettingsOfTheMo
     http.Answer("<b>You:</b> x <br><b>Kestro:</b> Tom &amp; <i>Jerry</i> <br>");
     http.Answer("<b>Kestro:</b> wrong bot <br><b>Zed:</b> right bot <br>");
     http.Answer("<p>Resting.</p>");
-    EXPECT_EQ(bot.GetBotReply(L"a b?\n\u00E9-_.~+%AZaz09"), L"Tom & Jerry");  // as the page shows it
+    EXPECT_EQ(bot.GetBotReply(L"a b?\n\u00E9-_.~+%AZaz09", L"Ann"), L"Tom & Jerry");  // as the page shows it
     file.Set(L"ConnectionSettings", L"BotName", L"Zed");
     file.Set(L"ConnectionSettings", L"BotID", L"99");
-    token = L"";
-    EXPECT_EQ(bot.GetBotReply(L""), L"right bot");
-    EXPECT_EQ(bot.GetBotReply(L"x"), kNoAnswer);
-    EXPECT_EQ(bot.GetBotReply(L"x"), kNoPageAnswer);
-    EXPECT_EQ(Fetch(0), "HTTP://www.pandorabots.com/pandora/talk?botid=5e0a7c31d94b2f68|"
+    EXPECT_EQ(bot.GetBotReply(L"", L"Ann"), L"right bot");
+    EXPECT_EQ(bot.GetBotReply(L"x", L"Bob"), kNoAnswer);
+    EXPECT_EQ(bot.GetBotReply(L"x", L"Ann"), kNoPageAnswer);
+    EXPECT_EQ(Fetch(0), "HTTP://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|"
                         "botcust2=tok123&message=a%20b%3F%0A%E9%2D%5F%2E%7E%2B%25AZaz09");
-    EXPECT_EQ(Fetch(1), "HTTP://www.pandorabots.com/pandora/talk?botid=99|botcust2=&message=");
+    EXPECT_EQ(Fetch(1), "HTTP://bots.example.net/pandora/talk?botid=99|botcust2=tok123&message=");
+}
+
+TEST_F(Client, ARunThatBeganWithTheBuiltInBotStartsTheConversationBeforeItsFirstQuestion) {
+    token = L"";
+    random.Push(0.5f);
+    random.Push(0.5f);
+    http.Answer("<form><input type=hidden name=botcust2 value=77></form>");
+    http.Answer("<b>Kestro:</b> one <br>");
+    http.Answer("<b>Kestro:</b> two <br>");
+    EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), L"one");
+    EXPECT_EQ(bot.GetBotReply(L"b", L"Bob"), L"two");
+    EXPECT_EQ(token, L"77");
+    EXPECT_EQ(Fetch(0), "http://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|");
+    EXPECT_EQ(Fetch(1), "HTTP://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|botcust2=77&message=a");
+    EXPECT_EQ(Fetch(2), "HTTP://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|botcust2=77&message=b");
 }
 
 TEST_F(Client, DrawsRoundingToTwoAndThreeGiveCannedLinesWithoutARequest) {
     // r * 200 in single precision, halves to the even side: 2.34375, 3.125, 2.5 | 3.5, 1.4, 4.5.
     for (float r : {3.0f / 256, 1.0f / 64, 2.5f / 200, 3.5f / 200, 1.4f / 200, 4.5f / 200}) random.Push(r);
-    for (const wchar_t* canned : {kCannedLine1, kCannedLine2, kCannedLine1}) EXPECT_EQ(bot.GetBotReply(L"a"), canned);
+    for (const wchar_t* canned : {kCannedLine1, kCannedLine2, kCannedLine1}) EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), canned);
     EXPECT_TRUE(http.started.empty());
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(bot.GetBotReply(L"a"), kNoPageAnswer);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), kNoPageAnswer);
 }
 
 }  // namespace

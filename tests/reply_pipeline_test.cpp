@@ -28,8 +28,9 @@ public:
     int outstanding = 0;
     int mostOutstanding = 0;
 
-    std::wstring GetBotReply(const std::wstring& message) override {
-        questions.push_back(message);
+    // Each question as "contact: message".
+    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override {
+        questions.push_back(contact + L": " + message);
         ++outstanding;
         mostOutstanding = std::max(mostOutstanding, outstanding);
         if (whileAsked) whileAsked();
@@ -112,7 +113,8 @@ TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     ASSERT_EQ(table.size(), 6u);
     // The others' readings ended during Ann's request: they wait at 1 and ask afterwards.
     engine.Timer1_Timer();
-    EXPECT_THAT(bot.questions, ElementsAre(L"from ann", L"from bob", L"from Cid", L"from Dan", L"from Eve"));
+    EXPECT_THAT(bot.questions, ElementsAre(L"Ann: from ann", L"Bob: from bob", L"Cid: from Cid", L"Dan: from Dan",
+                                         L"Eve: from Eve"));
     EXPECT_EQ(bot.mostOutstanding, 1);
     for (WindowHandle w : {ann, bob, late[0], late[1], late[2]}) {
         EXPECT_EQ(desktop.Text(Entry(w)), L"Hello there.\u00A0");

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "present/random_source.h"
 
 namespace quorvanel {
 
@@ -8,7 +11,16 @@ namespace quorvanel {
 class BotClient {
 public:
     virtual ~BotClient() = default;
-    virtual std::wstring GetBotReply(const std::wstring& message) = 0;
+    // `contact` is the list entry of the conversation that asks.
+    virtual std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) = 0;
 };
+
+inline constexpr wchar_t kCannedLine1[] = L"Check this: http://www.example.com/quorvanel/";
+inline constexpr wchar_t kCannedLine2[] = L"Check this: http://www.example.org/chatbots/";
+
+// About one message in a hundred is answered with a canned line instead of the bot's answer: one
+// draw per message, r * 200 held in single precision and rounded half to even, 2 and 3 being
+// 1 in 200 each.
+std::optional<std::wstring> DrawCannedLine(RandomSource& random);
 
 }  // namespace quorvanel

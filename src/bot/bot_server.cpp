@@ -48,19 +48,32 @@ std::wstring UrlEncode(const std::wstring& text, TextCodec& codec) {
 
 BotServerClient::BotServerClient(Transport& transport, SettingsStore& settings,
                                  RandomSource& random, TextCodec& codec,
-                                 const std::wstring& conversationToken)
+                                 std::wstring& conversationToken)
     : transport_(transport),
       settings_(settings),
       random_(random),
       codec_(codec),
       token_(conversationToken) {}
 
-std::wstring BotServerClient::GetBotReply(const std::wstring& message) {
-    // r * 200 held in single precision, rounded half to even: 2 and 3 are 1 in 200 each.
-    const float scaled = random_.NextSingle() * 200.0f;
+void BotServerClient::Start() {
+    starting_ = true;
+    std::wstring token = StartConversation(transport_, settings_);
+    starting_ = false;
+    started_ = true;
+    token_ = std::move(token);
+}
+
+std::optional<std::wstring> DrawCannedLine(RandomSource& random) {
+    const float scaled = random.NextSingle() * 200.0f;
     const int roll = static_cast<int>(std::nearbyint(scaled));
     if (roll == 2) return kCannedLine1;
     if (roll == 3) return kCannedLine2;
+    return std::nullopt;
+}
+
+std::wstring BotServerClient::GetBotReply(const std::wstring& message, const std::wstring&) {
+    if (auto canned = DrawCannedLine(random_)) return *canned;
+    if (token_.empty() && !started_ && !starting_) Start();
 
     const std::wstring server = ReadSetting(settings_, kBotServer);
     const std::wstring id = ReadSetting(settings_, kBotID);

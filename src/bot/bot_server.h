@@ -15,8 +15,6 @@ inline constexpr wchar_t kNoAnswer[] = L"I don't know what to say.";
 inline constexpr wchar_t kNoPageAnswer[] =
     L"ERROR: I can't seem to access the website from which I get my responses. Please ensure you "
     L"are connected and that your Internet Explorer connection settings are correct.";
-inline constexpr wchar_t kCannedLine1[] = L"Check this: http://www.example.com/quorvanel/";
-inline constexpr wchar_t kCannedLine2[] = L"Check this: http://www.example.org/chatbots/";
 
 // Opens a conversation with the bot and returns its token (the botcust2 field of the talk page's
 // first form), or the fallback token when there is no page, form or field.
@@ -29,20 +27,26 @@ std::wstring ExtractReply(const std::wstring& page, const std::wstring& name);
 // ANSI code.
 std::wstring UrlEncode(const std::wstring& text, TextCodec& codec);
 
-// The bot as reached on the bot server, with the token of this run. About one message in a
-// hundred is answered with a canned line instead, without a request.
+// The bot as reached on the bot server, with the token of this run for every contact. A canned
+// line is given without a request. When the run began without a token (the built-in bot was
+// chosen then), the conversation is started before the first question.
 class BotServerClient final : public BotClient {
 public:
     BotServerClient(Transport& transport, SettingsStore& settings, RandomSource& random,
-                    TextCodec& codec, const std::wstring& conversationToken);
-    std::wstring GetBotReply(const std::wstring& message) override;
+                    TextCodec& codec, std::wstring& conversationToken);
+    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+    // Starts the conversation of this run and keeps its token. Questions asked while it waits
+    // for the talk page go out with the token as it is until then.
+    void Start();
 
 private:
     Transport& transport_;
     SettingsStore& settings_;
     RandomSource& random_;
     TextCodec& codec_;
-    const std::wstring& token_;
+    std::wstring& token_;
+    bool starting_ = false;
+    bool started_ = false;
 };
 
 }  // namespace quorvanel

@@ -16,6 +16,7 @@ inline constexpr wchar_t kOwnLineMarker = L'\u00A0';
 // One record per conversation window seen during the run, with its pending reply.
 struct ConversationSlot {
     WindowHandle hWnd = 0;  // 0: retired (window gone) or never used
+    std::wstring Contact;   // the list entry's text: whom the bot is talking to
     std::wstring LastMessage;
     std::wstring ReplyText;
     std::int32_t DelayTicks = 0;

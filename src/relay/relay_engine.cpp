@@ -83,10 +83,12 @@ void RelayEngine::AddConversationIfNew(WindowHandle window) {
     const std::wstring title = GetConversationTitle(windows_, window);
     // A title too short to hold the suffix is not listed yet; it is tried again every tick.
     if (title.size() < kTitleSuffixLength) return;
-    const int entry = list_.AppendEntry(title.substr(0, title.size() - kTitleSuffixLength), window);
+    std::wstring contact = title.substr(0, title.size() - kTitleSuffixLength);
+    const int entry = list_.AppendEntry(contact, window);
     if (list_.IsEnableDefaultTicked()) list_.TickEntry(entry);
     ConversationSlot slot;
     slot.hWnd = window;
+    slot.Contact = std::move(contact);
     conversations_.push_back(std::move(slot));
 }
 

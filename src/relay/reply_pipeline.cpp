@@ -46,10 +46,11 @@ void ReplyPipeline::AdvanceReply(int slot) {
 
 void ReplyPipeline::AskBot(int slot) {
     const std::wstring question = conversations_[slot].LastMessage;
+    const std::wstring contact = conversations_[slot].Contact;
     requestOutstanding_ = true;
     std::wstring answer;
     try {
-        answer = bot_.GetBotReply(question);
+        answer = bot_.GetBotReply(question, contact);
     } catch (...) {
         requestOutstanding_ = false;
         throw;

@@ -17,9 +17,12 @@ struct SettingKey {
 inline constexpr std::wstring_view kConnectionSettings = L"ConnectionSettings";
 inline constexpr std::wstring_view kBotBehaviour = L"BotBehaviour";
 
-inline constexpr SettingKey kBotServer{kConnectionSettings, L"BotServer", L"www.pandorabots.com"};
+// An empty bot server means the bot built into the program.
+inline constexpr SettingKey kBotServer{kConnectionSettings, L"BotServer", L""};
 inline constexpr SettingKey kBotID{kConnectionSettings, L"BotID", L"5e0a7c31d94b2f68"};
 inline constexpr SettingKey kBotName{kConnectionSettings, L"BotName", L"Kestro"};
+// The built-in bot's AIML folder; empty means the starter bot the program carries.
+inline constexpr SettingKey kAimlFolder{kConnectionSettings, L"AIMLFolder", L""};
 inline constexpr SettingKey kTypeSpeed{kBotBehaviour, L"TypeSpeed", L"medium"};
 inline constexpr SettingKey kTypeStyle{kBotBehaviour, L"TypeStyle", L"perfect"};
 

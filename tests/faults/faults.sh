@@ -29,9 +29,9 @@ status@native@src/bot/page_fetcher.cpp@s/response.status > 299/response.status >
 utf8-meta@native@src/bot/page_fetcher.cpp@s/charset.empty()) {/false) {/@meta charset ignored
 buffer@native@src/settings/settings.cpp@s/kReplyBufferSize = 255/kReplyBufferSize = 256/@settings values keep 255 characters
 amp@native@src/bot/html_reader.cpp@s/entity = L"\&amp;"sv;/entity = L"\&"sv;/@& left unescaped, so an entity is decoded twice
-zero-star@server@server/src/graph.cpp@s/to = pos + 1; to <= end \&\& search.shown\[to - 1\]/to = pos; to <= end \&\& (to == pos || search.shown[to - 1])/@a wildcard matches zero words
-that-star@server@server/src/bot.cpp@s/Nth(context.stars.that, Index(node))/Nth(context.stars.pattern, Index(node))/@<thatstar/> reads the pattern's stars
-first-wins@server@server/src/graph.cpp@s/nodes_\[node\].leaf = id;/if (before < 0) nodes_[node].leaf = id;/@a later category does not replace an earlier one of the same path
+zero-star@server@aiml/src/graph.cpp@s/to = pos + 1; to <= end \&\& search.shown\[to - 1\]/to = pos; to <= end \&\& (to == pos || search.shown[to - 1])/@a wildcard matches zero words
+that-star@server@aiml/src/bot.cpp@s/Nth(context.stars.that, Index(node))/Nth(context.stars.pattern, Index(node))/@<thatstar/> reads the pattern's stars
+first-wins@server@aiml/src/graph.cpp@s/nodes_\[node\].leaf = id;/if (before < 0) nodes_[node].leaf = id;/@a later category does not replace an earlier one of the same path
 news-head@windows:MainFormTest.*News*@src/app/main_form_win32.cpp@s/CarriesNewsMarker(html::BodyInnerHtml(newsPage_))/CarriesNewsMarker(newsPage_)/@news marker looked for in the head
 section@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/save(kBotName, /save({kBotBehaviour, L"BotName", L""}, /@a key written to the wrong section
 no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported

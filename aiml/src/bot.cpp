@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "text.h"
@@ -101,34 +99,6 @@ struct Bot::Context {
 
 Bot::Bot(Properties properties) : properties_(std::move(properties)) {
     clock_ = [] { return std::time(nullptr); };
-}
-
-LoadReport Bot::LoadFolder(const std::filesystem::path& folder) {
-    LoadReport report;
-    std::error_code error;
-    std::vector<std::filesystem::path> files;
-    if (!std::filesystem::is_directory(folder, error)) {
-        report.errors.push_back(folder.string() + ": no such folder");
-        return report;
-    }
-    for (std::filesystem::recursive_directory_iterator it(folder, error), end;
-         !error && it != end; it.increment(error)) {
-        const std::string extension = Lower(it->path().extension().string());
-        if (extension == ".aiml" && it->is_regular_file(error)) files.push_back(it->path());
-    }
-    if (error) report.errors.push_back(folder.string() + ": " + error.message());
-    std::sort(files.begin(), files.end());
-    for (const auto& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (!in && !in.eof()) {
-            report.errors.push_back(file.string() + ": cannot be read");
-            continue;
-        }
-        LoadText(file.string(), bytes, report);
-    }
-    return report;
 }
 
 void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& report) {
@@ -354,7 +324,8 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         const std::time_t now = clock_();
         std::tm parts{};
 #ifdef _WIN32
-        localtime_s(&parts, &now);
+        // The C library of every Windows keeps localtime's result per thread.
+        if (const std::tm* local = std::localtime(&now)) parts = *local;
 #else
         localtime_r(&now, &parts);
 #endif

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "bot.h"
-#include "conversations.h"
 #include "properties.h"
 
 namespace qvbot {
@@ -179,19 +178,6 @@ TEST(Properties, ReadsNameValueLinesAndReportsTheRest) {
     EXPECT_EQ(properties["location"], "here");
     EXPECT_EQ(properties["botid"], "5e0a7c31d94b2f68");
     EXPECT_EQ(errors, std::vector<std::string>{"p.txt:4: expected \"name = value\""});
-}
-
-TEST(Conversations, KeepsTheMostRecentlyUsedUpToItsCapacity) {
-    Conversations store(3, 1);
-    const auto touch = [&](const std::string& token) {
-        return store.With(token, [](Conversation& c) { return (c.predicates["n"] += "x").size(); });
-    };
-    for (const char* token : {"a", "b", "c", "a", "d"}) touch(token);  // b was least recently used
-    EXPECT_EQ(store.Size(), 3u);
-    EXPECT_EQ(touch("a"), 3u);  // kept its state
-    EXPECT_EQ(touch("b"), 1u);  // dropped, so new again
-    EXPECT_EQ(touch(std::string(200, 't')), 1u);
-    EXPECT_EQ(touch(std::string(kMaxTokenChars, 't')), 2u);  // the same conversation
 }
 
 }  // namespace

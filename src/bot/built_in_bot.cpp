@@ -1,0 +1,137 @@
+#include "bot/built_in_bot.h"
+
+#include "bot.h"
+#include "bot/http_client.h"
+#include "properties.h"
+#include "settings/settings.h"
+#include "text.h"
+
+namespace quorvanel {
+namespace {
+
+constexpr wchar_t kCaption[] = L"Quorvanel";
+// A message box lists this many of a folder's problems; the rest are counted.
+constexpr std::size_t kProblemsShown = 5;
+
+// FNV-1a: the same seed for a contact's choices in every run and on every system.
+std::uint64_t Seed(const std::string& text) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    return hash;
+}
+
+std::unique_ptr<qvbot::Bot> Build(const BotFiles& files, const std::string& propertiesName,
+                                  std::vector<std::string>& problems, int& categories) {
+    qvbot::Properties properties = qvbot::DefaultProperties();
+    qvbot::ReadProperties(propertiesName, files.properties, properties, problems);
+    auto bot = std::make_unique<qvbot::Bot>(std::move(properties));
+    qvbot::LoadReport report;
+    for (const auto& [name, bytes] : files.aiml) bot->LoadText(name, bytes, report);
+    problems.insert(problems.end(), report.errors.begin(), report.errors.end());
+    categories = report.categories;
+    return bot;
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+                              text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            if (pair) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            }
+        }
+        // A lone surrogate or a value beyond Unicode cannot be written as UTF-8.
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+        qvbot::AppendUtf8(out, c);
+    }
+    return out;
+}
+
+bool UsesBuiltInBot(SettingsStore& settings) { return ReadSetting(settings, kBotServer).empty(); }
+
+std::wstring ChosenBotClient::GetBotReply(const std::wstring& message, const std::wstring& contact) {
+    return UsesBuiltInBot(settings_) ? builtIn_.GetBotReply(message, contact)
+                                     : server_.GetBotReply(message, contact);
+}
+
+BuiltInBotClient::BuiltInBotClient(BotFileSource& files, SettingsStore& settings,
+                                   RandomSource& random, Dialogs& dialogs)
+    : files_(files), settings_(settings), random_(random), dialogs_(dialogs) {}
+
+BuiltInBotClient::~BuiltInBotClient() = default;
+
+void BuiltInBotClient::Prepare() {
+    const std::wstring folder = ReadSetting(settings_, kAimlFolder);
+    if (bot_ && folder == loadedFolder_) return;
+    loadedFolder_ = folder;
+    std::vector<std::string> problems;
+    int categories = 0;
+    if (!folder.empty()) {
+        BotFiles files;
+        std::wstring error;
+        if (files_.ReadFolder(folder, files, error)) {
+            bot_ = Build(files, "bot.properties", problems, categories);
+            if (categories == 0 && problems.empty()) problems.push_back("it holds no AIML categories");
+        } else {
+            problems.push_back(ToUtf8(error));
+        }
+    }
+    const bool folderAnswers = categories > 0;
+    if (!folderAnswers) {
+        std::vector<std::string> ignored;  // the starter bot is tested as it ships
+        bot_ = Build(files_.StarterBot(), "starter bot", ignored, categories);
+    }
+    if (problems.empty()) return;
+    std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";
+    for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
+        text += L"\r\n" + DecodeUtf8(problems[i]);
+    }
+    if (problems.size() > kProblemsShown) {
+        text += L"\r\n(and " + std::to_wstring(problems.size() - kProblemsShown) + L" more)";
+    }
+    text += folderAnswers ? L"\r\n\r\nThe rest of the folder answers."
+                          : L"\r\n\r\nThe starter bot answers instead.";
+    // The bot is in place before the box opens: the box dispatches messages, and a question
+    // asked meanwhile is answered without loading anything again.
+    dialogs_.ShowMessage(text, kCaption);
+}
+
+std::wstring BuiltInBotClient::BotName() const {
+    if (!bot_) return L"";
+    const auto& properties = bot_->properties();
+    const auto it = properties.find("name");
+    return it == properties.end() ? L"" : DecodeUtf8(it->second);
+}
+
+qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contact) {
+    if (const auto it = index_.find(contact); it != index_.end()) {
+        recent_.splice(recent_.begin(), recent_, it->second);
+        return *it->second->second;
+    }
+    if (recent_.size() >= kMaxContacts) {
+        index_.erase(recent_.back().first);
+        recent_.pop_back();
+    }
+    auto conversation = std::make_unique<qvbot::Conversation>();
+    conversation->id = ToUtf8(contact);
+    conversation->random = Seed(conversation->id);
+    recent_.emplace_front(contact, std::move(conversation));
+    index_.emplace(contact, recent_.begin());
+    return *recent_.front().second;
+}
+
+std::wstring BuiltInBotClient::GetBotReply(const std::wstring& message, const std::wstring& contact) {
+    if (auto canned = DrawCannedLine(random_)) return *canned;
+    Prepare();
+    // The message box of a broken folder may have let a nested question load the bot already;
+    // either way there is one now.
+    return DecodeUtf8(bot_->Respond(ConversationOf(contact), ToUtf8(message)));
+}
+
+}  // namespace quorvanel

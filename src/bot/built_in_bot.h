@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "bot/bot_client.h"
+#include "present/dialogs.h"
+#include "present/random_source.h"
+#include "settings/settings_store.h"
+
+namespace qvbot {
+class Bot;
+struct Conversation;
+}  // namespace qvbot
+
+namespace quorvanel {
+
+// The files a bot is made of: its AIML files (name, bytes) and its properties file.
+struct BotFiles {
+    std::vector<std::pair<std::string, std::string>> aiml;
+    std::string properties;  // "name = value" lines; may be empty
+};
+
+// Where the built-in bot's files come from: the starter bot carried by the program, or a folder
+// of the user's.
+class BotFileSource {
+public:
+    virtual ~BotFileSource() = default;
+    virtual BotFiles StarterBot() = 0;
+    // The *.aiml files of the folder, and its bot.properties when it has one. False with a
+    // reason when the folder cannot be read.
+    virtual bool ReadFolder(const std::wstring& folder, BotFiles& files, std::wstring& error) = 0;
+};
+
+// Contacts the built-in bot remembers at once; the one unheard from longest is forgotten first.
+inline constexpr std::size_t kMaxContacts = 1000;
+
+// The bot built into the program: the AIML engine answers in-process, with no request and no
+// wait, and each contact has a conversation of its own (name, topic, what was said).
+class BuiltInBotClient final : public BotClient {
+public:
+    BuiltInBotClient(BotFileSource& files, SettingsStore& settings, RandomSource& random,
+                     Dialogs& dialogs);
+    ~BuiltInBotClient() override;
+
+    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+
+    // Loads the bot the settings name, unless it is loaded already. A folder that cannot be used
+    // is reported once in a message box, and the starter bot answers instead.
+    void Prepare();
+    std::wstring BotName() const;
+    std::size_t ContactCount() const { return recent_.size(); }
+
+private:
+    qvbot::Conversation& ConversationOf(const std::wstring& contact);
+
+    BotFileSource& files_;
+    SettingsStore& settings_;
+    RandomSource& random_;
+    Dialogs& dialogs_;
+    std::unique_ptr<qvbot::Bot> bot_;
+    std::wstring loadedFolder_;  // the setting the loaded bot came from
+    using Entry = std::pair<std::wstring, std::unique_ptr<qvbot::Conversation>>;
+    std::list<Entry> recent_;  // most recently heard from first
+    std::unordered_map<std::wstring, std::list<Entry>::iterator> index_;
+};
+
+// The bot the settings choose, per question: the built-in one when the bot server setting is
+// empty, else the bot server.
+class ChosenBotClient final : public BotClient {
+public:
+    ChosenBotClient(BotClient& builtIn, BotClient& server, SettingsStore& settings)
+        : builtIn_(builtIn), server_(server), settings_(settings) {}
+    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+
+private:
+    BotClient& builtIn_;
+    BotClient& server_;
+    SettingsStore& settings_;
+};
+
+// True when the settings choose the built-in bot.
+bool UsesBuiltInBot(SettingsStore& settings);
+
+// UTF-8 to and from the program's text.
+std::string ToUtf8(const std::wstring& text);
+
+}  // namespace quorvanel
