@@ -268,9 +268,14 @@ void MainForm::Form_Load() {
 
     // 4. No fetching browser to move away: the transport has no window.
 
-    // 5. Waits for the bot's talk page while the window handles its messages: Timer1 may tick
-    // already, with an empty token until this returns.
-    ConversationToken_ = StartConversation(transport_, settings_);
+    // 5. The built-in bot is loaded (a broken AIML folder of the user's is reported here), or the
+    // bot server's conversation started: that waits for the talk page while the window handles
+    // its messages, and Timer1 may tick already, with an empty token until this returns.
+    if (UsesBuiltInBot(settings_)) {
+        builtInBot_.Prepare();
+    } else {
+        serverBot_.Start();
+    }
     if (hwnd_ == nullptr) return;
 
     // 6. Designed with the news panel showing; it starts cut off.
@@ -306,7 +311,10 @@ void MainForm::Timer1_Timer() {
 
 void MainForm::mnuOptions_Click() {
     OptionsDialog options(settings_);
-    options.ShowModal(hwnd_, &pump_);
+    // A new AIML folder is loaded, or reported, at once rather than at the next question.
+    if (options.ShowModal(hwnd_, &pump_) == IDOK && hwnd_ != nullptr && UsesBuiltInBot(settings_)) {
+        builtInBot_.Prepare();
+    }
 }
 
 void MainForm::mnuExit_Click() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }

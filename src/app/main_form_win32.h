@@ -9,7 +9,9 @@
 
 #include "app/message_pump_win32.h"
 #include "app/news_panel_win32.h"
+#include "bot/bot_files_win32.h"
 #include "bot/bot_server.h"
+#include "bot/built_in_bot.h"
 #include "bot/http_client_win32.h"
 #include "bot/page_fetcher.h"
 #include "present/dialogs_win32.h"
@@ -102,7 +104,10 @@ private:
     MessageLoopWaiter waiter_;
     AnsiCodec codec_;
     PageFetcher transport_{http_, waiter_, codec_};
-    BotServerClient bot_{transport_, settings_, random_, codec_, ConversationToken_};
+    Win32BotFiles botFiles_{GetModuleHandleA(nullptr)};
+    BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_};
+    BotServerClient serverBot_{transport_, settings_, random_, codec_, ConversationToken_};
+    ChosenBotClient bot_{builtInBot_, serverBot_, settings_};
     User32WindowSystem windows_;
     ReplyPipeline replies_{windows_, Conversations_, bot_, typing_, settings_, dialogs_};
     std::unique_ptr<ConversationListControls> list_;

@@ -35,5 +35,10 @@ inline constexpr int kIdBotID = 333;
 inline constexpr int kIdLabel2 = 334;
 inline constexpr int kIdBotName = 335;
 inline constexpr int kIdLabel4 = 336;
+inline constexpr int kIdBuiltInBot = 337;     // option: the bot built into the program
+inline constexpr int kIdUseBotServer = 338;   // option: a bot server
+inline constexpr int kIdAimlFolderLabel = 339;
+inline constexpr int kIdAimlFolder = 340;     // the built-in bot's AIML folder; empty: the starter bot
+inline constexpr int kIdAimlFolderNote = 341;
 
 }  // namespace quorvanel

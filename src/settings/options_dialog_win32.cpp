@@ -19,16 +19,16 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 // Client area and controls as designed, in twips.
 constexpr int kClientWidthTwips = 6150;
-constexpr int kClientHeightTwips = 3465;
+constexpr int kClientHeightTwips = 4275;
 
 struct Placement {
     int left, top, width, height;
 };
-constexpr Placement kTbsOptions{120, 120, 5895, 2565};
-constexpr Placement kCmdOK{3675, 2895, 1095, 375};
-constexpr Placement kCmdCancel{4905, 2895, 1095, 375};
+constexpr Placement kTbsOptions{120, 120, 5895, 3375};
+constexpr Placement kCmdOK{3675, 3705, 1095, 375};
+constexpr Placement kCmdCancel{4905, 3705, 1095, 375};
 constexpr Placement kBehaviourPage{240, 510, 5685, 1980};
-constexpr Placement kConnectionPage{-20000, 480, 5685, 2145};
+constexpr Placement kConnectionPage{-20000, 480, 5685, 2955};
 // Where the page of the selected tab goes, and where the others wait.
 constexpr int kShownPageLeftTwips = 210;
 constexpr int kHiddenPageLeftTwips = -20000;
@@ -43,14 +43,19 @@ constexpr Placement kOptMessy{360, 240, 2415, 255};  // in Frame2
 // Wide enough for its text in Tahoma and wider faces, up to the frame's inner edge.
 constexpr Placement kOptPerfect{3120, 240, 2175, 255};
 
-constexpr Placement kLabel1{120, 120, 1695, 255};
-constexpr Placement kTxtBotServer{1920, 120, 3615, 285};
-constexpr Placement kLbl2{120, 630, 1575, 255};
-constexpr Placement kTxtBotID{1920, 630, 3615, 300};
-constexpr Placement kLabel2{120, 990, 1455, 255};
-constexpr Placement kTxtBotName{1920, 990, 3615, 300};
+constexpr Placement kOptBuiltInBot{120, 90, 5415, 255};
+constexpr Placement kAimlFolderLabel{360, 420, 1455, 255};
+constexpr Placement kTxtAimlFolder{1920, 390, 3615, 285};
+constexpr Placement kAimlFolderNote{1920, 705, 3615, 225};
+constexpr Placement kOptBotServer{120, 990, 5415, 255};
+constexpr Placement kLabel1{360, 1320, 1455, 255};
+constexpr Placement kTxtBotServer{1920, 1290, 3615, 285};
+constexpr Placement kLbl2{360, 1650, 1455, 255};
+constexpr Placement kTxtBotID{1920, 1620, 3615, 300};
+constexpr Placement kLabel2{360, 1980, 1455, 255};
+constexpr Placement kTxtBotName{1920, 1950, 3615, 300};
 // Up under the bot name, with room for its three lines at 96, 120 and 144 dpi.
-constexpr Placement kLabel4{120, 1380, 5535, 690};
+constexpr Placement kLabel4{120, 2340, 5535, 600};
 
 struct Tab {
     const wchar_t* caption;
@@ -98,6 +103,12 @@ void FitHeightToText(HWND label) {
     }
 }
 
+// A page hands its controls' notifications to the dialog.
+LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) return SendMessageW(GetParent(page), message, wParam, lParam);
+    return DefWindowProcA(page, message, wParam, lParam);
+}
+
 bool IsWithin(HWND window, HWND ancestor) {
     return window != nullptr && (window == ancestor || IsChild(ancestor, window));
 }
@@ -113,7 +124,7 @@ HWND OptionsDialog::Create(HWND owner) {
     if (!RegisterModalClass(instance, kOptionsDialogClassName)) return nullptr;
     WNDCLASSEXA page{};
     page.cbSize = sizeof(page);
-    page.lpfnWndProc = DefWindowProcA;
+    page.lpfnWndProc = PageProc;
     page.hInstance = instance;
     page.hCursor = LoadCursor(nullptr, IDC_ARROW);
     page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -188,9 +199,18 @@ void OptionsDialog::CreateControls() {
     SendMessageW(optMedium_, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(optPerfect_, BM_SETCHECK, BST_CHECKED, 0);
 
-    // Connection Settings.
+    // Connection Settings: the two options first, one group and one tab stop, then the boxes.
     HWND connection = picOptions_[1];
-    const DWORD edit = WS_TABSTOP | ES_AUTOHSCROLL;
+    optBuiltInBot_ = make(connection, 0, L"BUTTON", L"Built-in bot (answers on this computer)",
+                          WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON, kOptBuiltInBot, kIdBuiltInBot);
+    optBotServer_ = make(connection, 0, L"BUTTON", L"Bot server", BS_AUTORADIOBUTTON, kOptBotServer,
+                         kIdUseBotServer);
+    const DWORD edit = WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
+    make(connection, 0, L"STATIC", L"AIML folder:", SS_LEFT, kAimlFolderLabel, kIdAimlFolderLabel);
+    txtAimlFolder_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtAimlFolder,
+                          kIdAimlFolder);
+    make(connection, 0, L"STATIC", L"Leave it empty for the starter bot, Kestro.", SS_LEFT,
+         kAimlFolderNote, kIdAimlFolderNote);
     txtBotServer_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotServer,
                          kIdBotServer);
     make(connection, 0, L"STATIC", L"Bot Server:", SS_LEFT, kLabel1, kIdLabel1);
@@ -233,9 +253,13 @@ void OptionsDialog::AddTabToolTips() {
 void OptionsDialog::Form_Load() {
     CentreOnScreen(hwnd_);
 
-    SetWindowTextW(txtBotServer_, ReadSetting(settings_, kBotServer).c_str());
+    const std::wstring server = ReadSetting(settings_, kBotServer);
+    SetWindowTextW(txtBotServer_, server.c_str());
     SetWindowTextW(txtBotID_, ReadSetting(settings_, kBotID).c_str());
     SetWindowTextW(txtBotName_, ReadSetting(settings_, kBotName).c_str());
+    SetWindowTextW(txtAimlFolder_, ReadSetting(settings_, kAimlFolder).c_str());
+    SendMessageW(server.empty() ? optBuiltInBot_ : optBotServer_, BM_SETCHECK, BST_CHECKED, 0);
+    optBot_Click();
 
     // Only an exact value selects a button; anything else leaves the one checked when built.
     const std::wstring speed = ReadSetting(settings_, kTypeSpeed);
@@ -285,6 +309,13 @@ void OptionsDialog::tbsOptions_Click() {
     }
 }
 
+// Only the boxes of the chosen bot take input.
+void OptionsDialog::optBot_Click() {
+    const BOOL server = IsChecked(optBotServer_) ? TRUE : FALSE;
+    EnableWindow(txtAimlFolder_, !server);
+    for (HWND box : {txtBotServer_, txtBotID_, txtBotName_}) EnableWindow(box, server);
+}
+
 void OptionsDialog::cmdOK_Click() {
     // The first failed write ends the save: the file cannot be written, and the rest would fail
     // the same way.
@@ -298,9 +329,11 @@ void OptionsDialog::cmdOK_Click() {
     for (const Choice& choice : StyleChoices()) {
         if (IsChecked(choice.button)) save(kTypeStyle, choice.value);
     }
-    save(kBotServer, Text(txtBotServer_));
+    // The built-in bot is what an empty bot server means.
+    save(kBotServer, IsChecked(optBotServer_) ? Text(txtBotServer_) : L"");
     save(kBotID, Text(txtBotID_));
     save(kBotName, Text(txtBotName_));
+    save(kAimlFolder, Text(txtAimlFolder_));
 
     if (!saved) {
         const std::wstring text = L"The settings could not be saved to " + SettingsFilePath() +
@@ -354,6 +387,10 @@ LRESULT OptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
                     return 0;
                 case kIdOptionsCancel:
                     if (HIWORD(wParam) == BN_CLICKED) cmdCancel_Click();
+                    return 0;
+                case kIdBuiltInBot:
+                case kIdUseBotServer:
+                    if (HIWORD(wParam) == BN_CLICKED) optBot_Click();
                     return 0;
                 case IDOK:
                     // Enter. There is no default button: it presses only the button that has

@@ -10,9 +10,10 @@
 
 namespace quorvanel {
 
-// The Options dialog: typing speed and neatness on one page, the bot server and bot on the
-// other. It shows the stored settings when it opens and writes all five at OK; nothing is kept
-// in memory between openings. ShowModal returns IDOK when the settings were saved, IDCANCEL
+// The Options dialog: typing speed and neatness on one page, on the other the choice between the
+// built-in bot (with its AIML folder) and a bot server (host, bot ID and name). It shows the
+// stored settings when it opens and writes all six at OK, an empty bot server standing for the
+// built-in bot; nothing is kept in memory between openings. ShowModal returns IDOK when the settings were saved, IDCANCEL
 // when the dialog was closed without saving.
 class OptionsDialog final : public ModalWindow {
 public:
@@ -36,6 +37,7 @@ private:
     void Form_Load();
     bool Form_KeyDown(const MSG& message);
     void tbsOptions_Click();
+    void optBot_Click();
     void cmdOK_Click();
     void cmdCancel_Click();
     void AddTabToolTips();
@@ -61,6 +63,9 @@ private:
     HWND txtBotServer_ = nullptr;
     HWND txtBotID_ = nullptr;
     HWND txtBotName_ = nullptr;
+    HWND optBuiltInBot_ = nullptr;
+    HWND optBotServer_ = nullptr;
+    HWND txtAimlFolder_ = nullptr;
     // The control that had the focus when the dialog was last deactivated.
     HWND focus_ = nullptr;
 };

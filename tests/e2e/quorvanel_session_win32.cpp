@@ -25,12 +25,14 @@ QuorvanelSession::~QuorvanelSession() {
 
 bool QuorvanelSession::StartMessenger(int botServerPort) {
     ClearSettings();
-    WriteSetting("ConnectionSettings", "BotServer", "127.0.0.1:" + std::to_string(botServerPort));
+    if (botServerPort != 0) {
+        WriteSetting("ConnectionSettings", "BotServer", "127.0.0.1:" + std::to_string(botServerPort));
+    }
     return messenger_.Start("test-messenger.exe");
 }
 
 bool QuorvanelSession::StartProgram(const char* typeSpeed) {
-    WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
+    if (typeSpeed != nullptr) WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
     if (!program_.Start("quorvanel.exe")) return false;
     if (!WaitUntil([&] { return (main_ = FindWindowA(kMainFormClassName, kMainFormCaption)) != nullptr; },
                    std::chrono::seconds(60))) {

@@ -16,11 +16,11 @@ public:
     // Closes both programs and removes the settings file.
     ~QuorvanelSession();
 
-    // Writes a settings file that names the bot server on the loopback port, and starts
-    // test-messenger.
+    // Writes a settings file that names the bot server on the loopback port (none for port 0:
+    // no settings file, the built-in bot), and starts test-messenger.
     bool StartMessenger(int botServerPort);
-    // Starts the program at the typing speed, waits for its window and its first tick, and has
-    // new conversations answered by default.
+    // Starts the program at the typing speed (null: whatever the settings say), waits for its
+    // window and its first tick, and has new conversations answered by default.
     bool StartProgram(const char* typeSpeed);
     HWND MainWindow() const { return main_; }
     std::string Label() const;

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/main_form_ids.h"
 #include "e2e/quorvanel_session_win32.h"
+#include "settings/options_dialog_ids.h"
 #include "win32/talk_server_win32.h"
 
 namespace quorvanel {
@@ -212,6 +214,85 @@ TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {
     session.Messenger("say a hello again");
     EXPECT_TRUE(HistoryHas("a", "Ann says:\r\n  hello again\r\nMe says:", 3s)) << session.History("a");
     EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 4; }, 1s));
+}
+
+// A fresh install: no settings file, so the built-in bot answers, each contact with a memory of
+// its own; a bot server chosen in the Options is asked from the next question on.
+class BuiltInBot : public Replies {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Start("--token 0123456789abcdef"));
+        ASSERT_TRUE(session.StartMessenger(0));
+    }
+    // Says a line and waits for the reply that follows it.
+    std::string Exchange(const std::string& id, const std::string& said) {
+        const int before = ReplyCount(id);
+        session.Messenger("say " + id + " " + said);
+        if (!WaitUntil([&] { return ReplyCount(id) > before; }, 25s)) return "(no reply)";
+        const std::string history = session.History(id);
+        return history.substr(history.rfind("\r\n  ") + 4);
+    }
+    // Chooses the bot server at the host (empty: the built-in bot) in the Options and saves.
+    void ChooseBot(const std::string& host) {
+        const HWND main = session.MainWindow();
+        PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr; }, 10s));
+        const HWND page = GetDlgItem(dialog, kIdConnectionPage);
+        SendMessageA(GetDlgItem(page, kIdBuiltInBot), BM_SETCHECK, host.empty() ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageA(GetDlgItem(page, kIdUseBotServer), BM_SETCHECK, host.empty() ? BST_UNCHECKED : BST_CHECKED, 0);
+        SendMessageA(GetDlgItem(page, kIdBotServer), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(host.c_str()));
+        PostMessageA(GetDlgItem(dialog, kIdOptionsOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 10s));
+    }
+};
+
+TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
+    ASSERT_TRUE(session.StartProgram(nullptr));
+    Open("open", "a", "Ann");
+    Open("open", "b", "Bob");
+    // At the typing speed of a fresh install.
+    EXPECT_EQ(Exchange("a", "hello"), std::string("Hello there.") + kMarker + "\r\n");
+    testing::WriteSetting("BotBehaviour", "TypeSpeed", "instant");
+    const struct {
+        const char* id;
+        const char* said;
+        const char* answer;
+    } talk[] = {
+        {"a", "My name is Ann.", "Nice to meet you, Ann."},
+        {"b", "What is my name?", "You have not told me your name yet. What is your name?"},
+        {"a", "What is my name?", "Your name is Ann."},
+    };
+    for (const auto& line : talk) {
+        const std::string reply = Exchange(line.id, line.said);
+        if (reply.starts_with("Check this: http://www.example.")) continue;  // a canned line
+        EXPECT_EQ(reply, line.answer + std::string(1, kMarker) + "\r\n") << line.said;
+    }
+    // Ann comes back in a new window: she is remembered.
+    session.Messenger("close a");
+    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 1; }, 5s));
+    Open("open", "c", "Ann");
+    const std::string again = Exchange("c", "What is my name?");
+    EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;
+    EXPECT_EQ(server.Log().size(), 0u);
+}
+
+TEST_F(BuiltInBot, TheBotChosenInTheOptionsAnswersFromTheNextQuestion) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    Exchange("a", "My name is Ann.");
+    ChooseBot("127.0.0.1:" + std::to_string(server.Port()));
+    Exchange("a", "What is my name?");
+    Exchange("a", "hello");
+    // The conversation was started before the first question, and its token went with each one.
+    const auto log = server.Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0].method, "GET");
+    for (std::size_t i = 1; i < log.size(); ++i) EXPECT_TRUE(log[i].body.starts_with(kToken)) << log[i].body;
+    ChooseBot("");
+    const std::string reply = Exchange("a", "What is my name?");
+    EXPECT_TRUE(reply.starts_with("Your name is Ann.") || reply.starts_with("Check this:")) << reply;
+    EXPECT_EQ(server.Log().size(), log.size());
 }
 
 }  // namespace

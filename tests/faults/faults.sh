@@ -23,6 +23,8 @@ short-drop@native@src/relay/reply_pipeline.cpp@s/if (typing.validSpeed \&\& tick
 empty-sent@native@src/relay/reply_pipeline.cpp@s/ticks < 1 \&\& !reply.empty()/ticks < 1/;s/if (reply.empty()) ticks = 0;//@an empty reply sent as a lone marker
 link-case@native@src/present/restyle.cpp@s#text.find(L"http://") == std::wstring::npos#true#@messy style lowers a link
 canned@native@src/bot/bot_server.cpp@s/roll == 2/roll == 1/@canned-line thresholds off by one
+lru@native@src/bot/built_in_bot.cpp@s/        recent_.splice(recent_.begin(), recent_, it->second);/        ;/@a contact heard from again is still forgotten first
+one-memory@native@src/relay/reply_pipeline.cpp@s/const std::wstring contact = conversations_\[slot\].Contact;/const std::wstring contact;/@every contact shares one memory of the built-in bot
 hex-case@native@src/bot/bot_server.cpp@s/0123456789ABCDEF/0123456789abcdef/@URL encoding in lower-case hex
 settle@native@src/bot/page_fetcher.cpp@s/waiter_.Wait(nullptr, kSettleMs);/;/@500 ms settle skipped
 status@native@src/bot/page_fetcher.cpp@s/response.status > 299/response.status > 399/@a 3xx page taken as an answer

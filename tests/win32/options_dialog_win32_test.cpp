@@ -25,7 +25,7 @@ int RunDialog(SettingsStore& settings, const std::function<void(HWND)>& user) {
 }
 
 // What OK writes shows which buttons the stored values checked, and what the boxes held.
-TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllFiveInOrder) {
+TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllSixInOrder) {
     const struct {
         const wchar_t *speed, *style;  // stored; null: none
         const wchar_t *savedSpeed, *savedStyle;
@@ -55,9 +55,33 @@ TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllFiveInOrder) {
             {L"ConnectionSettings", L"BotServer", server},
             {L"ConnectionSettings", L"BotID", id},
             {L"ConnectionSettings", L"BotName", name},
+            {L"ConnectionSettings", L"AIMLFolder", L""},
         };
         EXPECT_EQ(settings.writes, written);
     }
+}
+
+// No bot server stored: the built-in bot is chosen, and only the boxes of the chosen bot take
+// input. OK with the built-in bot writes an empty bot server, whatever the host box holds.
+TEST(OptionsDialogTest, TheBuiltInBotIsAnEmptyBotServer) {
+    FakeSettings settings;
+    settings.Set(L"ConnectionSettings", L"AIMLFolder", L"C:\\bots");
+    EXPECT_EQ(RunDialog(settings, [&](HWND dialog) {
+                  const auto hostOpen = [&] { return IsWindowEnabled(Control(dialog, kIdBotServer)) != FALSE; };
+                  const auto folderOpen = [&] { return IsWindowEnabled(Control(dialog, kIdAimlFolder)) != FALSE; };
+                  EXPECT_TRUE(IsChecked(dialog, kIdBuiltInBot));
+                  EXPECT_TRUE(folderOpen() && !hostOpen());
+                  Click(dialog, kIdUseBotServer);
+                  EXPECT_TRUE(WaitUntil([&] { return hostOpen() && !folderOpen(); }, kPatience));
+                  SetWindowTextW(Control(dialog, kIdBotServer), L"bots.example.net");
+                  Click(dialog, kIdBuiltInBot);
+                  EXPECT_TRUE(WaitUntil([&] { return !hostOpen() && folderOpen(); }, kPatience));
+                  Click(dialog, kIdOptionsOK);
+                  EXPECT_TRUE(WaitClosed(dialog));
+              }),
+              IDOK);
+    EXPECT_EQ(settings.Get(L"ConnectionSettings", L"BotServer"), L"");
+    EXPECT_EQ(settings.Get(L"ConnectionSettings", L"AIMLFolder"), L"C:\\bots");
 }
 
 // Cancel, Esc and the close box leave the store as it was; OK saves the choices and edits.

@@ -1,0 +1,110 @@
+#include "bot/bot_files_win32.h"
+
+#include <algorithm>
+
+#include "app/resource_ids.h"
+
+namespace quorvanel {
+namespace {
+
+// Larger files are not AIML anyone wrote by hand; they are refused rather than read whole.
+constexpr DWORD kMaxFileBytes = 32 * 1024 * 1024;
+// Folders below the chosen one that are searched for AIML files.
+constexpr int kMaxFolderDepth = 8;
+
+std::string Resource(HINSTANCE instance, int id) {
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    if (found == nullptr) return {};
+    HGLOBAL loaded = LoadResource(instance, found);
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) return {};
+    return std::string(static_cast<const char*>(bytes), SizeofResource(instance, found));
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    bool ok = size != INVALID_FILE_SIZE && high == 0 && size <= kMaxFileBytes;
+    if (ok) {
+        bytes.assign(size, '\0');
+        DWORD read = 0;
+        ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+bool EndsWithAiml(const std::wstring& name) {
+    static constexpr wchar_t kExtension[] = L".aiml";
+    constexpr std::size_t kLength = 5;
+    if (name.size() < kLength) return false;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        wchar_t c = name[name.size() - kLength + i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        if (c != kExtension[i]) return false;
+    }
+    return true;
+}
+
+// The AIML files under `folder` as paths relative to `root`, in no particular order.
+void FindAimlFiles(const std::wstring& root, const std::wstring& folder, int depth,
+                   std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW((root + folder + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (depth < kMaxFolderDepth) FindAimlFiles(root, folder + name + L"\\", depth + 1, found);
+        } else if (EndsWithAiml(name)) {
+            found.push_back(folder + name);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+}  // namespace
+
+BotFiles Win32BotFiles::StarterBot() {
+    BotFiles files;
+    files.properties = Resource(instance_, IDR_STARTER_PROPERTIES);
+    for (int id = IDR_STARTER_AIML;; ++id) {
+        std::string bytes = Resource(instance_, id);
+        if (bytes.empty()) break;
+        files.aiml.emplace_back("starter " + std::to_string(id - IDR_STARTER_AIML + 1), std::move(bytes));
+    }
+    return files;
+}
+
+bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std::wstring& error) {
+    std::wstring root = folder;
+    if (root.empty()) root = L".";
+    if (root.back() != L'\\' && root.back() != L'/') root += L'\\';
+    const DWORD attributes = GetFileAttributesW(root.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = folder + L": no such folder";
+        return false;
+    }
+    std::vector<std::wstring> names;
+    FindAimlFiles(root, L"", 0, names);
+    // Later files replace earlier categories of the same path: the order is the names'.
+    std::sort(names.begin(), names.end());
+    for (const std::wstring& name : names) {
+        std::string bytes;
+        const std::string utf8 = ToUtf8(name);
+        if (!ReadWholeFile(root + name, bytes)) {
+            error = name + L": cannot be read";
+            return false;
+        }
+        files.aiml.emplace_back(utf8, std::move(bytes));
+    }
+    std::string properties;
+    if (ReadWholeFile(root + L"bot.properties", properties)) files.properties = std::move(properties);
+    return true;
+}
+
+}  // namespace quorvanel
