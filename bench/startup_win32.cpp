@@ -1,7 +1,7 @@
 // Start-up time of quorvanel.exe under Wine (or Windows): from CreateProcess to its main window
 // on the screen, over several starts; the program is closed after each. Usage:
-// startup_bench.exe [PROGRAM [STARTS]] (default, or PROGRAM "": the quorvanel.exe beside this
-// one; 10 starts).
+// startup_bench.exe [PROGRAM [STARTS [built-in]]] (default, or PROGRAM "": the quorvanel.exe
+// beside this one; 10 starts; with "built-in", no settings file: the built-in bot).
 #include <windows.h>
 
 #include <algorithm>
@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     if (argc > 1 && argv[1][0] != '\0') program = argv[1];
     const int starts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
     // A bot server that refuses at once: nothing waits on the network.
-    WritePrivateProfileStringA("ConnectionSettings", "BotServer", "127.0.0.1:9", "quorvanel11.ini");
+    const bool builtIn = argc > 3 && std::string(argv[3]) == "built-in";
+    if (!builtIn) WritePrivateProfileStringA("ConnectionSettings", "BotServer", "127.0.0.1:9", "quorvanel11.ini");
 
     std::vector<double> millis;
     for (int i = 0; i < starts; ++i) {

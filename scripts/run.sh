@@ -1,14 +1,13 @@
 #!/bin/sh
-# Builds Quorvanel and runs it under Wine beside the stand-in messenger (tools/test-messenger) and
-# quorvanel-botserver with the starter bot Kestro on the loopback. "Enable on newly opened windows" is
-# ticked, two conversations open, and the other parties say a few lines; the robot answers them.
+# Builds Quorvanel and runs it under Wine beside the stand-in messenger (tools/test-messenger), as a
+# fresh install: no settings file and no bot server, so the bot built into the program answers.
+# "Enable on newly opened windows" is ticked, two conversations open, and the other parties say a
+# few lines; the robot answers them, remembering each contact apart.
 # On a display everything stays up and the lines you type here go to the stand-in messenger as
 # commands; without a display it runs under Xvfb, prints the conversations and saves a screenshot.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native --target quorvanel-botserver
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quorvanel test-messenger
 
@@ -23,18 +22,12 @@ rm -f "$demo/messenger.in" "$demo/messenger.out" "$demo/port"
 mkfifo "$demo/messenger.in"
 wine_run() { cmake/wine-run.sh "$prefix" "$@"; }
 
-build/native/quorvanel-botserver --aiml aiml/bots/kestro --port 0 --port-file "$demo/port" \
-    >"$demo/botserver.out" 2>&1 &
-server=$!
-i=0
-while [ ! -s "$demo/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-
-# The settings file lives in the Windows directory of the prefix.
+# The settings file lives in the Windows directory of the prefix: a fresh install has none (one
+# left there is put back afterwards).
 wine_run cmd /c exit >/dev/null 2>&1 || true
 settings="$prefix/drive_c/windows/quorvanel11.ini"
-[ -f "$settings" ] && cp "$settings" "$demo/quorvanel11.ini.before"
-printf '[BotBehaviour]\r\nTypeSpeed=fast\r\nTypeStyle=perfect\r\n[ConnectionSettings]\r\nBotServer=127.0.0.1:%s\r\n' \
-    "$(cat "$demo/port")" >"$settings"
+rm -f "$demo/quorvanel11.ini.before"
+[ -f "$settings" ] && mv "$settings" "$demo/quorvanel11.ini.before"
 
 # The stand-in messenger reads its commands from a pipe that this script keeps open.
 wine_run build/windows/test-messenger.exe <"$demo/messenger.in" >"$demo/messenger.out" 2>/dev/null &
@@ -54,7 +47,6 @@ command() {
 finish() {
     echo quit >&3 2>/dev/null || true
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-    kill "$server" 2>/dev/null || true
     rm -f "$settings"
     [ -f "$demo/quorvanel11.ini.before" ] && mv "$demo/quorvanel11.ini.before" "$settings"
     return 0
@@ -77,10 +69,10 @@ command "say a Hello, is anybody there?" >/dev/null
 command "say b How are you today?" >/dev/null
 
 # Waits until conversation $1 holds $2 answers (each comes within the reading and typing times
-# of "fast", at most about 14 s).
+# of "medium", the speed of a fresh install: at most about 35 s).
 answers() {
     i=0
-    while [ $i -lt 40 ]; do
+    while [ $i -lt 60 ]; do
         [ "$(command "dump $1" | grep -o 'Me says:' | wc -l)" -ge "$2" ] && return 0
         sleep 1
         i=$((i + 1))
@@ -90,13 +82,15 @@ answers() {
 if [ -n "${QV_HEADLESS:-}" ]; then
     answers a 1
     answers b 1
-    # Ann tells the bot her name; later the bot says it back to her.
+    # Ann tells the bot her name; it says it back to her, but not to Bob.
     command "say a My name is Ann." >/dev/null
     command "say b Tell me a joke." >/dev/null
     answers a 2
     answers b 2
     command "say a What is my name?" >/dev/null
+    command "say b What is my name?" >/dev/null
     answers a 3
+    answers b 3
     import -window root "$demo/screenshot.png"
     # The windows of the main window's menus, one after the other.
     for item in 201 203 204; do
@@ -117,7 +111,7 @@ if [ -n "${QV_HEADLESS:-}" ]; then
     echo "Quorvanel's label shows: $(command "peek QuorvanelMainForm 103" | sed -n 's/^ok //p')"
     echo "Screenshot: $demo/screenshot.png"
 else
-    echo "Quorvanel answers two conversations (Ann and Bob) through the stand-in bot server."
+    echo "Quorvanel answers two conversations (Ann and Bob) with its built-in bot, Kestro."
     echo "Type commands for the stand-in messenger, e.g. 'say a How are you?', 'open c Carol',"
     echo "'close b' (see tools/test-messenger/README.md), or type in the conversation windows;"
     echo "Ctrl-D ends the demo."

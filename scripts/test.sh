@@ -13,6 +13,22 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
+# A short demonstration of the bot server, for users who serve a bot to several machines: Kestro
+# on the loopback, one conversation over the talk protocol.
+demo=$(mktemp -d)
+build/native/quorvanel-botserver --aiml aiml/bots/kestro --port 0 --port-file "$demo/port" >"$demo/log" 2>&1 &
+server=$!
+i=0
+while [ ! -s "$demo/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+talk="http://127.0.0.1:$(cat "$demo/port")/pandora/talk?botid=5e0a7c31d94b2f68"
+token=$(curl -s "$talk" | sed -n 's/.*name="botcust2" value="\([^"]*\)".*/\1/p')
+for message in "My+name+is+Ann." "What+is+my+name%3F"; do
+    echo "bot server: $message -> $(curl -s -d "botcust2=$token&message=$message" "$talk" |
+        sed -n 's/.*<b>Kestro:<\/b> \(.*\) <br>.*/\1/p')"
+done
+kill "$server" 2>/dev/null || true
+rm -rf "$demo"
+
 phase "windows build"
 cmake --preset windows
 cmake --build --preset windows
