@@ -2,11 +2,12 @@
 # check-imports.sh OBJDUMP PROGRAM TABLE: the program may import only DLLs that ship with Windows,
 # and from them only functions that the oldest Windows it is built for exports.
 #
-# The oldest Windows is read from the program's PE header (its subsystem version: 5.0 Windows
-# 2000, 5.2 XP x64 / Server 2003). TABLE names, for every function the program imports, the DLL,
-# the first Windows version that exports it and whether Windows 98 SE has it; a function missing
-# from the table fails the check until it is added. For a 5.0 program the imports that Windows
-# 98 SE lacks or only stubs are listed too (for information: 98 is not a target).
+# The oldest Windows is read from the program's PE header (its subsystem version: 4.0 Windows 98
+# SE and ME as well as 2000, 5.0 Windows 2000, 5.2 XP x64 / Server 2003). TABLE names, for every
+# function the program imports, the DLL, the first Windows NT version that exports it and whether
+# Windows 98 SE has it; a function missing from the table fails the check until it is added. A
+# 4.0 program fails on any import that Windows 98 SE lacks or only stubs, and on any newer than
+# Windows 2000.
 set -eu
 objdump=$1
 program=$2
@@ -56,18 +57,23 @@ table=$3
                 print program " imports " names[i] ", which Windows does not ship" > "/dev/stderr"
             }
         }
+        # A 4.0 program must run on 98 SE and on 2000 alike.
+        nt = version(target) < 500 ? "5.0" : target
         for (key in imported) {
-            if (version(first[key]) > version(target)) {
+            if (version(target) < 500 && win98[key] != "yes") {
+                failed = 1
+                print program " asks for Windows " target " but imports " key ", which Windows 98 SE " \
+                      (win98[key] == "stub" ? "exports only as a stub that fails" : "lacks") > "/dev/stderr"
+            }
+            if (version(first[key]) > version(nt)) {
                 failed = 1
                 print program " asks for Windows " target " but imports " key \
                       ", first in Windows " first[key] > "/dev/stderr"
             }
         }
-        if (!failed) print program ": " count " imports from" dlls ", none newer than Windows " target
-        if (target == "5.0") {
-            print "Imports Windows 98 SE lacks (no) or only stubs (stub):"
-            for (key in imported) if (win98[key] != "yes") print "  " key " " win98[key] | "sort"
-            close("sort")
+        if (!failed) {
+            print program ": " count " imports from" dlls ", none newer than Windows " nt \
+                  (version(target) < 500 ? ", none missing or a stub on Windows 98 SE" : "")
         }
         exit failed
     }'

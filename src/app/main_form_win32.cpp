@@ -8,6 +8,7 @@
 #include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
 #include "app/resource_ids.h"
+#include "app/system_win32.h"
 #include "bot/html_reader.h"
 #include "settings/options_dialog_win32.h"
 
@@ -194,47 +195,41 @@ int MainForm::Twips(int twips, bool horizontal) const {
 }
 
 void MainForm::CreateControls() {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE));
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     auto place = [&](const ControlPlacement& at) {
         return RECT{Twips(at.left, true), Twips(at.top, false), Twips(at.left + at.width, true),
                     Twips(at.top + at.height, false)};
     };
-    auto make = [&](DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
+    auto make = [&](DWORD exStyle, const char* className, const wchar_t* text, DWORD style,
                     const ControlPlacement& at, int id) {
-        const RECT r = place(at);
-        HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
-                                       r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                       nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        HWND control = sys::CreateControl(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
+                                          place(at), hwnd_, id);
+        sys::Send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return control;
     };
 
     // In the window's order; the label takes no focus.
     wbAdvert_.Create(hwnd_, kIdAdvert, place(kWbAdvert));
     if (wbAdvert_.Handle() != nullptr) {
-        SendMessageW(wbAdvert_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        sys::Send(wbAdvert_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
-    chkEnableDefault_ = make(0, L"BUTTON", L"Enable on newly opened windows",
+    chkEnableDefault_ = make(0, "BUTTON", L"Enable on newly opened windows",
                              WS_TABSTOP | BS_AUTOCHECKBOX, kChkEnableDefault, kIdEnableDefault);
-    lstConversations_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+    lstConversations_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWA, L"",
                              WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                  LVS_SHOWSELALWAYS,
                              kLstConversations, kIdConversations);
-    txtNumChatWindows_ = make(0, L"STATIC", L"Initialising...", SS_LEFT | SS_NOPREFIX,
+    txtNumChatWindows_ = make(0, "STATIC", L"Initialising...", SS_LEFT | SS_NOPREFIX,
                               kTxtNumChatWindows, kIdNumChatWindows);
     // Tab order: the list, then the check box.
     SetWindowPos(lstConversations_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
-    SendMessageW(lstConversations_, LVM_SETEXTENDEDLISTVIEWSTYLE,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    // Check boxes in a list view: comctl32 4.70 (Internet Explorer 3) and later.
+    sys::Send(lstConversations_, LVM_SETEXTENDEDLISTVIEWSTYLE,
+              LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     RECT client{};
     GetClientRect(lstConversations_, &client);
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = client.right - GetSystemMetrics(SM_CXVSCROLL);
-    SendMessageW(lstConversations_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    sys::InsertListColumn(lstConversations_, 0, client.right - GetSystemMetrics(SM_CXVSCROLL));
 
     list_ = std::make_unique<ConversationListControls>(lstConversations_, chkEnableDefault_,
                                                        txtNumChatWindows_);

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "app/system_win32.h"
 #include "relay/ansi_text_win32.h"
 
 namespace quorvanel {
@@ -29,34 +30,32 @@ bool NewsPanel::Create(HWND parent, int id, const RECT& at) {
     if (GetModuleHandleA("riched20.dll") == nullptr && LoadLibraryA("riched20.dll") == nullptr) {
         return false;
     }
-    edit_ = CreateWindowExW(0, L"RichEdit20W", L"",
-                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
-                                ES_AUTOVSCROLL,
-                            at.left, at.top, at.right - at.left, at.bottom - at.top, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
-                            nullptr);
+    edit_ = sys::CreateControl(0, sys::RichEditClass(), L"",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
+                                   ES_AUTOVSCROLL,
+                               at, parent, id);
     if (edit_ == nullptr) return false;
-    SendMessageW(edit_, EM_SETEVENTMASK, 0, ENM_LINK);
-    SendMessageW(edit_, EM_SETBKGNDCOLOR, FALSE, GetSysColor(COLOR_WINDOW));
+    sys::Send(edit_, EM_SETEVENTMASK, 0, ENM_LINK);
+    sys::Send(edit_, EM_SETBKGNDCOLOR, FALSE, GetSysColor(COLOR_WINDOW));
     return true;
 }
 
 void NewsPanel::Show(const NewsText& news) {
     if (edit_ == nullptr) return;
     links_ = news.links;
-    SetWindowTextW(edit_, news.text.c_str());
+    sys::SetText(edit_, news.text);
     for (const NewsText::Link& link : links_) {
         CHARRANGE range{static_cast<LONG>(link.start), static_cast<LONG>(link.start + link.length)};
-        SendMessageW(edit_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-        CHARFORMAT2W format{};
+        sys::Send(edit_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        // The control tells the two forms apart by their size, in either family.
+        CHARFORMAT2A format{};
         format.cbSize = sizeof(format);
         format.dwMask = CFM_LINK;
         format.dwEffects = CFE_LINK;
-        SendMessageW(edit_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+        sys::Send(edit_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
     }
     CHARRANGE start{0, 0};
-    SendMessageW(edit_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+    sys::Send(edit_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
 }
 
 bool NewsPanel::OnNotify(const NMHDR& header) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/resource_ids.h"
+#include "app/system_win32.h"
 
 namespace quorvanel {
 namespace {
@@ -21,22 +22,6 @@ std::string Resource(HINSTANCE instance, int id) {
     return std::string(static_cast<const char*>(bytes), SizeofResource(instance, found));
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    bool ok = size != INVALID_FILE_SIZE && high == 0 && size <= kMaxFileBytes;
-    if (ok) {
-        bytes.assign(size, '\0');
-        DWORD read = 0;
-        ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
 bool EndsWithAiml(const std::wstring& name) {
     static constexpr wchar_t kExtension[] = L".aiml";
     constexpr std::size_t kLength = 5;
@@ -52,19 +37,13 @@ bool EndsWithAiml(const std::wstring& name) {
 // The AIML files under `folder` as paths relative to `root`, in no particular order.
 void FindAimlFiles(const std::wstring& root, const std::wstring& folder, int depth,
                    std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW entry{};
-    HANDLE search = FindFirstFileW((root + folder + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    sys::ListFolder(root + folder, [&](const std::wstring& name, bool isFolder) {
+        if (isFolder) {
             if (depth < kMaxFolderDepth) FindAimlFiles(root, folder + name + L"\\", depth + 1, found);
         } else if (EndsWithAiml(name)) {
             found.push_back(folder + name);
         }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    });
 }
 
 }  // namespace
@@ -84,8 +63,7 @@ bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std:
     std::wstring root = folder;
     if (root.empty()) root = L".";
     if (root.back() != L'\\' && root.back() != L'/') root += L'\\';
-    const DWORD attributes = GetFileAttributesW(root.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!sys::IsFolder(root)) {
         error = folder + L": no such folder";
         return false;
     }
@@ -96,14 +74,14 @@ bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std:
     for (const std::wstring& name : names) {
         std::string bytes;
         const std::string utf8 = ToUtf8(name);
-        if (!ReadWholeFile(root + name, bytes)) {
+        if (!sys::ReadWholeFile(root + name, bytes, kMaxFileBytes)) {
             error = name + L": cannot be read";
             return false;
         }
         files.aiml.emplace_back(utf8, std::move(bytes));
     }
     std::string properties;
-    if (ReadWholeFile(root + L"bot.properties", properties)) files.properties = std::move(properties);
+    if (sys::ReadWholeFile(root + L"bot.properties", properties, kMaxFileBytes)) files.properties = std::move(properties);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "present/dialogs_win32.h"
 
-#include <climits>
-
+#include "app/system_win32.h"
 #include "relay/ansi_text_win32.h"
 
 namespace quorvanel {
@@ -13,16 +12,6 @@ void Win32Dialogs::ShowMessage(std::wstring_view text, std::wstring_view caption
     MessageBoxA(owner_, ansiText.c_str(), ansiCaption.c_str(), MB_OK);
 }
 
-std::wstring Win32Dialogs::ToLowerCase(std::wstring_view text) {
-    if (text.empty() || text.size() > INT_MAX) return std::wstring(text);
-    const int length = static_cast<int>(text.size());
-    std::wstring lower(text.size(), L'\0');
-    // Lower-casing never changes the length in UTF-16 with this mapping.
-    if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_LOWERCASE, text.data(), length, lower.data(),
-                     length) != length) {
-        return std::wstring(text);
-    }
-    return lower;
-}
+std::wstring Win32Dialogs::ToLowerCase(std::wstring_view text) { return sys::LowerCase(text); }
 
 }  // namespace quorvanel

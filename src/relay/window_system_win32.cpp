@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "app/system_win32.h"
 #include "relay/ansi_text_win32.h"
 
 namespace quorvanel {
@@ -81,7 +82,7 @@ std::int64_t User32WindowSystem::SendGetTextLength(WindowHandle window) {
 }
 
 std::int64_t User32WindowSystem::SendGetTextLengthW(WindowHandle window) {
-    return static_cast<std::int64_t>(SendMessageW(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
+    return static_cast<std::int64_t>(sys::Send(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
 }
 
 std::wstring User32WindowSystem::SendGetText(WindowHandle window, std::size_t bufferChars) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/system_win32.h"
 #include "settings/options_dialog_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_store_win32.h"
@@ -67,14 +68,9 @@ constexpr Tab kTabs[] = {
     {L"Connection Settings", L"Set Options for Connection Settings"},
 };
 
-std::wstring Text(HWND control) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring Text(HWND control) { return sys::WindowText(control); }
 
-bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsChecked(HWND button) { return sys::Send(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // Fonts differ between systems: a wrapped label grows down its parent rather than lose its last
 // line.
@@ -90,9 +86,8 @@ void FitHeightToText(HWND label) {
     RECT needed{0, 0, at.right - at.left, 0};
     HDC dc = GetDC(label);
     const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
-              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(sys::Send(label, WM_GETFONT, 0, 0)));
+    sys::MeasureText(dc, text, needed, DT_WORDBREAK | DT_EXPANDTABS);
     SelectObject(dc, old);
     ReleaseDC(label, dc);
 
@@ -105,7 +100,7 @@ void FitHeightToText(HWND label) {
 
 // A page hands its controls' notifications to the dialog.
 LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND) return SendMessageW(GetParent(page), message, wParam, lParam);
+    if (message == WM_COMMAND) return SendMessageA(GetParent(page), message, wParam, lParam);
     return DefWindowProcA(page, message, wParam, lParam);
 }
 
@@ -144,14 +139,13 @@ HWND OptionsDialog::Create(HWND owner) {
 void OptionsDialog::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    auto make = [&](HWND parent, DWORD exStyle, const wchar_t* className, const wchar_t* text,
+    auto make = [&](HWND parent, DWORD exStyle, const char* className, const wchar_t* text,
                     DWORD style, const Placement& at, int id) {
-        HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
-                                       twips_.X(at.left), twips_.Y(at.top), twips_.X(at.width),
-                                       twips_.Y(at.height), parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                       nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        const RECT place{twips_.X(at.left), twips_.Y(at.top), twips_.X(at.left) + twips_.X(at.width),
+                         twips_.Y(at.top) + twips_.Y(at.height)};
+        HWND control = sys::CreateControl(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
+                                          place, parent, id);
+        sys::Send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return control;
     };
     // Group boxes leave their inside to be painted by the page: it does not clip its children.
@@ -164,61 +158,55 @@ void OptionsDialog::CreateControls() {
     };
 
     // Created in tab order: each new window goes below its siblings.
-    tbsOptions_ = make(hwnd_, 0, WC_TABCONTROLW, L"",
+    tbsOptions_ = make(hwnd_, 0, WC_TABCONTROLA, L"",
                        WS_TABSTOP | WS_CLIPSIBLINGS | TCS_TOOLTIPS, kTbsOptions, kIdOptionsTabs);
-    for (int i = 0; i < kPageCount; ++i) {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(kTabs[i].caption);
-        SendMessageW(tbsOptions_, TCM_INSERTITEMW, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&item));
-    }
+    for (int i = 0; i < kPageCount; ++i) sys::InsertTab(tbsOptions_, i, kTabs[i].caption);
     AddTabToolTips();
-    cmdOK_ = make(hwnd_, 0, L"BUTTON", L"OK", WS_TABSTOP | BS_PUSHBUTTON, kCmdOK, kIdOptionsOK);
-    cmdCancel_ = make(hwnd_, 0, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, kCmdCancel,
+    cmdOK_ = make(hwnd_, 0, "BUTTON", L"OK", WS_TABSTOP | BS_PUSHBUTTON, kCmdOK, kIdOptionsOK);
+    cmdCancel_ = make(hwnd_, 0, "BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, kCmdCancel,
                       kIdOptionsCancel);
     picOptions_[0] = makePage(kBehaviourPage, kIdBehaviourPage, 0);
     picOptions_[1] = makePage(kConnectionPage, kIdConnectionPage, WS_DISABLED);
 
     // Bot Behaviour. Checking a radio button makes it the tab stop of its group.
     HWND behaviour = picOptions_[0];
-    optMedium_ = make(behaviour, 0, L"BUTTON", L"Medium", WS_GROUP | BS_AUTORADIOBUTTON,
+    optMedium_ = make(behaviour, 0, "BUTTON", L"Medium", WS_GROUP | BS_AUTORADIOBUTTON,
                       kOptMedium, kIdMedium);
-    optFast_ = make(behaviour, 0, L"BUTTON", L"Fast", BS_AUTORADIOBUTTON, kOptFast, kIdFast);
-    optInstant_ = make(behaviour, 0, L"BUTTON", L"Instant", BS_AUTORADIOBUTTON, kOptInstant,
+    optFast_ = make(behaviour, 0, "BUTTON", L"Fast", BS_AUTORADIOBUTTON, kOptFast, kIdFast);
+    optInstant_ = make(behaviour, 0, "BUTTON", L"Instant", BS_AUTORADIOBUTTON, kOptInstant,
                        kIdInstant);
-    Frame1_ = make(behaviour, 0, L"BUTTON", L"Typing Speed", WS_CLIPSIBLINGS | BS_GROUPBOX,
+    Frame1_ = make(behaviour, 0, "BUTTON", L"Typing Speed", WS_CLIPSIBLINGS | BS_GROUPBOX,
                    kFrame1, kIdFrame1);
-    optSlow_ = make(behaviour, 0, L"BUTTON", L"Slow", BS_AUTORADIOBUTTON, kOptSlow, kIdSlow);
-    Frame2_ = make(behaviour, WS_EX_CONTROLPARENT, L"BUTTON", L"Neatness",
+    optSlow_ = make(behaviour, 0, "BUTTON", L"Slow", BS_AUTORADIOBUTTON, kOptSlow, kIdSlow);
+    Frame2_ = make(behaviour, WS_EX_CONTROLPARENT, "BUTTON", L"Neatness",
                    WS_GROUP | BS_GROUPBOX, kFrame2, kIdFrame2);
-    optMessy_ = make(Frame2_, 0, L"BUTTON", L"no capitals or punctuation",
+    optMessy_ = make(Frame2_, 0, "BUTTON", L"no capitals or punctuation",
                      WS_GROUP | BS_AUTORADIOBUTTON, kOptMessy, kIdMessy);
-    optPerfect_ = make(Frame2_, 0, L"BUTTON", L"Perfect presentation.", BS_AUTORADIOBUTTON,
+    optPerfect_ = make(Frame2_, 0, "BUTTON", L"Perfect presentation.", BS_AUTORADIOBUTTON,
                        kOptPerfect, kIdPerfect);
-    SendMessageW(optMedium_, BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageW(optPerfect_, BM_SETCHECK, BST_CHECKED, 0);
+    sys::Send(optMedium_, BM_SETCHECK, BST_CHECKED, 0);
+    sys::Send(optPerfect_, BM_SETCHECK, BST_CHECKED, 0);
 
     // Connection Settings: the two options first, one group and one tab stop, then the boxes.
     HWND connection = picOptions_[1];
-    optBuiltInBot_ = make(connection, 0, L"BUTTON", L"Built-in bot (answers on this computer)",
+    optBuiltInBot_ = make(connection, 0, "BUTTON", L"Built-in bot (answers on this computer)",
                           WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON, kOptBuiltInBot, kIdBuiltInBot);
-    optBotServer_ = make(connection, 0, L"BUTTON", L"Bot server", BS_AUTORADIOBUTTON, kOptBotServer,
+    optBotServer_ = make(connection, 0, "BUTTON", L"Bot server", BS_AUTORADIOBUTTON, kOptBotServer,
                          kIdUseBotServer);
     const DWORD edit = WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
-    make(connection, 0, L"STATIC", L"AIML folder:", SS_LEFT, kAimlFolderLabel, kIdAimlFolderLabel);
-    txtAimlFolder_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtAimlFolder,
+    make(connection, 0, "STATIC", L"AIML folder:", SS_LEFT, kAimlFolderLabel, kIdAimlFolderLabel);
+    txtAimlFolder_ = make(connection, WS_EX_CLIENTEDGE, "EDIT", L"", edit, kTxtAimlFolder,
                           kIdAimlFolder);
-    make(connection, 0, L"STATIC", L"Leave it empty for the starter bot, Kestro.", SS_LEFT,
+    make(connection, 0, "STATIC", L"Leave it empty for the starter bot, Kestro.", SS_LEFT,
          kAimlFolderNote, kIdAimlFolderNote);
-    txtBotServer_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotServer,
+    txtBotServer_ = make(connection, WS_EX_CLIENTEDGE, "EDIT", L"", edit, kTxtBotServer,
                          kIdBotServer);
-    make(connection, 0, L"STATIC", L"Bot Server:", SS_LEFT, kLabel1, kIdLabel1);
-    make(connection, 0, L"STATIC", L"Bot ID Number:", SS_LEFT, kLbl2, kIdLbl2);
-    txtBotID_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotID, kIdBotID);
-    make(connection, 0, L"STATIC", L"Bot Name:", SS_LEFT, kLabel2, kIdLabel2);
-    txtBotName_ = make(connection, WS_EX_CLIENTEDGE, L"EDIT", L"", edit, kTxtBotName, kIdBotName);
-    HWND note = make(connection, 0, L"STATIC",
+    make(connection, 0, "STATIC", L"Bot Server:", SS_LEFT, kLabel1, kIdLabel1);
+    make(connection, 0, "STATIC", L"Bot ID Number:", SS_LEFT, kLbl2, kIdLbl2);
+    txtBotID_ = make(connection, WS_EX_CLIENTEDGE, "EDIT", L"", edit, kTxtBotID, kIdBotID);
+    make(connection, 0, "STATIC", L"Bot Name:", SS_LEFT, kLabel2, kIdLabel2);
+    txtBotName_ = make(connection, WS_EX_CLIENTEDGE, "EDIT", L"", edit, kTxtBotName, kIdBotName);
+    HWND note = make(connection, 0, "STATIC",
                      L"Note: The Bot Name MUST match with the Bot ID you specify. You can't just "
                      L"change the bot name without registering a bot and specifying your new ID.",
                      SS_LEFT, kLabel4, kIdLabel4);
@@ -233,20 +221,14 @@ void OptionsDialog::CreateControls() {
 }
 
 void OptionsDialog::AddTabToolTips() {
-    HWND tips = reinterpret_cast<HWND>(SendMessageW(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
+    HWND tips = reinterpret_cast<HWND>(sys::Send(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
     // comctl32 of Windows registers a tool per tab itself, Wine's does not. The texts come from
     // TTN_GETDISPINFO either way.
-    if (tips == nullptr || SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0) != 0) return;
+    if (tips == nullptr || sys::Send(tips, TTM_GETTOOLCOUNT, 0, 0) != 0) return;
     for (int i = 0; i < kPageCount; ++i) {
-        TTTOOLINFOW tool{};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by comctl32 5 as well as 6
-        tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = tbsOptions_;
-        tool.uId = static_cast<UINT_PTR>(i);
-        SendMessageW(tbsOptions_, TCM_GETITEMRECT, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&tool.rect));
-        tool.lpszText = LPSTR_TEXTCALLBACKW;
-        SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        RECT rect{};
+        sys::Send(tbsOptions_, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&rect));
+        sys::AddToolTip(tips, tbsOptions_, static_cast<UINT_PTR>(i), rect);
     }
 }
 
@@ -254,11 +236,11 @@ void OptionsDialog::Form_Load() {
     CentreOnScreen(hwnd_);
 
     const std::wstring server = ReadSetting(settings_, kBotServer);
-    SetWindowTextW(txtBotServer_, server.c_str());
-    SetWindowTextW(txtBotID_, ReadSetting(settings_, kBotID).c_str());
-    SetWindowTextW(txtBotName_, ReadSetting(settings_, kBotName).c_str());
-    SetWindowTextW(txtAimlFolder_, ReadSetting(settings_, kAimlFolder).c_str());
-    SendMessageW(server.empty() ? optBuiltInBot_ : optBotServer_, BM_SETCHECK, BST_CHECKED, 0);
+    sys::SetText(txtBotServer_, server);
+    sys::SetText(txtBotID_, ReadSetting(settings_, kBotID));
+    sys::SetText(txtBotName_, ReadSetting(settings_, kBotName));
+    sys::SetText(txtAimlFolder_, ReadSetting(settings_, kAimlFolder));
+    sys::Send(server.empty() ? optBuiltInBot_ : optBotServer_, BM_SETCHECK, BST_CHECKED, 0);
     optBot_Click();
 
     // Only an exact value selects a button; anything else leaves the one checked when built.
@@ -285,16 +267,16 @@ bool OptionsDialog::Form_KeyDown(const MSG& message) {
     if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) {
         return false;
     }
-    const LRESULT count = SendMessageW(tbsOptions_, TCM_GETITEMCOUNT, 0, 0);
+    const LRESULT count = sys::Send(tbsOptions_, TCM_GETITEMCOUNT, 0, 0);
     if (count <= 0) return false;
-    const LRESULT selected = SendMessageW(tbsOptions_, TCM_GETCURSEL, 0, 0);
-    SendMessageW(tbsOptions_, TCM_SETCURSEL, static_cast<WPARAM>((selected + 1) % count), 0);
+    const LRESULT selected = sys::Send(tbsOptions_, TCM_GETCURSEL, 0, 0);
+    sys::Send(tbsOptions_, TCM_SETCURSEL, static_cast<WPARAM>((selected + 1) % count), 0);
     tbsOptions_Click();
     return true;
 }
 
 void OptionsDialog::tbsOptions_Click() {
-    const LRESULT selected = SendMessageW(tbsOptions_, TCM_GETCURSEL, 0, 0);
+    const LRESULT selected = sys::Send(tbsOptions_, TCM_GETCURSEL, 0, 0);
     for (int i = 0; i < kPageCount; ++i) {
         HWND page = picOptions_[i];
         RECT at{};
@@ -338,7 +320,7 @@ void OptionsDialog::cmdOK_Click() {
     if (!saved) {
         const std::wstring text = L"The settings could not be saved to " + SettingsFilePath() +
                                   L".\n\nCheck that you may write to that folder, then try again.";
-        MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);
+        sys::ShowMessageBox(hwnd_, text, L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     EndModal(IDOK);
@@ -360,7 +342,7 @@ LRESULT OptionsDialog::OnNotify(const NMHDR& header) {
         tbsOptions_Click();
         return 0;
     }
-    const HWND tips = reinterpret_cast<HWND>(SendMessageW(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
+    const HWND tips = reinterpret_cast<HWND>(sys::Send(tbsOptions_, TCM_GETTOOLTIPS, 0, 0));
     if (tips != nullptr && header.hwndFrom == tips && header.idFrom < kPageCount) {
         const wchar_t* tip = kTabs[header.idFrom].toolTip;
         if (header.code == TTN_GETDISPINFOW) {

@@ -1,10 +1,10 @@
 #include "settings/settings_store_win32.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <vector>
 
+#include "app/system_win32.h"
 #include "relay/ansi_text_win32.h"
 
 namespace quorvanel {
@@ -12,23 +12,10 @@ namespace {
 
 constexpr char kSettingsFileName[] = "quorvanel11.ini";
 
-// The Windows directory, ending in a backslash; empty when it cannot be had.
-std::wstring WindowsDirectory() {
-    std::vector<wchar_t> directory(MAX_PATH + 1, L'\0');
-    const UINT length = GetWindowsDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
-    std::wstring path(directory.data(), length <= MAX_PATH ? length : 0);
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path;
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The file the profile functions should use: the per-user copy once there is one, as Windows'
 // redirection does; otherwise the bare name, which they look up in the Windows directory.
 std::string ProfileFile(const std::wstring& userCopy) {
-    return !userCopy.empty() && Exists(userCopy) ? ToAnsi(userCopy) : kSettingsFileName;
+    return !userCopy.empty() && sys::Exists(userCopy) ? ToAnsi(userCopy) : kSettingsFileName;
 }
 
 bool Write(const std::string& file, std::wstring_view section, std::wstring_view key,
@@ -42,10 +29,10 @@ bool Write(const std::string& file, std::wstring_view section, std::wstring_view
 void StartUserCopy(const std::wstring& userCopy) {
     for (std::size_t slash = userCopy.find(L'\\', 3); slash != std::wstring::npos;
          slash = userCopy.find(L'\\', slash + 1)) {
-        CreateDirectoryW(userCopy.substr(0, slash).c_str(), nullptr);  // existing ones fail
+        sys::CreateFolder(userCopy.substr(0, slash));  // existing ones fail
     }
-    CopyFileW(SettingsFilePath().c_str(), userCopy.c_str(), TRUE);
-    SetFileAttributesW(userCopy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    sys::CopyNewFile(SettingsFilePath(), userCopy);
+    sys::ClearFileAttributes(userCopy);
 }
 
 }  // namespace
@@ -78,21 +65,18 @@ bool ProfileSettingsStore::WriteValue(std::wstring_view section, std::wstring_vi
 }
 
 std::wstring SettingsFilePath() {
-    const std::wstring windows = WindowsDirectory();
-    return windows + L"quorvanel11.ini";
+    return sys::WindowsDirectory() + L"quorvanel11.ini";
 }
 
 std::wstring UserSettingsFilePath() {
-    std::vector<wchar_t> folder(MAX_PATH + 1, L'\0');
-    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                         folder.data()) != S_OK) {
-        return {};
-    }
+    // 9x has no per-user copies: the Windows directory's file is all there is.
+    const std::wstring folder = sys::LocalAppDataFolder();
+    if (folder.empty()) return {};
     // The path below the drive is kept: C:\Windows\ becomes VirtualStore\Windows\.
-    const std::wstring windows = WindowsDirectory();
+    const std::wstring windows = sys::WindowsDirectory();
     const std::size_t belowDrive = windows.find(L'\\');
     if (belowDrive == std::wstring::npos) return {};
-    return std::wstring(folder.data()) + L"\\VirtualStore" + windows.substr(belowDrive) +
+    return folder + L"\\VirtualStore" + windows.substr(belowDrive) +
            L"quorvanel11.ini";
 }
 

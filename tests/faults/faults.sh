@@ -36,7 +36,7 @@ that-star@server@aiml/src/bot.cpp@s/Nth(context.stars.that, Index(node))/Nth(con
 first-wins@server@aiml/src/graph.cpp@s/nodes_\[node\].leaf = id;/if (before < 0) nodes_[node].leaf = id;/@a later category does not replace an earlier one of the same path
 news-head@windows:MainFormTest.*News*@src/app/main_form_win32.cpp@s/CarriesNewsMarker(html::BodyInnerHtml(newsPage_))/CarriesNewsMarker(newsPage_)/@news marker looked for in the head
 section@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/save(kBotName, /save({kBotBehaviour, L"BotName", L""}, /@a key written to the wrong section
-no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/MessageBoxW(hwnd_, text.c_str(), L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported
+no-f3@windows:OptionsDialogTest.*@src/settings/options_dialog_win32.cpp@s/sys::ShowMessageBox(hwnd_, text, L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);/(void)text;/@failed save not reported
 body-cut@windows:WinInetTransport.ALarge*@src/bot/http_client_win32.cpp@s/kBodyLimit = 4 \* 1024 \* 1024/kBodyLimit = 64 * 1024 * 1024/@body not cut at 4 MiB
 help-ro@windows:AboutAndHelp.*@src/app/help_window_win32.cpp@s/ | ES_READONLY, kText1/, kText1/@help text editable
 tick@windows:MainFormTest.*BotRequest*@src/relay/conversation_list_win32.cpp@s/ListView_GetCheckState(list_, index) != 0/ListView_GetCheckState(list_, index) == 0/@conversation ticks read inverted

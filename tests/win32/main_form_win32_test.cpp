@@ -12,6 +12,7 @@
 #include "win32/talk_server_win32.h"
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,11 @@ TEST_F(MainFormTest, StartsTheConversationTicksEverySecondAndExitEndsTheLoop) {
                           std::chrono::seconds(10)))
         << Text(status);
     testing::ExpectLaidOut(main, "main window");  // at the screen's dpi, as the others
+    // The family of functions chosen for this Windows: the news panel is a wide rich edit window
+    // on NT, an ANSI one on 9x (a Wine prefix imitating 98 runs this test too).
+    const bool windows9x = (GetVersion() & 0x80000000u) != 0;
+    EXPECT_EQ(IsWindowUnicode(GetDlgItem(main, kIdAdvert)) != FALSE, !windows9x);
+    std::printf("Windows family in use: %s\n", windows9x ? "9x (ANSI functions)" : "NT (wide functions)");
 
     // The talk page was asked for at load.
     const auto log = server.Log();

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The one place that knows which family of Windows runs the program, chosen once at start-up:
+// NT (2000 and later) gets the wide functions, bound at run time because Windows 98 exports most
+// of them only as stubs that fail; 9x (98 and ME) gets the ANSI ones, its text converted through
+// the ANSI code page (a character that code page lacks becomes its default character). The rest
+// of the program calls these functions for anything that carries text, never a W function.
+namespace quorvanel::sys {
+
+// True on Windows 98 and ME (and on Wine imitating them).
+bool IsWindows9x();
+
+// Windows and their texts. Class names are ASCII.
+HWND CreateControl(DWORD exStyle, const char* className, std::wstring_view text, DWORD style,
+                   const RECT& at, HWND parent, int id);
+// A message that carries no text (or only numbers and structures without text).
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+std::wstring WindowText(HWND window);
+void SetText(HWND window, std::wstring_view text);
+// DrawText with DT_CALCRECT and the given format: the rectangle the text needs.
+void MeasureText(HDC dc, std::wstring_view text, RECT& rect, UINT format);
+void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type);
+
+// The rich edit control's class in the program's family.
+const char* RichEditClass();
+
+// Common controls, in the form of the control's window (wide on NT, ANSI on 9x).
+int InsertListItem(HWND list, int index, std::wstring_view text, LPARAM data);
+std::wstring ListItemText(HWND list, int index);
+void InsertListColumn(HWND list, int index, int width);
+void InsertTab(HWND tabs, int index, std::wstring_view text);
+// A tool of the tool tip window over `rect` of `window`, its text asked for by notification.
+void AddToolTip(HWND tips, HWND window, UINT_PTR id, const RECT& rect);
+
+// The system locale's lower case.
+std::wstring LowerCase(std::wstring_view text);
+
+// Files and folders.
+std::wstring WindowsDirectory();  // ending in a backslash; empty when it cannot be had
+// The user's local application data folder; empty where there is none (9x).
+std::wstring LocalAppDataFolder();
+bool Exists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+void CreateFolder(const std::wstring& path);
+bool CopyNewFile(const std::wstring& from, const std::wstring& to);
+void ClearFileAttributes(const std::wstring& path);
+// The whole file, when it has at most maxBytes.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, DWORD maxBytes);
+// Calls f(name, isFolder) for each entry of the folder but "." and "..".
+void ListFolder(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& f);
+
+}  // namespace quorvanel::sys
