@@ -125,22 +125,26 @@ TEST_F(Replies, ClosingTheProgramWhileItTypesTakesBackTheNotice) {
 }
 
 // A wide RichEdit window is answered; a window without a Send button keeps the reply in its entry
-// box; a line ending in the marker (another robot's) is neither answered nor asked about.
+// box; a line ending in the marker (another robot's) is neither answered nor asked about. Windows
+// 98 has no wide rich edit windows to answer (a messenger there uses the ANSI ones).
 TEST_F(Replies, EachKindOfWindowGetsWhatItCanTake) {
+    const bool wide = (GetVersion() & 0x80000000u) == 0;
     ASSERT_TRUE(session.StartProgram("instant"));
-    Open("open-w", "w", "Wes");
+    if (wide) Open("open-w", "w", "Wes");
     Open("open-nobutton", "n", "Nia");
     Open("open", "r", "Rob");
     session.Messenger("say r from another robot\\xA0");
-    session.Messenger("say w hello");
+    if (wide) session.Messenger("say w hello");
     session.Messenger("say n hello");
-    EXPECT_TRUE(HistoryHas("w", kHello, 4s)) << session.History("w");
+    if (wide) {
+        EXPECT_TRUE(HistoryHas("w", kHello, 4s)) << session.History("w");
+    }
     EXPECT_TRUE(WaitUntil([&] { return session.Entry("n") == std::string("Hello there.") + kMarker; }, 4s))
         << session.Entry("n");
     EXPECT_EQ(ReplyCount("n"), 0);
     Sleep(3000);  // three ticks more: an answer to the robot would have come by now
     EXPECT_EQ(ReplyCount("r"), 0);
-    EXPECT_EQ(server.Posts(), 2);
+    EXPECT_EQ(server.Posts(), wide ? 2 : 1);
     session.Messenger("say r and from a person");
     EXPECT_TRUE(HistoryHas("r", "Me says:", 3s));
 }
