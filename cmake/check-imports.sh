@@ -17,7 +17,7 @@ table=$3
     function version(v,    parts) { split(v, parts, "."); return parts[1] * 100 + parts[2] }
     BEGIN {
         allowed = " advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll" \
-                  " ole32.dll oleaut32.dll shell32.dll user32.dll wininet.dll ws2_32.dll "
+                  " mswsock.dll ole32.dll oleaut32.dll shell32.dll user32.dll wininet.dll ws2_32.dll "
         while ((getline line < table) > 0) {
             if (line ~ /^[[:space:]]*(#|$)/) continue
             split(line, f, /[[:space:]]+/)

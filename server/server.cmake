@@ -9,37 +9,50 @@ add_library(qvbot_core STATIC
 target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
 target_link_libraries(qvbot_core PUBLIC qv_aiml)
 
-if(NOT WIN32)
-    find_package(Threads REQUIRED)
-    # Debian's cpp-httplib is a compiled library: code using it must see the defines it was built
-    # with, or its classes differ in layout. Its pkg-config file tells them; a machine without
-    # pkg-config gets the ones of Debian 12's build.
-    add_library(qv_httplib INTERFACE)
-    find_package(PkgConfig QUIET)
-    if(PKG_CONFIG_FOUND)
-        pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
-        target_link_libraries(qv_httplib INTERFACE PkgConfig::CPP_HTTPLIB)
-    else()
-        find_library(CPP_HTTPLIB_LIBRARY cpp-httplib REQUIRED)
-        target_link_libraries(qv_httplib INTERFACE ${CPP_HTTPLIB_LIBRARY})
-        target_compile_definitions(qv_httplib INTERFACE
-            CPPHTTPLIB_OPENSSL_SUPPORT CPPHTTPLIB_ZLIB_SUPPORT CPPHTTPLIB_BROTLI_SUPPORT)
-    endif()
-    target_link_libraries(qv_httplib INTERFACE Threads::Threads)
-
-    if(NOT QV_BUILD_FUZZERS)
-        add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp)
-        target_link_libraries(quorvanel-botserver PRIVATE qvbot_core qv_httplib)
-    endif()
+# HTTP through Boost.Beast and Asio (header-only), the same on both platforms. The Windows
+# compilers must see Boost's folder alone, not the rest of the Linux include directory.
+add_library(qv_boost INTERFACE)
+if(WIN32)
+    set(QV_BOOST_ONLY ${CMAKE_BINARY_DIR}/boost-include)
+    file(MAKE_DIRECTORY ${QV_BOOST_ONLY})
+    file(CREATE_LINK /usr/include/boost ${QV_BOOST_ONLY}/boost SYMBOLIC)
+    target_include_directories(qv_boost SYSTEM INTERFACE ${QV_BOOST_ONLY})
+    # XP SP3 and later; Asio takes what it needs of newer systems at run time.
+    target_compile_definitions(qv_boost INTERFACE _WIN32_WINNT=0x0501 WINVER=0x0501
+                               WIN32_LEAN_AND_MEAN NOMINMAX)
+    target_link_libraries(qv_boost INTERFACE ws2_32 mswsock)
 else()
-    add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp ${QVBOT_DIR}/src/http_win32.cpp)
-    target_link_libraries(quorvanel-botserver PRIVATE qvbot_core ws2_32)
-    target_compile_definitions(quorvanel-botserver PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
-                                                           _WIN32_WINNT=0x0600)
-    # Templates recurse through srai; the workers get the stack size of the image.
-    target_link_options(quorvanel-botserver PRIVATE -Wl,--stack,8388608)
-    install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
-    install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION .)
+    find_package(Threads REQUIRED)
+    target_link_libraries(qv_boost INTERFACE Threads::Threads)
+endif()
+
+add_library(qvbot_http STATIC ${QVBOT_DIR}/src/http_server.cpp ${QVBOT_DIR}/src/random_bytes.cpp)
+target_link_libraries(qvbot_http PUBLIC qvbot_core qv_boost)
+if(WIN32)
+    target_link_libraries(qvbot_http PUBLIC advapi32)
+endif()
+
+if(NOT QV_BUILD_FUZZERS)
+    add_executable(quorvanel-botserver ${QVBOT_DIR}/src/botserver.cpp)
+    target_link_libraries(quorvanel-botserver PRIVATE qvbot_http)
+    if(WIN32)
+        # Templates recurse through srai; the server's threads get the stack size of the image.
+        target_link_options(quorvanel-botserver PRIVATE -Wl,--stack,8388608)
+        # XP SP3 for the 32-bit server, XP x64 for the 64-bit one, in the PE header as in the
+        # imports (cmake/botserver-imports.txt).
+        if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+            set(QVBOT_SUBSYSTEM 5 2)
+        else()
+            set(QVBOT_SUBSYSTEM 5 1)
+        endif()
+        list(GET QVBOT_SUBSYSTEM 0 QVBOT_MAJOR)
+        list(GET QVBOT_SUBSYSTEM 1 QVBOT_MINOR)
+        target_link_options(quorvanel-botserver PRIVATE
+            -Wl,--major-subsystem-version,${QVBOT_MAJOR} -Wl,--minor-subsystem-version,${QVBOT_MINOR}
+            -Wl,--major-os-version,${QVBOT_MAJOR} -Wl,--minor-os-version,${QVBOT_MINOR})
+        install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
+        install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION .)
+    endif()
 endif()
 
 # Called from the top-level tests block, once GoogleTest exists.
@@ -51,6 +64,9 @@ function(qvbot_add_tests)
                        ${QV_STARTER_BOT_DIR})
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
+        add_test(NAME botserver_imports_exist_on_windows_xp
+                 COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${CMAKE_OBJDUMP}
+                         $<TARGET_FILE:quorvanel-botserver> ${CMAKE_SOURCE_DIR}/cmake/botserver-imports.txt)
         add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
         set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
     else()
@@ -64,6 +80,6 @@ if(QV_BUILD_BENCHMARKS AND NOT CMAKE_CROSSCOMPILING AND NOT QV_BUILD_FUZZERS)
     add_executable(botserver_bench ${QVBOT_DIR}/bench/botserver_bench.cpp)
     target_compile_definitions(botserver_bench PRIVATE
         BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QV_STARTER_BOT_DIR}")
-    target_link_libraries(botserver_bench PRIVATE qvbot_core qv_httplib benchmark::benchmark)
+    target_link_libraries(botserver_bench PRIVATE qvbot_core qv_boost benchmark::benchmark)
     add_dependencies(botserver_bench quorvanel-botserver)
 endif()

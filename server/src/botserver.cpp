@@ -1,21 +1,10 @@
 // quorvanel-botserver: an AIML bot behind the talk protocol. It serves the talk page, answers each
 // conversation token from its own conversation, and serves the news page. A test-only group of
 // options adds a request log, control requests and faults on demand.
-#ifdef _WIN32
-#include "http_win32.h"
-#else
-#include <httplib.h>
-namespace web {
-using namespace httplib;
-using socket_t = ::socket_t;
-}  // namespace web
-#endif
-
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include "sync.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,16 +18,12 @@ using socket_t = ::socket_t;
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <pthread.h>
-#include <signal.h>
-#else
-#include <windows.h>
-#endif
-
 #include "bot.h"
 #include "conversations.h"
+#include "http_server.h"
 #include "properties.h"
+#include "random_bytes.h"
+#include "sync.h"
 #include "talk_protocol.h"
 #include "text.h"
 
@@ -48,9 +33,11 @@ using talk::Fault;
 using talk::FaultKind;
 using talk::Scope;
 
-// Each hung request holds a worker until released, so there must be plenty.
-constexpr int kWorkers = 128;
+// Requests wait on timers, not threads: a few threads serve every connection.
+constexpr int kThreads = 4;
 constexpr std::size_t kMaxBody = 64 * 1024;
+// How often a hanging request looks whether it has been released.
+constexpr std::chrono::milliseconds kHangPoll{25};
 constexpr std::size_t kMaxNotedBotids = 100;
 
 constexpr char kUsage[] = R"(usage: quorvanel-botserver --aiml DIR [options]
@@ -182,13 +169,10 @@ class RequestLog {
                             .count();
         std::string headers;
         for (const auto& [name, value] : req.headers) {
-            // cpp-httplib adds the socket's addresses as pseudo-headers; they were never sent.
-            if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
-                name == "LOCAL_PORT") {
-                continue;
-            }
-            headers += (headers.empty() ? "" : ",") + talk::JsonString(name) + ":" +
-                       talk::JsonString(value);
+            if (!headers.empty()) headers += ',';
+            headers += talk::JsonString(name);
+            headers += ':';
+            headers += talk::JsonString(value);
         }
         const std::lock_guard lock(mutex_);
         const std::string line = "{\"seq\":" + std::to_string(++seq_) +
@@ -219,7 +203,7 @@ class RequestLog {
     std::FILE* file_;
 };
 
-// The faults in force per scope, the waiting that delays and hangs share, and the stop order.
+// The faults in force per scope.
 class FaultBoard {
   public:
     FaultBoard(std::optional<talk::Chaos> chaos, std::uint64_t seed)
@@ -233,7 +217,6 @@ class FaultBoard {
             slot.remaining = setting.count;
             ++slot.generation;  // releases whatever hangs there
         }
-        changed_.notify_all();
     }
 
     // The fault for one request, counting it against a limited fault.
@@ -251,45 +234,10 @@ class FaultBoard {
         return fault;
     }
 
-    // Waits `ms` (0: no limit) or until the server stops, or the scope's fault is set anew when
-    // `until_changed`. Returns false when the server is stopping.
-    bool Wait(Scope scope, std::uint64_t generation, int ms, bool until_changed) {
-        std::unique_lock lock(mutex_);
-        const auto done = [&] {
-            return stopping_ ||
-                   (until_changed && slots_[static_cast<int>(scope)].generation != generation);
-        };
-        if (ms == 0) {
-            changed_.wait(lock, done);
-        } else {
-            changed_.wait_for(lock, std::chrono::milliseconds(ms), done);
-        }
-        return !stopping_;
-    }
-
-    // Waits for a stop order, at most `seconds` (0: no limit).
-    void WaitForStop(int seconds) {
-        std::unique_lock lock(mutex_);
-        const auto ordered = [&] { return stop_ordered_; };
-        if (seconds == 0) {
-            changed_.wait(lock, ordered);
-        } else {
-            changed_.wait_for(lock, std::chrono::seconds(seconds), ordered);
-        }
-    }
-    void OrderStop() {
+    // Whether the scope's fault was set anew since `generation`.
+    bool Changed(Scope scope, std::uint64_t generation) {
         const std::lock_guard lock(mutex_);
-        stop_ordered_ = true;
-        changed_.notify_all();
-    }
-    void Stop() {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-        changed_.notify_all();
-    }
-    bool Stopping() {
-        const std::lock_guard lock(mutex_);
-        return stopping_;
+        return slots_[static_cast<int>(scope)].generation != generation;
     }
 
     std::string Garbage() {
@@ -304,13 +252,36 @@ class FaultBoard {
         std::uint64_t generation = 0;
     };
     qvbot::sync::Mutex mutex_;
-    qvbot::sync::ConditionVariable changed_;
     std::array<Slot, 3> slots_;
-    bool stopping_ = false;
-    bool stop_ordered_ = false;
     std::optional<talk::Chaos> chaos_;
     std::uint64_t talk_posts_ = 0;
     talk::Random garbage_;
+};
+
+// Conversation tokens: from the system's random source, so that one token tells nothing of the
+// next; from a seeded sequence when a test asks for repeatable runs.
+class TokenSource {
+  public:
+    explicit TokenSource(std::optional<std::uint64_t> seed) : seeded_(seed.value_or(0)), seed_(seed) {}
+    std::string Next() {
+        if (seed_) {
+            const std::lock_guard lock(mutex_);
+            return talk::TokenHex(seeded_.Next());
+        }
+        std::uint64_t value = 0;
+        if (!qvbot::RandomBytes(&value, sizeof value)) {
+            // Never expected; a predictable token is still better than none.
+            const std::lock_guard lock(mutex_);
+            return talk::TokenHex(seeded_.Next() ^ static_cast<std::uint64_t>(
+                                                       std::chrono::steady_clock::now().time_since_epoch().count()));
+        }
+        return talk::TokenHex(value);
+    }
+
+  private:
+    qvbot::sync::Mutex mutex_;
+    talk::Random seeded_;
+    std::optional<std::uint64_t> seed_;
 };
 
 class TalkServer {
@@ -324,79 +295,67 @@ class TalkServer {
           conversations_(qvbot::kMaxConversations, seed),
           log_(log_file),
           faults_(options.chaos, seed),
-          tokens_(seed) {
+          tokens_(options.seed) {
         for (const auto& setting : options.faults) faults_.Set(setting);
     }
 
-    void Register(web::Server& server) {
-        server.Get("/pandora/talk", Logged([this](const auto& req, auto& res) {
-                       if (const auto shape = Misbehave(Scope::kTalkGet, res)) {
-                           const talk::PageText page{name_, Botid(req), NextToken()};
-                           Send(res, talk::TalkPage(page, shape->kind != FaultKind::kNoForm));
-                       }
-                   }));
-        server.Post("/pandora/talk", Logged([this](const auto& req, auto& res) {
-                        if (const auto shape = Misbehave(Scope::kTalkPost, res)) Talk(req, res, *shape);
-                    }));
-        server.Get("/public/quorvanel/index.php", Logged([this](const auto& req, auto& res) {
-                       if (const auto shape = Misbehave(Scope::kNews, res)) {
-                           Send(res, talk::NewsPage(req.get_param_value("progversion"),
-                                                    shape->kind != FaultKind::kNoMarker));
-                       }
-                   }));
-        if (options_.control) RegisterControl(server);
+    void Attach(web::Server& server) { server_ = &server; }
 
-        const auto not_found = [this](const web::Request& req, web::Response& res) {
-            if (options_.control && req.path.rfind("/__", 0) != 0) log_.Add(req);
-            res.status = 404;
-            res.set_content("not found\n", "text/plain");
-        };
-        server.Get(".*", not_found);
-        server.Post(".*", not_found);
-        server.Put(".*", not_found);
-        server.Delete(".*", not_found);
-        server.Patch(".*", not_found);
-        server.Options(".*", not_found);
+    void Handle(const web::Request& req, web::Reply reply) {
+        const bool get = req.method == "GET", post = req.method == "POST";
+        if (options_.control && req.path.rfind("/__", 0) == 0) return Control(req, reply);
+        if (options_.control) log_.Add(req);
+        if (get && req.path == "/pandora/talk") {
+            Misbehave(Scope::kTalkGet, reply, [this, req, reply](const Fault& shape) {
+                const talk::PageText page{name_, Botid(req), tokens_.Next()};
+                reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
+            });
+        } else if (post && req.path == "/pandora/talk") {
+            Misbehave(Scope::kTalkPost, reply, [this, req, reply](const Fault& shape) { reply(Talk(req, shape)); });
+        } else if (get && req.path == "/public/quorvanel/index.php") {
+            Misbehave(Scope::kNews, reply, [this, req, reply](const Fault& shape) {
+                reply(Page(talk::NewsPage(req.Param("progversion"), shape.kind != FaultKind::kNoMarker)));
+            });
+        } else {
+            reply({404, "text/plain", "not found\n"});
+        }
     }
 
-    FaultBoard& faults() { return faults_; }
-
   private:
-    void RegisterControl(web::Server& server) {
-        // Control and log requests stay out of the log, so a test sees only the client's.
-        server.Get("/__log",
-                   [this](const auto&, auto& res) { res.set_content(log_.Text(), "text/plain"); });
-        server.Post("/__log/clear", [this](const auto&, auto& res) {
+    // Control and log requests stay out of the log, so a test sees only the client's.
+    void Control(const web::Request& req, const web::Reply& reply) {
+        if (req.method == "GET" && req.path == "/__log") return reply({200, "text/plain", log_.Text()});
+        if (req.method != "POST") return reply({404, "text/plain", "not found\n"});
+        if (req.path == "/__log/clear") {
             log_.Clear();
-            res.set_content("ok\n", "text/plain");
-        });
-        server.Post("/__quit", [this](const auto&, auto& res) {
-            res.set_content("ok\n", "text/plain");
-            faults_.OrderStop();
-        });
-        server.Post("/__control", [this](const auto& req, auto& res) {
+            return reply({200, "text/plain", "ok\n"});
+        }
+        if (req.path == "/__quit") {
+            reply({200, "text/plain", "ok\n"});
+            // A moment for the answer to leave.
+            server_->After(std::chrono::milliseconds(100), [this] { server_->Stop(); });
+            return;
+        }
+        if (req.path == "/__control") {
             const auto scope = talk::FormField(req.body, "scope");
             const auto count = talk::FormField(req.body, "count");
             const auto setting = talk::ParseFaultSetting(
                 scope.value_or("all"), talk::FormField(req.body, "fault").value_or(""),
                 count ? std::optional<std::string_view>(*count) : std::nullopt);
-            if (!setting) {
-                res.status = 400;
-                res.set_content("bad fault setting: " + req.body + "\n", "text/plain");
-                return;
-            }
+            if (!setting) return reply({400, "text/plain", "bad fault setting: " + req.body + "\n"});
             faults_.Set(*setting);
-            res.set_content("ok\n", "text/plain");
-        });
+            return reply({200, "text/plain", "ok\n"});
+        }
+        reply({404, "text/plain", "not found\n"});
     }
 
-    void Talk(const web::Request& req, web::Response& res, const Fault& shape) {
+    web::Response Talk(const web::Request& req, const Fault& shape) {
         const std::string message = qvbot::CutUtf8(
             qvbot::ClientTextToUtf8(talk::FormField(req.body, "message").value_or("")),
             qvbot::kMaxMessageChars);
         std::string token = talk::FormField(req.body, "botcust2").value_or("");
         token = qvbot::CutUtf8(qvbot::ClientTextToUtf8(token), qvbot::kMaxTokenChars);
-        if (token.empty()) token = NextToken();
+        if (token.empty()) token = tokens_.Next();
         const talk::PageText page{name_, Botid(req), token};
         std::optional<std::string> answer;
         if (shape.kind != FaultKind::kNoAnswer && shape.kind != FaultKind::kNoMarker) {
@@ -407,51 +366,52 @@ class TalkServer {
                     token, [&](qvbot::Conversation& c) { return bot_.Respond(c, message); }));
             }
         }
-        Send(res, talk::AnswerPage(page, message, answer, shape.kind != FaultKind::kNoForm));
+        return Page(talk::AnswerPage(page, message, answer, shape.kind != FaultKind::kNoForm));
     }
 
-    template <typename Handler>
-    web::Server::Handler Logged(Handler handler) {
-        return [this, handler](const web::Request& req, web::Response& res) {
-            if (options_.control) log_.Add(req);
-            handler(req, res);
-        };
-    }
-
-    // Applies the scope's fault. Returns nullopt when the fault has made the whole response,
-    // otherwise the fault that shapes the page (kNone for a normal one).
-    std::optional<Fault> Misbehave(Scope scope, web::Response& res) {
+    // Applies the scope's fault: a fault that makes the whole response answers it here;
+    // otherwise `then` builds the page, shaped by the fault (kNone for a normal one), at once or
+    // once a delay or hang is over.
+    void Misbehave(Scope scope, const web::Reply& reply, std::function<void(const Fault&)> then) {
         std::uint64_t generation = 0;
         const Fault fault = faults_.Take(scope, generation);
         switch (fault.kind) {
             case FaultKind::kDelay:
+                server_->After(std::chrono::milliseconds(fault.ms), [then] { then(Fault{}); });
+                return;
             case FaultKind::kHang:
-                if (!faults_.Wait(scope, generation, fault.ms, fault.kind == FaultKind::kHang)) {
-                    res.status = 503;
-                    res.set_content("stopping\n", "text/plain");
-                    return {};
-                }
-                return Fault{};
+                Hang(scope, generation, fault.ms == 0 ? std::chrono::steady_clock::time_point::max()
+                                                      : std::chrono::steady_clock::now() +
+                                                            std::chrono::milliseconds(fault.ms),
+                     std::move(then));
+                return;
             case FaultKind::kError500:
-                res.status = 500;
-                res.set_content("<html><body>Internal Server Error</body></html>", "text/html");
-                return {};
+                return reply({500, "text/html", "<html><body>Internal Server Error</body></html>"});
             case FaultKind::kEmpty:
-                res.set_content("", ContentType());
-                return {};
+                return reply({200, ContentType(), ""});
             case FaultKind::kGarbage:
-                res.set_content(faults_.Garbage(), ContentType());
-                return {};
+                return reply({200, ContentType(), faults_.Garbage()});
             case FaultKind::kHuge:
-                res.set_content(talk::HugePage(), ContentType());
-                return {};
+                return reply({200, ContentType(), talk::HugePage()});
             default:
-                return fault;
+                return then(fault);
         }
     }
 
+    // Holds a request until its scope's fault is set anew or the hang's time is up; no thread
+    // waits meanwhile.
+    void Hang(Scope scope, std::uint64_t generation, std::chrono::steady_clock::time_point until,
+              std::function<void(const Fault&)> then) {
+        if (faults_.Changed(scope, generation) || std::chrono::steady_clock::now() >= until) {
+            return then(Fault{});
+        }
+        server_->After(kHangPoll, [this, scope, generation, until, then = std::move(then)]() mutable {
+            Hang(scope, generation, until, std::move(then));
+        });
+    }
+
     std::string Botid(const web::Request& req) {
-        const std::string botid = qvbot::ClientTextToUtf8(req.get_param_value("botid"));
+        const std::string botid = qvbot::ClientTextToUtf8(req.Param("botid"));
         const std::lock_guard lock(botid_mutex_);
         if (botid != botid_ && unknown_botids_.size() < kMaxNotedBotids &&
             unknown_botids_.insert(botid).second) {
@@ -461,18 +421,12 @@ class TalkServer {
         return botid;
     }
 
-    std::string NextToken() {
-        if (options_.token) return *options_.token;
-        const std::lock_guard lock(token_mutex_);
-        return talk::TokenHex(tokens_.Next());
-    }
-
     std::string ContentType() const {
         return options_.utf8 ? "text/html; charset=UTF-8" : "text/html; charset=ISO-8859-1";
     }
 
-    void Send(web::Response& res, const std::string& page) const {
-        res.set_content(options_.utf8 ? page : qvbot::Utf8ToWindows1252Html(page), ContentType());
+    web::Response Page(const std::string& page) const {
+        return {200, ContentType(), options_.utf8 ? page : qvbot::Utf8ToWindows1252Html(page)};
     }
 
     const Options& options_;
@@ -484,8 +438,8 @@ class TalkServer {
     FaultBoard faults_;
     qvbot::sync::Mutex botid_mutex_;
     std::set<std::string> unknown_botids_;  // noted once each, to keep stderr readable
-    qvbot::sync::Mutex token_mutex_;
-    talk::Random tokens_;
+    TokenSource tokens_;
+    web::Server* server_ = nullptr;
 };
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -494,14 +448,6 @@ bool ReadFile(const std::string& path, std::string& text) {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
-
-#ifdef _WIN32
-FaultBoard* console_board = nullptr;  // the one thing Ctrl+C must reach
-BOOL WINAPI OnConsoleEvent(DWORD) {
-    if (console_board) console_board->OrderStop();
-    return TRUE;
-}
-#endif
 
 }  // namespace
 
@@ -524,8 +470,10 @@ int main(int argc, char** argv) {
         }
         qvbot::ReadProperties(properties_file, text, properties, errors);
     }
-    const std::uint64_t seed = options->seed.value_or(
-        (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}());
+    std::uint64_t seed = options->seed.value_or(0);
+    if (!options->seed && !qvbot::RandomBytes(&seed, sizeof seed)) {
+        seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
     qvbot::Bot bot(properties);
     const qvbot::LoadReport report = bot.LoadFolder(options->aiml);
     errors.insert(errors.end(), report.errors.begin(), report.errors.end());
@@ -546,41 +494,19 @@ int main(int argc, char** argv) {
         }
     }
 
-#ifndef _WIN32
-    // Blocked before any thread exists, so only the signal thread below ever takes them.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-#endif
-
     TalkServer talk(*options, bot, seed, log_file);
-    web::Server server;
-    server.new_task_queue = [] { return new web::ThreadPool(kWorkers); };
-    server.set_payload_max_length(kMaxBody);
-    // The library listens with a backlog of 5, too few for a burst of clients: connections
-    // beyond it wait for a SYN resend, a second or more. The socket is taken as it is made, and
-    // listened on again with room for every worker.
-    web::socket_t listening = INVALID_SOCKET;
-    server.set_socket_options([&listening](web::socket_t sock) {
-        web::default_socket_options(sock);
-        listening = sock;
-    });
-    talk.Register(server);
-
-    int port = options->port;
-    if (port == 0) {
-        port = server.bind_to_any_port(options->listen);
-    } else if (!server.bind_to_port(options->listen, port)) {
-        port = -1;
-    }
-    if (port <= 0) {
-        std::fprintf(stderr, "quorvanel-botserver: cannot listen on %s:%d\n",
-                     options->listen.c_str(), options->port);
+    web::Limits limits;
+    limits.max_body = kMaxBody;
+    web::Server server([&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
+                       limits, kThreads);
+    talk.Attach(server);
+    std::string error;
+    if (!server.Listen(options->listen, options->port, error)) {
+        std::fprintf(stderr, "quorvanel-botserver: cannot listen on %s:%d: %s\n",
+                     options->listen.c_str(), options->port, error.c_str());
         return 1;
     }
-    if (listening != INVALID_SOCKET) ::listen(listening, kWorkers);
+    const int port = server.Port();
     if (!options->port_file.empty()) {
         std::FILE* file = std::fopen(options->port_file.c_str(), "w");
         if (!file || std::fprintf(file, "%d\n", port) < 0 || std::fclose(file) != 0) {
@@ -594,35 +520,11 @@ int main(int argc, char** argv) {
                 bot.Size(), report.files, report.replaced, options->listen.c_str(), port);
     std::fflush(stdout);
 
-#ifndef _WIN32
-    qvbot::sync::Thread signals([&] {
-        int signal = 0;
-        sigwait(&stop_signals, &signal);
-        talk.faults().OrderStop();
-    });
-    signals.detach();  // ends with the process
-#else
-    console_board = &talk.faults();
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-#endif
-
-    std::atomic<bool> listen_returned = false;
-    qvbot::sync::Thread stopper([&] {
-        talk.faults().WaitForStop(options->lifetime_s);
-        talk.faults().Stop();  // releases hung requests first, or stopping would wait for them
-        // stop() does nothing before listening has begun, so it is repeated until it took.
-        while (!listen_returned) {
-            server.stop();
-            qvbot::sync::SleepMs(20);
-        }
-    });
-    server.listen_after_bind();
-    listen_returned = true;
-    if (!talk.faults().Stopping()) {  // listening ends by a stop, or by an error
-        std::fprintf(stderr, "quorvanel-botserver: listening failed\n");
-        std::_Exit(1);  // the stopper waits for an order that will not come
+    server.OnStopSignal([&server] { server.Stop(); });
+    if (options->lifetime_s > 0) {
+        server.After(std::chrono::seconds(options->lifetime_s), [&server] { server.Stop(); });
     }
-    stopper.join();
+    server.Run();
     if (log_file) std::fclose(log_file);
     return 0;
 }
