@@ -57,8 +57,9 @@ endif()
 
 # Called from the top-level tests block, once GoogleTest exists.
 function(qvbot_add_tests)
-    add_executable(qvbot_tests ${QVBOT_DIR}/tests/conversations_test.cpp)
-    target_link_libraries(qvbot_tests PRIVATE qvbot_core GTest::gtest_main)
+    add_executable(qvbot_tests ${QVBOT_DIR}/tests/conversations_test.cpp
+                               ${QVBOT_DIR}/tests/http_server_test.cpp)
+    target_link_libraries(qvbot_tests PRIVATE qvbot_http GTest::gtest_main)
     # The executable driven over HTTP, under Wine when cross-built.
     set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
                        ${QV_STARTER_BOT_DIR})

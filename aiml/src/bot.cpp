@@ -187,12 +187,46 @@ void Bot::LoadCategory(std::string_view name, XmlNode& category,
     }
 }
 
+std::size_t PredicateBytes(const Conversation& conversation) {
+    std::size_t bytes = 0;
+    for (const auto& [name, value] : conversation.predicates) bytes += name.size() + value.size();
+    return bytes;
+}
+
+std::size_t HistoryBytes(const Conversation& conversation) {
+    std::size_t bytes = 0;
+    for (const auto& input : conversation.inputs) bytes += input.size();
+    for (const auto& answer : conversation.answers) {
+        for (const auto& sentence : answer) bytes += sentence.size();
+    }
+    return bytes;
+}
+
+namespace {
+
+// Drops the oldest inputs and answers until the history fits its budget; the latest of each
+// stays, as <that> and <input/> need them.
+void TrimHistory(Conversation& conversation) {
+    while (HistoryBytes(conversation) > kMaxHistoryBytes &&
+           (conversation.inputs.size() > 1 || conversation.answers.size() > 1)) {
+        if (conversation.inputs.size() >= conversation.answers.size() && conversation.inputs.size() > 1) {
+            conversation.inputs.pop_back();
+        } else {
+            conversation.answers.pop_back();
+        }
+    }
+}
+
+}  // namespace
+
 std::string Bot::Respond(Conversation& conversation, std::string_view message) const {
     std::vector<std::string> answers;
+    // One budget for the whole message: a message of many sentences runs no more reductions
+    // than one of a single sentence may.
+    int budget = kMaxSraiPerMessage;
     for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars))) {
         conversation.inputs.push_front(JoinWords(sentence.words));
         if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
-        int budget = kMaxSraiPerSentence;
         Context context{conversation, {}, 0, budget};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
@@ -204,6 +238,7 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
         }
         conversation.answers.push_front(std::move(said));
         if (conversation.answers.size() > kHistory) conversation.answers.pop_back();
+        TrimHistory(conversation);
         if (!answer.empty()) answers.push_back(answer);
     }
     return JoinWords(answers);
@@ -291,7 +326,12 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     }
     if (name == "set") {
         std::string value = CutUtf8(CollapseSpace(EvalChildren(node, context)), kMaxPredicateChars);
-        conversation.predicates[node.Attribute("name").value_or("")] = value;
+        const std::string key = node.Attribute("name").value_or("");
+        const auto it = conversation.predicates.find(key);
+        const std::size_t others =
+            PredicateBytes(conversation) - (it == conversation.predicates.end() ? 0 : key.size() + it->second.size());
+        // Past the budget the predicate keeps what it had; the template still shows the value.
+        if (others + key.size() + value.size() <= kMaxPredicateBytes) conversation.predicates[key] = value;
         return value;
     }
     if (name == "bot") {

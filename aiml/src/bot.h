@@ -20,8 +20,13 @@ namespace qvbot {
 constexpr std::size_t kMaxMessageChars = 1000;
 constexpr std::size_t kMaxPredicateChars = 1000;
 constexpr int kMaxSraiDepth = 32;
-constexpr int kMaxSraiPerSentence = 2000;
+// Reductions one message may run in all, however many sentences it has.
+constexpr int kMaxSraiPerMessage = 2000;
 constexpr std::size_t kHistory = 10;
+// Bytes a conversation keeps: its predicates (names and values), and its history of inputs and
+// answers. A predicate that would pass the budget is not stored; the oldest history goes first.
+constexpr std::size_t kMaxPredicateBytes = 8 * 1024;
+constexpr std::size_t kMaxHistoryBytes = 8 * 1024;
 // The answer when a chain of reductions runs too deep or too long.
 constexpr std::string_view kLostThread = "I lost my thread there. Could you say that another way?";
 
@@ -43,6 +48,10 @@ struct Conversation {
     std::deque<std::string> inputs;                // latest first; input sentences
     std::uint64_t random = 0;                      // the state of `random`'s choices
 };
+
+// The bytes of a conversation's text: predicates and history (containers' own overhead aside).
+std::size_t PredicateBytes(const Conversation& conversation);
+std::size_t HistoryBytes(const Conversation& conversation);
 
 class Bot {
   public:

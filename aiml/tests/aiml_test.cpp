@@ -80,6 +80,48 @@ TEST_F(Aiml, SraiSrAndReductions) {
     EXPECT_NE(bot.Respond(conversation, "bomb").find(kLostThread), std::string::npos);
 }
 
+// A chain of reductions answers up to the depth limit; one level more loses the thread. The
+// budget is the whole message's: many sentences share it.
+TEST_F(Aiml, ReductionDepthAndTheBudgetOfAMessage) {
+    std::string categories = Category("STEP 0", "bottom");
+    for (int i = 1; i <= 40; ++i) {
+        categories += Category("STEP " + std::to_string(i), "<srai>STEP " + std::to_string(i - 1) + "</srai>");
+    }
+    Load(categories + Category("TWENTY", "<srai>STEP 19</srai>"));
+    Talk({{"step 31", "bottom"}, {"step 33", std::string(kLostThread)}});
+    // 20 reductions a sentence: the message's 200 sentences (its first 1,000 characters) would
+    // need 4,000; about half of them are answered before the budget is spent.
+    std::string message;
+    for (int i = 0; i < 200; ++i) message += "twenty. ";
+    const std::string answer = bot.Respond(conversation, message);
+    std::size_t bottoms = 0;
+    for (std::size_t at = 0; (at = answer.find("bottom", at)) != std::string::npos; ++at) ++bottoms;
+    EXPECT_GT(bottoms, 50u);
+    EXPECT_LT(bottoms, 110u);
+    EXPECT_NE(answer.find(kLostThread), std::string::npos);
+}
+
+// Whatever the contact writes and the templates store, a conversation's text stays in budget.
+TEST_F(Aiml, AConversationsStateStaysWithinItsBudget) {
+    Load(Category("REMEMBER * AS *", "<think><set><star/></set><set name=\"x\"/></think>") +
+         Category("SET *", "<think><set name=\"a\"><star/></set><set name=\"b\"><star/> <star/></set>"
+                           "<set name=\"c\"><star/> <star/> <star/></set></think>stored") +
+         Category("NAME *", "<set name=\"name\"><star/></set>") + Category("*", "<star/> <star/>"));
+    const std::string word = "w" + std::string(200, 'o');
+    for (int i = 0; i < 40; ++i) {
+        std::string text;
+        for (int w = 0; w < 4; ++w) text += word + std::to_string(i) + " ";
+        bot.Respond(conversation, "set " + text);
+        bot.Respond(conversation, text + ". " + text + ". " + text);
+        EXPECT_LE(PredicateBytes(conversation), kMaxPredicateBytes);
+        EXPECT_LE(HistoryBytes(conversation), kMaxHistoryBytes);
+    }
+    EXPECT_FALSE(conversation.inputs.empty());
+    EXPECT_FALSE(conversation.answers.empty());
+    // A small predicate still fits beside what is kept.
+    EXPECT_EQ(bot.Respond(conversation, "name Ann"), "Ann");
+}
+
 TEST_F(Aiml, RandomAndConditionForms) {
     Load(Category("PICK", "<random><li>a</li><li>b</li><li>c</li></random>") +
          Category("MOOD *", "<think><set name=\"mood\"><star/></set></think>") +

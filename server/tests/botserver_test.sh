@@ -2,7 +2,7 @@
 # The bot server executable driven over HTTP: its start line, the talk page and its token, answers
 # per conversation, the body limit, the faults tests order, the UTF-8 page, the test
 # options and the stop request. The same checks serve the Linux build and, under Wine, the
-# Windows one (its HTTP server and XmlLite).
+# Windows one. On Linux also: accept errors (too few descriptors) do not stop it.
 # Usage: botserver_test.sh EXE STARTER_BOT_DIR [WINEPREFIX]   (a prefix runs EXE under Wine)
 set -eu
 exe=$1 bot=$2 prefix=${3:-}
@@ -15,6 +15,7 @@ export LC_ALL=C
 z=${prefix:+Z:}  # Wine shows the Linux root as drive Z:
 fail() { echo "FAIL: $*" >&2; cat "$work/out" >&2; exit 1; }
 run() {  # in place of the calling shell, so a background run's process id is the server's
+    [ -z "${fd_limit:-}" ] || ulimit -n "$fd_limit"
     if [ -n "$prefix" ]; then exec "$(dirname "$0")/../../cmake/wine-run.sh" "$prefix" "$exe" "$@"; fi
     exec "$exe" "$@"
 }
@@ -73,4 +74,27 @@ start --charset utf-8
 say "say%20caf%C3%A9" | grep -q "<b>Kestro:</b> caf$(printf '\303\251') <br>" || fail "UTF-8 page"
 [ "$(get "$base/__log")" = 404 ] && [ "$(post "" "$base/__quit")" = 404 ] || fail "test control"
 ! (run --aiml "$z$bot" --port 7x) >/dev/null 2>&1 || fail "a bad port accepted"
+kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+
+# Tokens come from the system's random source: two servers started alike hand out different ones.
+start
+one=$(curl -s --max-time 10 "$talk" | token)
+kill "$pid"; wait "$pid" 2>/dev/null || true
+start
+[ "$(curl -s --max-time 10 "$talk" | token)" != "$one" ] || fail "the same first token twice"
+kill "$pid"; wait "$pid" 2>/dev/null || true
+
+if [ -z "$prefix" ]; then
+    # With a dozen descriptors a burst of clients makes accepting fail: the server says so, goes
+    # on, and answers once the burst has passed.
+    fd_limit=12 start
+    clients=""
+    for i in $(seq 30); do
+        curl -s --max-time 2 -o /dev/null "$talk" &
+        clients="$clients $!"
+    done
+    for client in $clients; do wait "$client" || true; done
+    grep -q "accept failed" "$work/out" || fail "no accept error met"
+    [ "$(get "$talk")" = 200 ] || fail "stopped by accept errors"
+fi
 echo "the bot server answered and stopped"

@@ -1,0 +1,208 @@
+// The bot server's HTTP front on the loopback, against raw client sockets: deadlines, the bound
+// on connections, the size limits and replies that come later.
+#include "http_server.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "sync.h"
+
+#ifndef _WIN32
+#include <thread>
+#endif
+
+namespace web {
+namespace {
+
+// The win32 thread model of the Windows toolchain has no std::this_thread::sleep_for.
+void Pause(std::chrono::milliseconds time) {
+#ifdef _WIN32
+    Sleep(static_cast<DWORD>(time.count()));
+#else
+    std::this_thread::sleep_for(time);
+#endif
+}
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using namespace std::chrono_literals;
+
+// A server on a free loopback port, run on its own thread for the test's length.
+class Running {
+  public:
+    Running(Limits limits, Handler handler) : server_(std::move(handler), limits, 2) {
+        std::string error;
+        EXPECT_TRUE(server_.Listen("127.0.0.1", 0, error)) << error;
+        thread_ = qvbot::sync::Thread([this] { server_.Run(); });
+    }
+    ~Running() {
+        server_.Stop();
+        thread_.join();
+    }
+    int Port() const { return server_.Port(); }
+    Server& server() { return server_; }
+
+  private:
+    Server server_;
+    qvbot::sync::Thread thread_;
+};
+
+// A client connection that sends bytes and reads what comes back until the server closes it or
+// `patience` passes.
+class Client {
+  public:
+    explicit Client(int port) : socket_(context_) {
+        socket_.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
+    }
+    void Send(const std::string& bytes) {
+        boost::system::error_code ignored;
+        asio::write(socket_, asio::buffer(bytes), ignored);
+    }
+    // What arrives within `patience`; `closed` tells whether the server closed the connection.
+    std::string Receive(std::chrono::milliseconds patience, bool* closed = nullptr,
+                        std::size_t enough = std::string::npos) {
+        std::string got;
+        const auto until = std::chrono::steady_clock::now() + patience;
+        socket_.non_blocking(true);
+        bool ended = false;
+        while (std::chrono::steady_clock::now() < until && got.size() < enough) {
+            char buffer[4096];
+            boost::system::error_code error;
+            const std::size_t n = socket_.read_some(asio::buffer(buffer), error);
+            if (error == asio::error::would_block) {
+                Pause(10ms);
+                continue;
+            }
+            if (error) {
+                ended = true;
+                break;
+            }
+            got.append(buffer, n);
+        }
+        if (closed) *closed = ended;
+        return got;
+    }
+
+  private:
+    asio::io_context context_;
+    tcp::socket socket_;
+};
+
+Handler Echo(std::atomic<int>* calls = nullptr) {
+    return [calls](const Request& request, Reply reply) {
+        if (calls) ++*calls;
+        reply({200, "text/plain", request.method + " " + request.path + " " + request.Param("a") + " " + request.body});
+    };
+}
+
+const std::string kGet = "GET /x?a=b%20c HTTP/1.1\r\nHost: t\r\n\r\n";
+
+TEST(HttpServer, ARequestMustArriveWholeWithinItsDeadline) {
+    Limits limits;
+    limits.request_deadline = 400ms;
+    std::atomic<int> calls = 0;
+    Running server(limits, Echo(&calls));
+
+    Client whole(server.Port());  // kept alive: two requests on one connection
+    whole.Send(kGet);
+    EXPECT_NE(whole.Receive(2s, nullptr, 80).find("GET /x b c"), std::string::npos);
+    whole.Send(kGet);
+    EXPECT_NE(whole.Receive(2s, nullptr, 80).find("GET /x b c"), std::string::npos);
+
+    // Headers a little at a time: each piece in time, the whole too late.
+    Client slow(server.Port());
+    bool closed = false;
+    slow.Send("GET /x HTTP/1.1\r\n");
+    EXPECT_EQ(slow.Receive(250ms, &closed), "");
+    slow.Send("Host: t\r\n");
+    EXPECT_EQ(slow.Receive(250ms, &closed), "");
+    EXPECT_EQ(slow.Receive(1s, &closed), "");
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(HttpServer, PastItsBoundNewConnectionsGetAQuick503) {
+    Limits limits;
+    limits.max_connections = 2;
+    Running server(limits, Echo());
+    auto first = std::make_unique<Client>(server.Port());
+    Client second(server.Port());
+    first->Send(kGet);
+    ASSERT_NE(first->Receive(2s, nullptr, 80).find("200 OK"), std::string::npos);
+
+    Client third(server.Port());
+    third.Send(kGet);
+    bool closed = false;
+    EXPECT_NE(third.Receive(2s, &closed).find("503 Service Unavailable"), std::string::npos);
+    EXPECT_TRUE(closed);
+
+    first.reset();  // room again
+    Pause(100ms);
+    Client fourth(server.Port());
+    fourth.Send(kGet);
+    EXPECT_NE(fourth.Receive(2s, nullptr, 80).find("200 OK"), std::string::npos);
+}
+
+TEST(HttpServer, BodiesAndHeadersPastTheirLimitsAreRefused) {
+    Limits limits;
+    limits.max_body = 1000;
+    limits.max_header = 2000;
+    Running server(limits, Echo());
+    const struct {
+        std::string request;
+        const char* status;
+    } cases[] = {
+        {"POST /x HTTP/1.1\r\nHost: t\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'b'), "200 OK"},
+        {"POST /x HTTP/1.1\r\nHost: t\r\nContent-Length: 1001\r\n\r\n" + std::string(1001, 'b'), "413 Payload Too Large"},
+        {"GET /x HTTP/1.1\r\nHost: t\r\nX: " + std::string(3000, 'h') + "\r\n\r\n", "431 Request Header Fields Too Large"},
+        {"GARBAGE\r\n\r\n", nullptr},  // closed without an answer
+    };
+    for (const auto& c : cases) {
+        Client client(server.Port());
+        client.Send(c.request);
+        bool closed = false;
+        const std::string answer = client.Receive(2s, &closed, c.status ? 40 : std::string::npos);
+        if (c.status) {
+            EXPECT_NE(answer.find(c.status), std::string::npos) << answer.substr(0, 60);
+        } else {
+            EXPECT_EQ(answer, "");
+            EXPECT_TRUE(closed);
+        }
+    }
+}
+
+// A handler may answer later from a timer: meanwhile the server serves others on its threads.
+TEST(HttpServer, AReplyThatComesLaterHoldsNoThread) {
+    Running* running = nullptr;
+    Running server(Limits{}, [&running](const Request& request, Reply reply) {
+        if (request.path == "/late") {
+            running->server().After(300ms, [reply] { reply({200, "text/plain", "late"}); });
+        } else {
+            reply({200, "text/plain", "now"});
+        }
+    });
+    running = &server;
+    std::vector<std::unique_ptr<Client>> late;
+    for (int i = 0; i < 8; ++i) {  // more than the server's threads
+        late.push_back(std::make_unique<Client>(server.Port()));
+        late.back()->Send("GET /late HTTP/1.1\r\nHost: t\r\n\r\n");
+    }
+    Client now(server.Port());
+    const auto start = std::chrono::steady_clock::now();
+    now.Send(kGet);
+    EXPECT_NE(now.Receive(2s, nullptr, 60).find("now"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms);
+    for (auto& client : late) EXPECT_NE(client->Receive(2s, nullptr, 60).find("late"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace web
