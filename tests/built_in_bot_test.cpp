@@ -116,9 +116,9 @@ TEST_F(BuiltInBot, RemembersAThousandContactsForgettingTheLeastRecentlyHeard) {
 TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnce) {
     const std::string good = "<aiml><category><pattern>HELLO</pattern><template>Howdy from <bot name=\"name\"/>."
                              "</template></category></aiml>";
-    files.folders[L"C:\\mine"] = {{{"a.aiml", good}}, "name = Mine\n"};
-    files.folders[L"C:\\broken"] = {{{"x.aiml", "<aiml>\n<category>\n<pattern>HI</pattern>\n</aiml>"}}, ""};
-    files.folders[L"C:\\half"] = {{{"a.aiml", good}, {"b.aiml", "<aiml><category/></aiml>"}}, ""};
+    files.folders[L"C:\\mine"] = {{{"a.aiml", good}}, "name = Mine\n", {}};
+    files.folders[L"C:\\broken"] = {{{"x.aiml", "<aiml>\n<category>\n<pattern>HI</pattern>\n</aiml>"}}, "", {}};
+    files.folders[L"C:\\half"] = {{{"a.aiml", good}, {"b.aiml", "<aiml><category/></aiml>"}}, "", {}};
     files.folders[L"C:\\empty"] = {};
     const struct {
         const wchar_t* folder;

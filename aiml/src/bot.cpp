@@ -61,9 +61,9 @@ bool WordsMatch(const std::vector<std::string>& words, const std::vector<std::st
     return reach[words.size()];
 }
 
-std::vector<std::string> Keys(std::string_view text) {
+std::vector<std::string> Keys(std::string_view text, const Substitutions& normal) {
     std::vector<std::string> keys;
-    for (auto& sentence : Normalise(text)) {
+    for (auto& sentence : Normalise(text, normal)) {
         keys.insert(keys.end(), sentence.keys.begin(), sentence.keys.end());
     }
     return keys;
@@ -99,6 +99,48 @@ struct Bot::Context {
 
 Bot::Bot(Properties properties) : properties_(std::move(properties)) {
     clock_ = [] { return std::time(nullptr); };
+}
+
+bool Bot::LoadSubstitutions(std::string_view name, std::string_view text, LoadReport& report) {
+    const std::string_view file = name.substr(name.find_last_of("/\\") == std::string_view::npos
+                                                  ? 0
+                                                  : name.find_last_of("/\\") + 1);
+    Substitutions* tables[] = {&normal_, &person_, &person2_, &gender_};
+    for (std::size_t i = 0; i < std::size(kSubstitutionFiles); ++i) {
+        if (Lower(file) != kSubstitutionFiles[i]) continue;
+        *tables[i] = ReadSubstitutions(name, text, report.errors);
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_view order) {
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> ordered;
+    std::vector<char> taken(names.size(), 0);
+    while (!order.empty()) {
+        const std::size_t end = order.find('\n');
+        std::string_view line = order.substr(0, end);
+        order = end == std::string_view::npos ? std::string_view() : order.substr(end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        if (line.empty() || line.front() == '#') continue;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            // Folders may be written with either slash.
+            std::string name = names[i];
+            std::replace(name.begin(), name.end(), '\\', '/');
+            std::string wanted(line);
+            std::replace(wanted.begin(), wanted.end(), '\\', '/');
+            if (!taken[i] && name == wanted) {
+                taken[i] = 1;
+                ordered.push_back(names[i]);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!taken[i]) ordered.push_back(names[i]);
+    }
+    return ordered;
 }
 
 void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& report) {
@@ -195,7 +237,9 @@ std::size_t PredicateBytes(const Conversation& conversation) {
 
 std::size_t HistoryBytes(const Conversation& conversation) {
     std::size_t bytes = 0;
-    for (const auto& input : conversation.inputs) bytes += input.size();
+    for (const auto& input : conversation.inputs) {
+        for (const auto& sentence : input) bytes += sentence.size();
+    }
     for (const auto& answer : conversation.answers) {
         for (const auto& sentence : answer) bytes += sentence.size();
     }
@@ -224,16 +268,17 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
     // One budget for the whole message: a message of many sentences runs no more reductions
     // than one of a single sentence may.
     int budget = kMaxSraiPerMessage;
-    for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars))) {
-        conversation.inputs.push_front(JoinWords(sentence.words));
-        if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
+    conversation.inputs.emplace_front();
+    if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
+    for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars), normal_)) {
+        conversation.inputs.front().push_back(JoinWords(sentence.words));
         Context context{conversation, {}, 0, budget};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
         // Kept as long as a message may be, so 10,000 conversations stay bounded whatever a
         // bot's templates make of their input.
         std::vector<std::string> said;
-        for (const Sentence& part : Normalise(CutUtf8(answer, kMaxMessageChars))) {
+        for (const Sentence& part : Normalise(CutUtf8(answer, kMaxMessageChars), normal_)) {
             said.push_back(JoinWords(part.words));
         }
         conversation.answers.push_front(std::move(said));
@@ -255,7 +300,7 @@ std::string Bot::Answer(Conversation& conversation, const std::vector<std::strin
     std::vector<std::string> topic_words, topic_keys;
     if (const auto topic = conversation.predicates.find("topic");
         topic != conversation.predicates.end()) {
-        for (Sentence& sentence : Normalise(topic->second)) {
+        for (Sentence& sentence : Normalise(topic->second, normal_)) {
             topic_words.insert(topic_words.end(), sentence.words.begin(), sentence.words.end());
             topic_keys.insert(topic_keys.end(), sentence.keys.begin(), sentence.keys.end());
         }
@@ -275,7 +320,7 @@ std::string Bot::EvalChildren(const XmlNode& node, Context& context) const {
 std::string Bot::Srai(const std::string& text, Context& context) const {
     if (context.depth >= kMaxSraiDepth || --context.budget < 0) return std::string(kLostThread);
     std::vector<std::string> answers;
-    for (const Sentence& sentence : Normalise(text)) {
+    for (const Sentence& sentence : Normalise(text, normal_)) {
         Context inner{context.conversation, {}, context.depth + 1, context.budget};
         answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
     }
@@ -287,7 +332,7 @@ std::string Bot::Condition(const XmlNode& node, Context& context) const {
                              const std::optional<std::string>& value) {
         const auto it = context.conversation.predicates.find(name.value_or(""));
         const std::string current = it == context.conversation.predicates.end() ? "" : it->second;
-        return WordsMatch(Keys(current), PatternWords(value.value_or("")));
+        return WordsMatch(Keys(current, normal_), PatternWords(value.value_or("")));
     };
     const auto name = node.Attribute("name");
     const auto value = node.Attribute("value");
@@ -319,7 +364,15 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         const auto& sentences = conversation.answers[answer - 1];
         return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
     }
-    if (name == "input") return Nth(conversation.inputs, Index(node));
+    if (name == "input") {
+        // The n-th message back (1: this one), and its m-th sentence from the end (1: the
+        // latest), as <that> counts answers.
+        const std::size_t input = Index(node, "index", 0);
+        const std::size_t sentence = Index(node, "index", 1);
+        if (input > conversation.inputs.size()) return "";
+        const auto& sentences = conversation.inputs[input - 1];
+        return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
+    }
     if (name == "get") {
         const auto it = conversation.predicates.find(node.Attribute("name").value_or(""));
         return it == conversation.predicates.end() ? "" : it->second;
@@ -356,10 +409,10 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     if (name == "uppercase") return Upper(EvalChildren(node, context));
     if (name == "lowercase") return Lower(EvalChildren(node, context));
     if (name == "formal") return Formal(EvalChildren(node, context));
-    if (name == "sentence") return SentenceCase(CollapseSpace(EvalChildren(node, context)));
-    if (name == "person") return Substitute(content_or_star(), PersonSubstitutions());
-    if (name == "person2") return Substitute(content_or_star(), Person2Substitutions());
-    if (name == "gender") return Substitute(content_or_star(), GenderSubstitutions());
+    if (name == "sentence") return EachSentenceCase(CollapseSpace(EvalChildren(node, context)));
+    if (name == "person") return Substitute(content_or_star(), person_);
+    if (name == "person2") return Substitute(content_or_star(), person2_);
+    if (name == "gender") return Substitute(content_or_star(), gender_);
     if (name == "date") {
         const std::time_t now = clock_();
         std::tm parts{};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graph.h"
+#include "text.h"
 #include "xml.h"
 
 namespace qvbot {
@@ -45,9 +46,17 @@ struct Conversation {
     std::string id;
     std::map<std::string, std::string, std::less<>> predicates;
     std::deque<std::vector<std::string>> answers;  // latest first; each answer's sentences
-    std::deque<std::string> inputs;                // latest first; input sentences
+    std::deque<std::vector<std::string>> inputs;   // latest first; each message's sentences
     std::uint64_t random = 0;                      // the state of `random`'s choices
 };
+
+// The files of a bot folder that name its substitutions, each replacing the built-in table.
+inline constexpr const char* kSubstitutionFiles[] = {"normal.txt", "person.txt", "person2.txt", "gender.txt"};
+// The file of a bot folder that names the AIML files to load first, one relative path a line.
+inline constexpr char kLoadOrderFile[] = "load-order.txt";
+// AIML file names in the order they load: those the order file names, in its order, then the
+// rest by name.
+std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_view order);
 
 // The bytes of a conversation's text: predicates and history (containers' own overhead aside).
 std::size_t PredicateBytes(const Conversation& conversation);
@@ -57,9 +66,13 @@ class Bot {
   public:
     explicit Bot(Properties properties);
 
-    // Loads every *.aiml file under `folder` in name order; what cannot be read is reported and
-    // skipped. May be called more than once; later categories replace earlier ones.
+    // Loads every *.aiml file under `folder` (in the order of its load-order.txt, then by name)
+    // and its substitution files; what cannot be read is reported and skipped. May be called
+    // more than once; later categories replace earlier ones.
     LoadReport LoadFolder(const std::filesystem::path& folder);
+    // Takes a substitution file (normal.txt, person.txt, person2.txt or gender.txt) in place of
+    // the built-in table of that kind; `name` is what reports call it. False for another name.
+    bool LoadSubstitutions(std::string_view name, std::string_view text, LoadReport& report);
     // Loads one file's content; `name` is what reports call it.
     void LoadText(std::string_view name, std::string_view bytes, LoadReport& report);
 
@@ -85,6 +98,10 @@ class Bot {
     std::string Srai(const std::string& text, Context& context) const;
 
     Properties properties_;
+    Substitutions normal_ = InputSubstitutions();
+    Substitutions person_ = PersonSubstitutions();
+    Substitutions person2_ = Person2Substitutions();
+    Substitutions gender_ = GenderSubstitutions();
     WordGraph graph_;
     std::vector<XmlNode> templates_;
     std::size_t free_ = 0;  // replaced templates, emptied

@@ -28,9 +28,9 @@ const Substitutions& InputSubstitutions() {
         {"THANX", "thanks"},     {"CUZ", "because"},       {"WANNA", "want to"},
         {"GONNA", "going to"},   {"GOTTA", "got to"},      {"KINDA", "kind of"},
         {"MR.", "Mr"},           {"MRS.", "Mrs"},          {"MS.", "Ms"},
-        {"DR.", "Dr"},           {"ST.", "St"},            {"E.G.", "for example"},
+        {"DR.", "Dr"},           {"E.G.", "for example"},
         {"I.E.", "that is"},     {"ETC.", "etc"},          {"VS.", "versus"},
-        {"A.M.", "AM"},          {"P.M.", "PM"},           {"NO.", "number"},
+        {"A.M.", "AM"},          {"P.M.", "PM"},
     };
     return table;
 }

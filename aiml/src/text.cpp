@@ -275,8 +275,46 @@ std::string Substitute(std::string_view text, const Substitutions& table) {
     return JoinWords(out);
 }
 
-std::vector<Sentence> Normalise(std::string_view text) {
-    const std::u32string codes = DecodeUtf8(Substitute(text, InputSubstitutions()));
+Substitutions ReadSubstitutions(std::string_view name, std::string_view text,
+                                std::vector<std::string>& errors) {
+    Substitutions table;
+    int number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++number;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        if (line.empty() || line.front() == '#') continue;
+        // "find","replace": the find part may hold blanks and punctuation, never a quote.
+        const std::size_t middle = line.find("\",\"");
+        if (line.size() < 5 || line.front() != '"' || line.back() != '"' || middle == std::string_view::npos) {
+            errors.push_back(std::string(name) + ":" + std::to_string(number) + ": expected \"find\",\"replace\"");
+            continue;
+        }
+        const std::string find = CollapseSpace(line.substr(1, middle - 1));
+        if (find.empty()) continue;
+        table[Upper(find)] = CollapseSpace(line.substr(middle + 3, line.size() - middle - 4));
+    }
+    return table;
+}
+
+std::string EachSentenceCase(std::string_view text) {
+    bool start = true;
+    return MapCodes(text, [&start](char32_t c) {
+        if (c == U'.') {
+            start = true;
+            return c;
+        }
+        if (!start || IsSpace(c)) return c;
+        start = false;
+        return UpperCode(c);
+    });
+}
+
+std::vector<Sentence> Normalise(std::string_view text, const Substitutions& normal) {
+    const std::u32string codes = DecodeUtf8(Substitute(text, normal));
     std::vector<Sentence> sentences;
     std::u32string current;
     const auto finish = [&] {

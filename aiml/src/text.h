@@ -47,6 +47,16 @@ const Substitutions& Person2Substitutions();  // first and second person swapped
 const Substitutions& GenderSubstitutions();   // male and female swapped
 std::string Substitute(std::string_view text, const Substitutions& table);
 
+// Reads a substitution file as AIML sets ship them: one `"find","replace"` pair a line (blank
+// lines and lines starting with # ignored). A line in another form is reported as
+// "name:line: what is wrong" and skipped.
+Substitutions ReadSubstitutions(std::string_view name, std::string_view text,
+                                std::vector<std::string>& errors);
+
+// Capitals at the start of the text and of every sentence in it, the rest as it is. A sentence
+// ends in a full stop, as AIML 1.0.1 defines it.
+std::string EachSentenceCase(std::string_view text);
+
 // One sentence of input: its words as typed (punctuation gone) and the same in upper case.
 struct Sentence {
     std::vector<std::string> words;
@@ -54,7 +64,7 @@ struct Sentence {
 };
 // Substitutions, then a split at . ! ? followed by a blank or the end, then punctuation removed.
 // Sentences without words are left out.
-std::vector<Sentence> Normalise(std::string_view text);
+std::vector<Sentence> Normalise(std::string_view text, const Substitutions& normal = InputSubstitutions());
 // The words of a pattern: upper case, punctuation gone, `*` and `_` kept as words.
 std::vector<std::string> PatternWords(std::string_view text);
 

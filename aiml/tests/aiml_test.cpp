@@ -122,6 +122,37 @@ TEST_F(Aiml, AConversationsStateStaysWithinItsBudget) {
     EXPECT_EQ(bot.Respond(conversation, "name Ann"), "Ann");
 }
 
+// "No." and "St." are words that end sentences, not abbreviations; <sentence> capitalises every
+// sentence; <input index="n,m"> counts messages, then sentences from the latest.
+TEST_F(Aiml, SentencesAndInputsAsAiml101CountsThem) {
+    Load(Category("NO", "Oh.") + Category("WHAT IS YOUR NAME", "Kestro.") +
+         Category("CAPS", "<sentence>hello there. how are you</sentence>") +
+         Category("THIRD", "<input/>|<input index=\"1,2\"/>|<input index=\"1,3\"/>|<input index=\"2\"/>|<input index=\"2,2\"/>") +
+         Category("*", "ok"));
+    Talk({{"No. What is your name?", "Oh. Kestro."}, {"I live on Elm St. It is nice", "ok ok"},
+          {"one. two. first. third", "ok ok ok third|first|two|It is nice|I live on Elm St"},
+          {"caps", "Hello there. How are you"}});
+}
+
+// Substitution files of a set replace the built-in tables; a malformed line is named.
+TEST_F(Aiml, SubstitutionFilesReplaceTheBuiltInTables) {
+    Load(Category("P *", "<person/>") + Category("G *", "<gender/>") + Category("HELLO", "hi") +
+         Category("WHAT IS *", "is <star/>"));
+    LoadReport report;
+    EXPECT_TRUE(bot.LoadSubstitutions("set/person.txt", "\"I\",\"you\"\n# comment\n\n\"my\",\"your\"\n", report));
+    EXPECT_TRUE(bot.LoadSubstitutions("NORMAL.TXT", "\"howdy\",\"hello\"\r\n\"what's\",\"what is\"\r\nbad line\r\n", report));
+    EXPECT_FALSE(bot.LoadSubstitutions("other.txt", "\"a\",\"b\"", report));
+    EXPECT_EQ(report.errors, std::vector<std::string>{"NORMAL.TXT:3: expected \"find\",\"replace\""});
+    // person.txt replaced the table (he/him are gone); gender.txt was not given, so it stays.
+    Talk({{"p I lost my keys to him", "you lost your keys to him"}, {"g she likes him", "he likes her"},
+          {"howdy", "hi"}, {"what's up", "is up"}, {"dont", ""}});
+}
+
+TEST(LoadOrder, NamedFilesFirstInTheirOrderThenTheRestByName) {
+    EXPECT_EQ(LoadOrder({"b.aiml", "z.aiml", "a.aiml", "sub/c.aiml"}, "# reductions first\r\nsub\\c.aiml\r\nz.aiml\r\nmissing.aiml\r\n"),
+              (std::vector<std::string>{"sub/c.aiml", "z.aiml", "a.aiml", "b.aiml"}));
+}
+
 TEST_F(Aiml, RandomAndConditionForms) {
     Load(Category("PICK", "<random><li>a</li><li>b</li><li>c</li></random>") +
          Category("MOOD *", "<think><set name=\"mood\"><star/></set></think>") +

@@ -1,9 +1,10 @@
 #include "bot/bot_files_win32.h"
 
-#include <algorithm>
+#include <map>
 
 #include "app/resource_ids.h"
 #include "app/system_win32.h"
+#include "bot.h"
 
 namespace quorvanel {
 namespace {
@@ -67,18 +68,34 @@ bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std:
         error = folder + L": no such folder";
         return false;
     }
-    std::vector<std::wstring> names;
-    FindAimlFiles(root, L"", 0, names);
-    // Later files replace earlier categories of the same path: the order is the names'.
-    std::sort(names.begin(), names.end());
-    for (const std::wstring& name : names) {
+    std::vector<std::wstring> found;
+    FindAimlFiles(root, L"", 0, found);
+    // Later files replace earlier categories of the same path: the order file's, then the names'.
+    std::map<std::string, std::wstring> byName;
+    std::vector<std::string> names;
+    for (const std::wstring& name : found) {
+        names.push_back(ToUtf8(name));
+        byName[names.back()] = name;
+    }
+    std::string order;
+    sys::ReadWholeFile(root + L"load-order.txt", order, kMaxFileBytes);
+    for (const std::string& utf8 : qvbot::LoadOrder(std::move(names), order)) {
         std::string bytes;
-        const std::string utf8 = ToUtf8(name);
-        if (!sys::ReadWholeFile(root + name, bytes, kMaxFileBytes)) {
-            error = name + L": cannot be read";
+        if (!sys::ReadWholeFile(root + byName[utf8], bytes, kMaxFileBytes)) {
+            error = byName[utf8] + L": cannot be read";
             return false;
         }
         files.aiml.emplace_back(utf8, std::move(bytes));
+    }
+    for (const char* name : qvbot::kSubstitutionFiles) {
+        const std::wstring wide(name, name + std::char_traits<char>::length(name));
+        for (const std::wstring& place : {wide, L"config\\" + wide}) {
+            std::string text;
+            if (sys::ReadWholeFile(root + place, text, kMaxFileBytes)) {
+                files.substitutions.emplace_back(ToUtf8(place), std::move(text));
+                break;
+            }
+        }
     }
     std::string properties;
     if (sys::ReadWholeFile(root + L"bot.properties", properties, kMaxFileBytes)) files.properties = std::move(properties);

@@ -26,6 +26,7 @@ std::unique_ptr<qvbot::Bot> Build(const BotFiles& files, const std::string& prop
     qvbot::ReadProperties(propertiesName, files.properties, properties, problems);
     auto bot = std::make_unique<qvbot::Bot>(std::move(properties));
     qvbot::LoadReport report;
+    for (const auto& [name, text] : files.substitutions) bot->LoadSubstitutions(name, text, report);
     for (const auto& [name, bytes] : files.aiml) bot->LoadText(name, bytes, report);
     problems.insert(problems.end(), report.errors.begin(), report.errors.end());
     categories = report.categories;

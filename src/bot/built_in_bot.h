@@ -20,10 +20,12 @@ struct Conversation;
 
 namespace quorvanel {
 
-// The files a bot is made of: its AIML files (name, bytes) and its properties file.
+// The files a bot is made of: its AIML files (name, bytes) in the order they load, its
+// properties file and its substitution files (normal.txt, person.txt, person2.txt, gender.txt).
 struct BotFiles {
     std::vector<std::pair<std::string, std::string>> aiml;
     std::string properties;  // "name = value" lines; may be empty
+    std::vector<std::pair<std::string, std::string>> substitutions;
 };
 
 // Where the built-in bot's files come from: the starter bot carried by the program, or a folder
