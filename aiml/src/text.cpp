@@ -1,5 +1,8 @@
 #include "text.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include <array>
 
 namespace qvbot {
@@ -67,15 +70,32 @@ bool IsWordChar(char32_t c) {
     return c != kReplacement;
 }
 
+struct CaseRun {
+    char32_t first, last;
+    std::int32_t delta;
+    std::uint32_t stride;
+};
+#include "case_table.inc"
+
+// Unicode's simple case mapping: a code point to one code point, so the text keeps its shape.
+template <std::size_t N>
+char32_t MapCase(const CaseRun (&runs)[N], char32_t c) {
+    if (c < 0x80) return c;  // the caller has done ASCII
+    const CaseRun* end = runs + N;
+    const CaseRun* run = std::upper_bound(runs, end, c, [](char32_t code, const CaseRun& r) { return code < r.first; });
+    if (run == runs) return c;
+    --run;
+    if (c > run->last || (c - run->first) % run->stride != 0) return c;
+    return static_cast<char32_t>(static_cast<std::int32_t>(c) + run->delta);
+}
+
 char32_t UpperCode(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 0x20;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    return c;
+    return MapCase(kUpperRuns, c);
 }
 char32_t LowerCode(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 0x20;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
-    return c;
+    return MapCase(kLowerRuns, c);
 }
 
 template <typename Map>

@@ -25,7 +25,7 @@ std::string ClientTextToUtf8(std::string_view bytes);
 // raw, anything else becomes a numeric character reference. `text` must already be HTML.
 std::string Utf8ToWindows1252Html(std::string_view text);
 
-// Upper and lower case of ASCII and the Latin-1 letters; other characters stay.
+// Upper and lower case by Unicode's simple mappings (one character to one: \u00DF stays).
 std::string Upper(std::string_view text);
 std::string Lower(std::string_view text);
 // Each word's first letter upper case, the rest lower case.
