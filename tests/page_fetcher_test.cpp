@@ -48,6 +48,7 @@ TEST_F(Fetching, PagesAreDecodedByTheirCharset) {
         {"<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"></head><body>\xE2\x82\xAC</body>",
          "text/html", L"\u20AC"},
         {"<body>caf\xE9</body>", "text/html; charset=ISO-8859-1", L"caf\u00E9"},
+        {"\xEF\xBB\xBF<body>caf\xC3\xA9</body>", "text/html", L"caf\u00E9"},  // the byte-order mark
         {"<body>\xC0\xAF\xED\xA0\x80x\xE2(\xF0\x9F\x98\x80\xE2\x82</body>", "text/html; charset=utf-8",
          L"\uFFFD\uFFFD\uFFFDx\uFFFD(\U0001F600\uFFFD"},
     };
@@ -73,7 +74,8 @@ TEST(CharsetCodePage, NamesTheWindowsCodePage) {
         {"cp1250", 1250},      {"windows-1258", 1258}, {"windows-1259", 0},   {"windows-125", 0},
         {"iso-8859-2", 28592}, {"ISO-8859-15", 28605}, {"iso-8859-11", 874},  {"iso-8859-12", 0},
         {"iso-8859-16", 0},    {"iso-8859-", 0},       {"iso-8859-1x", 0},    {"KOI8-R", 20866},
-        {"", 0},
+        {"", 0},               {"iso-8859-10", 0},     {"ISO-8859-14", 0},    {"iso-8859-13", 28603},
+        {"windows-874", 874},  {"TIS-620", 874},
     };
     for (const auto& c : cases) EXPECT_EQ(CharsetCodePage(c.charset), c.codePage) << c.charset;
 }

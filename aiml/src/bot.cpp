@@ -430,6 +430,15 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     if (name == "version") return std::string(kVersion);
     if (name == "system" || name == "javascript" || name == "learn") return "";
     if (name == "br") return " ";
+    if (name == "a") {
+        // A link keeps its address: the text shows it only when the two differ.
+        const std::string shown = EvalChildren(node, context);
+        const std::string href = node.Attribute("href").value_or("");
+        const std::string scheme = Lower(href.substr(0, href.find(':') + 1));
+        const bool followable = href.find(':') != std::string::npos &&
+                                (scheme == "http:" || scheme == "https:" || scheme == "ftp:" || scheme == "mailto:");
+        return followable && CollapseSpace(shown) != href ? shown + " (" + href + ")" : shown;
+    }
     // gossip, li outside a list, and markup the bot does not know: their content.
     return EvalChildren(node, context);
 }

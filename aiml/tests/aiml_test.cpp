@@ -177,13 +177,13 @@ TEST_F(Aiml, TextTransformsHistoryAndDate) {
          Category("BACK", "<input index=\"2\"/>|<that/>|<that index=\"1,2\"/>") +
          Category("SAY *", "<star/>. Two.") + Category("INFO", "<id/> <size/> <version/>") +
          Category("UNSAFE", "a<system>rm -rf /</system><javascript>x</javascript><learn>y</learn>b") +
-         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em>") +
+         Category("MARKUP", "one<br/>two <gossip>said</gossip> <em>three</em> <a href=\"http://x.example/\">four</a>") +
          Category("DAY", "<date/>"));
     Talk({{"up caf\xC3\xA9 x", "CAF\xC3\x89 X"}, {"sent HELLO THERE", "Hello there"},
           {"p I gave him my book", "he gave me his book"}, {"p2 you told me", "I told you"},
           {"g she likes him", "he likes her"}, {"say first one", "first one. Two."},
           {"back", "say first one|Two|first one"}, {"info", "tok 11 quorvanel-botserver 1.11"},
-          {"unsafe", "ab"}, {"markup", "one two said three"}});
+          {"unsafe", "ab"}, {"markup", "one two said three four (http://x.example/)"}});
     bot.SetClock([] { return std::time_t{86400 * 3 + 43200}; });  // Sunday, 4 January 1970, noon
     EXPECT_NE(bot.Respond(conversation, "day").find("January 0"), std::string::npos);
 }

@@ -47,6 +47,9 @@ unsigned CharsetCodePage(std::string_view charset) {
         if (name == latin1) return 1252;
     }
     if (name == "koi8r") return 20866;
+    for (std::string_view thai : {"windows874", "cp874", "xcp874", "tis620"}) {
+        if (name == thai) return 874;
+    }
     // windows-125N, cp125N: N from 0 to 8.
     for (std::string_view prefix : {"windows125", "cp125", "xcp125"}) {
         if (name.size() == prefix.size() + 1 && name.starts_with(prefix) && name.back() >= '0' &&
@@ -54,7 +57,8 @@ unsigned CharsetCodePage(std::string_view charset) {
             return 1250 + static_cast<unsigned>(name.back() - '0');
         }
     }
-    // iso-8859-N: N from 2 to 15, 12 never defined; Thai (11) is Windows' 874.
+    // iso-8859-N: N from 2 to 15, 12 never defined; Thai (11) is Windows' 874. Windows has no
+    // code page for 10 (Nordic) or 14 (Celtic): those read as unknown, in the ANSI code page.
     if (name.starts_with("iso8859") && name.size() > 7 && name.size() <= 9) {
         unsigned part = 0;
         for (char c : name.substr(7)) {
@@ -62,7 +66,7 @@ unsigned CharsetCodePage(std::string_view charset) {
             part = part * 10 + static_cast<unsigned>(c - '0');
         }
         if (part == 11) return 874;
-        if (part >= 2 && part <= 15 && part != 12) return 28590 + part;
+        if (part >= 2 && part <= 15 && part != 10 && part != 12 && part != 14) return 28590 + part;
     }
     return 0;
 }
@@ -124,6 +128,10 @@ std::wstring DecodeUtf8(std::string_view bytes) {
 }
 
 std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
+    // A byte-order mark says UTF-8 before any label does, as in a browser.
+    if (std::string_view(response.body).starts_with("\xEF\xBB\xBF")) {
+        return DecodeUtf8(std::string_view(response.body).substr(3));
+    }
     std::string charset = CharsetIn(Lower(response.contentType));
     if (charset.empty()) {
         // A meta charset must come early in the page; the first 4 KB are looked at.

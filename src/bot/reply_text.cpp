@@ -160,6 +160,40 @@ constexpr struct {
 } kEscapes[] = {
     {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&nbsp;", L'\u00A0'}, {L"&quot;", L'"'}};
 
+// The value of a tag's href attribute as written (references not yet decoded); empty when none.
+std::wstring_view HrefOf(std::wstring_view tag) {
+    std::size_t at = tag.find_first_of(L" \t\n\r\f/>");
+    while (at != kNone && at < tag.size()) {
+        while (at < tag.size() && (IsTagSpace(tag[at]) || tag[at] == L'/')) ++at;
+        if (at >= tag.size() || tag[at] == L'>') break;
+        const std::size_t name = at;
+        while (at < tag.size() && !IsTagSpace(tag[at]) && tag[at] != L'/' && tag[at] != L'>' && tag[at] != L'=') ++at;
+        const bool isHref = TagName(tag.substr(name, at - name)).View() == L"href";
+        while (at < tag.size() && IsTagSpace(tag[at])) ++at;
+        if (at >= tag.size() || tag[at] != L'=') continue;
+        ++at;
+        while (at < tag.size() && IsTagSpace(tag[at])) ++at;
+        std::size_t start = at, end;
+        if (at < tag.size() && (tag[at] == L'"' || tag[at] == L'\'')) {
+            start = at + 1;
+            end = tag.find(tag[at], start);
+            if (end == kNone) return {};
+            at = end + 1;
+        } else {
+            while (at < tag.size() && !IsTagSpace(tag[at]) && tag[at] != L'>') ++at;
+            end = at;
+        }
+        if (isHref) return tag.substr(start, end - start);
+    }
+    return {};
+}
+
+// Addresses a contact can follow from a chat message.
+bool IsFollowable(std::wstring_view href) {
+    const std::wstring scheme(TagName(href.substr(0, href.find(L':') == kNone ? 0 : href.find(L':') + 1)).View());
+    return scheme == L"http:" || scheme == L"https:" || scheme == L"ftp:" || scheme == L"mailto:";
+}
+
 // Tags at which a browser starts a new line or cell.
 bool Separates(std::wstring_view name) {
     using namespace std::string_view_literals;
@@ -185,6 +219,21 @@ std::wstring ReplyFragmentToText(std::wstring_view fragment) {
         }
     };
     std::wstring reference;
+    // A link being read: its address and where its text starts. When the text shows something
+    // other than the address, the address follows it in brackets, so the contact can follow it.
+    std::wstring link;
+    std::size_t linkText = 0;
+    auto endLink = [&] {
+        if (link.empty()) return;
+        std::wstring_view shown = std::wstring_view(text).substr(std::min(linkText, text.size()));
+        while (!shown.empty() && shown.front() == L' ') shown.remove_prefix(1);
+        if (shown != link) {
+            visible();
+            if (!text.empty() && text.back() != L' ') text.push_back(L' ');
+            text += L"(" + link + L")";
+        }
+        link.clear();
+    };
     const std::size_t n = fragment.size();
     std::size_t at = 0;
     while (at < n) {
@@ -230,9 +279,19 @@ std::wstring ReplyFragmentToText(std::wstring_view fragment) {
                 ++at;
                 continue;
             }
+            const std::wstring_view tag = fragment.substr(at, markup.end - at);
             at = markup.end;
             if (!markup.isTag) continue;
             const TagName name(markup.name);
+            if (name.View() == L"a") {
+                endLink();
+                // The address as the page means it: its references decoded.
+                std::wstring href = markup.isEndTag ? std::wstring() : ReplyFragmentToText(HrefOf(tag));
+                if (IsFollowable(href)) {
+                    link = std::move(href);
+                    linkText = text.size();
+                }
+            }
             if (!markup.isEndTag && (name.View() == L"script" || name.View() == L"style")) {
                 at = RawTextEnd(fragment, at, name.View());
             } else if (Separates(name.View())) {
@@ -243,6 +302,7 @@ std::wstring ReplyFragmentToText(std::wstring_view fragment) {
             ++at;
         }
     }
+    endLink();
     return text;
 }
 
