@@ -128,6 +128,7 @@ LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
+            taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
             dialogs_.SetOwner(hwnd_);
             pump_.SetMainWindow(hwnd_, shortcuts_);
             waiter_.SetPreTranslation([this](MSG& message) { return pump_.PreTranslate(message); });
@@ -185,6 +186,10 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return DefWindowProcA(window, message, wParam, lParam);
         }
         default:
+            if (message != 0 && message == taskbarCreated_) {
+                Taskbar_Created();
+                return 0;
+            }
             break;
     }
     return DefWindowProcA(hwnd_, message, wParam, lParam);
@@ -287,6 +292,7 @@ void MainForm::Form_Resize(WPARAM sizeType) {
     if (sizeType != SIZE_MINIMIZED) return;
     // Whether the icon could be added or not, the window goes off the taskbar.
     options_.notifyIcon(NIM_ADD, &TrayIconData_);
+    inTray_ = true;
     ShowWindow(hwnd_, SW_HIDE);
 }
 
@@ -297,7 +303,14 @@ void MainForm::Form_MouseMove() {
     if (placement.showCmd != SW_SHOWMINIMIZED && IsWindowVisible(hwnd_) && !IsIconic(hwnd_)) return;
     ShowWindow(hwnd_, SW_RESTORE);
     options_.notifyIcon(NIM_DELETE, &TrayIconData_);
+    inTray_ = false;
     ShowWindow(hwnd_, SW_SHOW);
+}
+
+// Explorer restarted: its new notification area knows no icons, so the hidden window's is added
+// again, or the program could only be found in Task Manager.
+void MainForm::Taskbar_Created() {
+    if (inTray_) options_.notifyIcon(NIM_ADD, &TrayIconData_);
 }
 
 void MainForm::Timer1_Timer() {

@@ -63,6 +63,7 @@ private:
     void Form_Load();
     void Form_Resize(WPARAM sizeType);
     void Form_MouseMove();
+    void Taskbar_Created();
     void Timer1_Timer();
     void mnuOptions_Click();
     void mnuExit_Click();
@@ -91,6 +92,8 @@ private:
     std::wstring ConversationToken_;
     bool AdvertShown_ = false;
     NOTIFYICONDATAA TrayIconData_{};
+    bool inTray_ = false;  // the icon stands for the hidden window
+    UINT taskbarCreated_ = 0;  // Explorer's broadcast when it (re)starts
     std::unique_ptr<HttpRequest> newsRequest_;
     bool newsPageRead_ = false;
     std::wstring newsPage_;
