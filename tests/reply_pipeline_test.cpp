@@ -91,6 +91,24 @@ TEST_F(Pipeline, AfterThreeTicksOfReadingTenOfTypingShowTheNoticeEightTimesAndSe
     EXPECT_EQ(bot.questions.size(), 1u);
 }
 
+// A messenger window that stops answering is skipped, tick by tick, without losing its reply or
+// holding the others; once it answers again its reply goes on where it stopped.
+TEST_F(Pipeline, AWindowThatDoesNotAnswerWaitsWhileOthersGoOn) {
+    Speed(L"medium");
+    bot.answer = std::wstring(10, L'x');
+    for (int i = 0; i < 4; ++i) random.Push(0.0f);  // delays of 3, typing of 5 ticks
+    const WindowHandle ann = Open(L"Ann");
+    const WindowHandle bob = Open(L"Bob");
+    desktop.Say(ann, L"Ann", L"hi");
+    desktop.Say(bob, L"Bob", L"hi");
+    EXPECT_EQ(Ticks(ann, 5), "- - - n n");
+    desktop.hung.push_back(ann);
+    EXPECT_EQ(Ticks(bob, 4), "n nrp - -");  // Bob's reply goes out meanwhile
+    desktop.hung.clear();
+    EXPECT_EQ(Ticks(ann, 4), "n nrp - -");  // Ann's last two typing ticks, where she stopped
+    EXPECT_EQ(desktop.Text(Entry(ann)), std::wstring(10, L'x') + L"\u00A0");
+}
+
 TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     Speed(L"instant");
     const WindowHandle ann = Open(L"Ann");

@@ -172,10 +172,11 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // from a bot request's wait, during which this message was dispatched. The
             // pipeline is stopped instead, taking back the typing notices it left standing.
             KillTimer(hwnd_, kTimer1);
-            replies_.Stop();
             // However the window goes, its tray icon must not stay behind (a no-op when absent;
-            // the record is filled in by the load step).
+            // the record is filled in by the load step). First, before the messenger's windows
+            // are asked anything, so that a hung messenger cannot keep it there.
             if (TrayIconData_.hWnd != nullptr) options_.notifyIcon(NIM_DELETE, &TrayIconData_);
+            replies_.Stop();
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY: {

@@ -15,6 +15,7 @@ namespace {
 struct WideFunctions {
     decltype(&::CreateWindowExW) CreateWindowExW = nullptr;
     decltype(&::SendMessageW) SendMessageW = nullptr;
+    decltype(&::SendMessageTimeoutW) SendMessageTimeoutW = nullptr;
     decltype(&::GetWindowTextLengthW) GetWindowTextLengthW = nullptr;
     decltype(&::GetWindowTextW) GetWindowTextW = nullptr;
     decltype(&::SetWindowTextW) SetWindowTextW = nullptr;
@@ -47,6 +48,7 @@ WideFunctions BindWideFunctions() {
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     Bind(w.CreateWindowExW, user, "CreateWindowExW");
     Bind(w.SendMessageW, user, "SendMessageW");
+    Bind(w.SendMessageTimeoutW, user, "SendMessageTimeoutW");
     Bind(w.GetWindowTextLengthW, user, "GetWindowTextLengthW");
     Bind(w.GetWindowTextW, user, "GetWindowTextW");
     Bind(w.SetWindowTextW, user, "SetWindowTextW");
@@ -65,7 +67,7 @@ WideFunctions BindWideFunctions() {
     Bind(w.SHGetFolderPathW, shell, "SHGetFolderPathW");
     if (w.SHGetFolderPathW == nullptr) Bind(w.SHGetFolderPathW, LoadLibraryA("shfolder.dll"), "SHGetFolderPathW");
     // Every one of these exists on NT; should one be missing, the ANSI family serves instead.
-    const bool complete = w.CreateWindowExW && w.SendMessageW && w.GetWindowTextLengthW &&
+    const bool complete = w.CreateWindowExW && w.SendMessageW && w.SendMessageTimeoutW && w.GetWindowTextLengthW &&
                           w.GetWindowTextW && w.SetWindowTextW && w.DrawTextW && w.MessageBoxW &&
                           w.LCMapStringW && w.GetWindowsDirectoryW && w.GetFileAttributesW &&
                           w.SetFileAttributesW && w.CreateDirectoryW && w.CopyFileW &&
@@ -107,6 +109,19 @@ HWND CreateControl(DWORD exStyle, const char* className, std::wstring_view text,
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (const WideFunctions* w = Wide()) return w->SendMessageW(window, message, wParam, lParam);
     return SendMessageA(window, message, wParam, lParam);
+}
+
+bool SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
+                LRESULT& result, bool wide) {
+    // Sent messages to this thread are still handled meanwhile, as SendMessage does: the program
+    // is built for that re-entrancy, and a program that sends to it while it waits is answered.
+    constexpr UINT kFlags = SMTO_NORMAL | SMTO_ABORTIFHUNG;
+    DWORD_PTR answer = 0;
+    const WideFunctions* w = Wide();
+    const LRESULT sent = wide && w ? w->SendMessageTimeoutW(window, message, wParam, lParam, kFlags, timeoutMs, &answer)
+                                   : SendMessageTimeoutA(window, message, wParam, lParam, kFlags, timeoutMs, &answer);
+    result = static_cast<LRESULT>(answer);
+    return sent != 0;
 }
 
 std::wstring WindowText(HWND window) {

@@ -21,6 +21,10 @@ HWND CreateControl(DWORD exStyle, const char* className, std::wstring_view text,
                    const RECT& at, HWND parent, int id);
 // A message that carries no text (or only numbers and structures without text).
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The same to another program's window, waiting at most timeoutMs and not at all for a window
+// Windows takes for hung. False when no answer came; wide messages in the program's family.
+bool SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
+                LRESULT& result, bool wide);
 std::wstring WindowText(HWND window);
 void SetText(HWND window, std::wstring_view text);
 // DrawText with DT_CALCRECT and the given format: the rectangle the text needs.

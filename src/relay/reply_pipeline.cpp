@@ -36,11 +36,25 @@ void ReplyPipeline::AdvanceReply(int slot) {
         }
     }
 
-    // Typing.
-    if (conversations_[slot].TypingTicks < 1) return;
-    if (conversations_[slot].TypingTicks % 5 != 0) ShowTypingNotice(windows_, conversations_[slot].hWnd);
-    if (--conversations_[slot].TypingTicks == 0) {
-        SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
+    // Typing. A window that does not answer keeps its reply for a later tick: the tick it
+    // missed is not counted.
+    const int typing = conversations_[slot].TypingTicks;
+    if (typing < 1) return;
+    try {
+        if (typing % 5 != 0) ShowTypingNotice(windows_, conversations_[slot].hWnd);
+        if (typing == 1) SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
+    } catch (const WindowNotAnswering&) {
+        return;
+    }
+    // Index again: sending dispatches the messages other programs send to this one.
+    if (Live(slot) && conversations_[slot].TypingTicks == typing) --conversations_[slot].TypingTicks;
+}
+
+void ReplyPipeline::TakeBackNotice(int slot) {
+    try {
+        ClearTypingNotice(windows_, conversations_[slot].hWnd);
+    } catch (const WindowNotAnswering&) {
+        // A hung messenger keeps its notice; nothing may wait for it.
     }
 }
 
@@ -70,7 +84,7 @@ void ReplyPipeline::AskBot(int slot) {
     const bool dropsTypedReply = conversations_[slot].TypingTicks > 0 && ticks == 0;
     conversations_[slot].ReplyText = std::move(reply);
     conversations_[slot].TypingTicks = ticks;
-    if (dropsTypedReply) ClearTypingNotice(windows_, conversations_[slot].hWnd);
+    if (dropsTypedReply) TakeBackNotice(slot);
 }
 
 void ReplyPipeline::Stop() {
@@ -78,7 +92,7 @@ void ReplyPipeline::Stop() {
     for (std::size_t slot = 1; slot < conversations_.size(); ++slot) {
         if (conversations_[slot].TypingTicks < 1) continue;
         conversations_[slot].TypingTicks = 0;
-        ClearTypingNotice(windows_, conversations_[slot].hWnd);
+        TakeBackNotice(static_cast<int>(slot));
     }
 }
 

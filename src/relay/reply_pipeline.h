@@ -34,6 +34,7 @@ public:
 private:
     bool Live(int slot) const;
     void AskBot(int slot);
+    void TakeBackNotice(int slot);
 
     WindowSystem& windows_;
     ConversationTable& conversations_;

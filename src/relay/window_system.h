@@ -3,17 +3,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace quorvanel {
+
+// Thrown by a Send* call when the window's program does not answer in time (it is hung, or busy):
+// the conversation is left alone for the tick and tried again at a later one.
+class WindowNotAnswering : public std::runtime_error {
+public:
+    WindowNotAnswering() : std::runtime_error("the window does not answer") {}
+};
 
 // A window handle as the program keeps it: 32 bits, signed; 0 means none. 64-bit Windows keeps
 // window handles within 32 bits, so nothing is lost.
 using WindowHandle = std::int32_t;
 
 // The window manager as the relay engine sees it. The Win32 implementation makes the user32
-// ANSI calls one to one; tests use an in-memory desktop. Texts are wide inside the program and
-// cross this boundary in the ANSI code page.
+// ANSI calls one to one, every message sent with a time limit; tests use an in-memory desktop.
+// Texts are wide inside the program and cross this boundary in the ANSI code page.
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;

@@ -11,6 +11,11 @@
 namespace quorvanel {
 namespace {
 
+// How long another program's window may take to answer a message, and how long its thread is
+// left alone after it did not: about a tick, so it is tried again at the next one.
+constexpr UINT kAnswerWithinMs = 250;
+constexpr DWORD kSilentForMs = 900;
+
 HWND ToHwnd(WindowHandle handle) { return static_cast<HWND>(LongToHandle(handle)); }
 WindowHandle FromHwnd(HWND hwnd) { return static_cast<WindowHandle>(HandleToLong(hwnd)); }
 
@@ -77,29 +82,48 @@ WindowHandle User32WindowSystem::FindChild(WindowHandle parent, WindowHandle aft
     return FromHwnd(FindWindowExA(ToHwnd(parent), ToHwnd(after), ansiClass.c_str(), nullptr));
 }
 
+std::intptr_t User32WindowSystem::Send(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                                       std::intptr_t lParam, bool wide) {
+    const HWND hwnd = ToHwnd(window);
+    const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    if (thread == 0) return 0;  // the window is gone
+    const DWORD now = GetTickCount();
+    if (const auto silent = silentUntil_.find(thread); silent != silentUntil_.end()) {
+        if (static_cast<LONG>(silent->second - now) > 0) throw WindowNotAnswering();
+        silentUntil_.erase(silent);
+    }
+    LRESULT result = 0;
+    if (sys::SendWithin(hwnd, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam),
+                        kAnswerWithinMs, result, wide)) {
+        return result;
+    }
+    if (!IsWindow(hwnd)) return 0;
+    silentUntil_[thread] = now + kSilentForMs;
+    throw WindowNotAnswering();
+}
+
 std::int64_t User32WindowSystem::SendGetTextLength(WindowHandle window) {
-    return static_cast<std::int64_t>(SendMessageA(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
+    return static_cast<std::int64_t>(Send(window, WM_GETTEXTLENGTH, 0, 0));
 }
 
 std::int64_t User32WindowSystem::SendGetTextLengthW(WindowHandle window) {
-    return static_cast<std::int64_t>(sys::Send(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0));
+    return static_cast<std::int64_t>(Send(window, WM_GETTEXTLENGTH, 0, 0, true));
 }
 
 std::wstring User32WindowSystem::SendGetText(WindowHandle window, std::size_t bufferChars) {
     if (bufferChars == 0) return {};
     std::vector<char> buffer(bufferChars, '\0');
-    SendMessageA(ToHwnd(window), WM_GETTEXT, static_cast<WPARAM>(bufferChars),
-                 reinterpret_cast<LPARAM>(buffer.data()));
+    Send(window, WM_GETTEXT, bufferChars, reinterpret_cast<LPARAM>(buffer.data()));
     return FromAnsi(buffer.data(), buffer.size());
 }
 
 void User32WindowSystem::SendSetText(WindowHandle window, const std::wstring& text) {
     const std::string ansi = ToAnsi(text);
-    SendMessageA(ToHwnd(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
+    Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
 
 void User32WindowSystem::SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) {
-    SendMessageA(ToHwnd(window), message, static_cast<WPARAM>(virtualKey), 0);
+    Send(window, message, virtualKey, 0);
 }
 
 }  // namespace quorvanel

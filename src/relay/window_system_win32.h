@@ -21,6 +21,11 @@ public:
     void SendKeyMessage(WindowHandle window, unsigned message, unsigned virtualKey) override;
 
 private:
+    // Sends with a time limit; throws WindowNotAnswering when no answer comes. A window gone
+    // meanwhile gives 0, as SendMessage does.
+    std::intptr_t Send(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                 bool wide = false);
+
     struct ClassName {
         int bufferChars = 0;
         std::wstring name;
@@ -29,6 +34,9 @@ private:
     std::unordered_map<WindowHandle, ClassName> classNames_;
     std::unordered_map<WindowHandle, ClassName> listedClassNames_;
     bool enumerating_ = false;
+    // Threads whose windows did not answer, and until when they are not asked again: a hung
+    // program costs one time-out a tick, not one per message.
+    std::unordered_map<unsigned long, unsigned long> silentUntil_;
 };
 
 }  // namespace quorvanel

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/about_window_win32.h"
 #include "app/main_form_ids.h"
 #include "e2e/quorvanel_session_win32.h"
 #include "settings/options_dialog_ids.h"
@@ -190,6 +191,34 @@ TEST_F(Replies, ASlowBotInOneConversationDoesNotStopAnothersTyping) {
     // Bob's pipeline moves on: the notice comes back, or his reply is sent.
     EXPECT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice || ReplyCount("b") > 0; }, 4s));
     EXPECT_EQ(ReplyCount("a"), 0);  // Ann's still waits
+}
+
+// A messenger whose window thread stops answering for 8 s freezes nothing: the program's own
+// window takes a menu command at once, another messenger's contact is answered meanwhile, and
+// the hung one's contact once the hang is over.
+TEST_F(Replies, AHungMessengerFreezesNothing) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    testing::ChildProcess other;
+    ASSERT_TRUE(other.Start("test-messenger.exe"));
+    Open("open", "a", "Ann");
+    const int before = session.EntryCount();
+    other.Command("open b Bob");
+    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 10s));
+    session.Messenger("say a are you there");
+    ASSERT_EQ(session.Messenger("hang 8"), "ok");
+    const auto hung = Clock::now();
+    Sleep(1500);  // a tick or so into the hang
+    const auto posted = Clock::now();
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuAboutQuorvanel, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowA(kAboutClassName, nullptr)) != nullptr; }, 5s));
+    EXPECT_LT(Clock::now() - posted, 1s);
+    PostMessageA(about, WM_CLOSE, 0, 0);
+    other.Command("say b hello");
+    EXPECT_TRUE(WaitUntil([&] { return other.Command("dump b").find("Me says:") != std::string::npos; }, 5s));
+    EXPECT_LT(Clock::now() - hung, 8s) << "Bob was answered only after Ann's messenger came back";
+    EXPECT_TRUE(HistoryHas("a", "are you there\r\nMe says:", 15s)) << session.History("a");
+    other.Command("quit");
 }
 
 // Histories longer than the characters the program compares at their start, so that a new line

@@ -68,24 +68,36 @@ public:
         }
         return 0;
     }
+    // Top-level windows whose program does not answer: messages to them and their children fail.
+    std::vector<WindowHandle> hung;
+
     std::int64_t SendGetTextLength(WindowHandle window) override { return SendGetTextLengthW(window); }
     std::int64_t SendGetTextLengthW(WindowHandle window) override {
+        Answering(window);
         return Find(window) ? static_cast<std::int64_t>(Find(window)->text.size()) : 0;
     }
     std::wstring SendGetText(WindowHandle window, std::size_t bufferChars) override {
+        Answering(window);
         const std::wstring text = Find(window) ? Find(window)->text : L"";
         if (Find(window) && bufferChars > text.size()) ++wholeTextReads;
         return Buffer(text, static_cast<int>(bufferChars));
     }
     void SendSetText(WindowHandle window, const std::wstring& text) override {
+        Answering(window);
         sent.push_back({window, 0x000C, text});
         if (Window* w = Find(window)) w->text = text;
     }
     void SendKeyMessage(WindowHandle window, unsigned message, unsigned) override {
+        Answering(window);
         sent.push_back({window, message, {}});
     }
 
 private:
+    void Answering(WindowHandle window) {
+        const Window* w = Find(window);
+        const WindowHandle top = w && w->parent != 0 ? w->parent : window;
+        if (std::find(hung.begin(), hung.end(), top) != hung.end()) throw WindowNotAnswering();
+    }
     struct Window {
         WindowHandle handle, parent;
         std::wstring className, text;

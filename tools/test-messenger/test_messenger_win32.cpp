@@ -24,6 +24,7 @@
 #include <mutex>
 
 #include "win32/threads_win32.h"
+#include <cstdlib>
 #include <sstream>
 #include <cstring>
 #include <string>
@@ -621,6 +622,15 @@ std::string App::handle(const std::string& line) {
         reply("ok");
         quitting_ = true;
         PostQuitMessage(0);
+        return {};
+    }
+    if (cmd == "hang") {
+        // "hang <seconds>": the window thread stops answering, as a hung program's does (it
+        // replies first, so that a script knows when the hang begins).
+        const int seconds = std::atoi(rest.c_str());
+        if (seconds <= 0 || seconds > 60) return "error usage: hang <seconds, 1 to 60>";
+        reply("ok");
+        Sleep(static_cast<DWORD>(seconds) * 1000);
         return {};
     }
     if (cmd == "list") {
