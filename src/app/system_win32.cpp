@@ -30,6 +30,8 @@ struct WideFunctions {
     decltype(&::CreateFileW) CreateFileW = nullptr;
     decltype(&::FindFirstFileW) FindFirstFileW = nullptr;
     decltype(&::FindNextFileW) FindNextFileW = nullptr;
+    decltype(&::GetPrivateProfileStringW) GetPrivateProfileStringW = nullptr;
+    decltype(&::WritePrivateProfileStringW) WritePrivateProfileStringW = nullptr;
     // shell32 of Windows 2000 and later; shfolder.dll has it where an older shell does not.
     decltype(&::SHGetFolderPathW) SHGetFolderPathW = nullptr;
 };
@@ -63,6 +65,8 @@ WideFunctions BindWideFunctions() {
     Bind(w.CreateFileW, kernel, "CreateFileW");
     Bind(w.FindFirstFileW, kernel, "FindFirstFileW");
     Bind(w.FindNextFileW, kernel, "FindNextFileW");
+    Bind(w.GetPrivateProfileStringW, kernel, "GetPrivateProfileStringW");
+    Bind(w.WritePrivateProfileStringW, kernel, "WritePrivateProfileStringW");
     HMODULE shell = LoadLibraryA("shell32.dll");
     Bind(w.SHGetFolderPathW, shell, "SHGetFolderPathW");
     if (w.SHGetFolderPathW == nullptr) Bind(w.SHGetFolderPathW, LoadLibraryA("shfolder.dll"), "SHGetFolderPathW");
@@ -71,7 +75,8 @@ WideFunctions BindWideFunctions() {
                           w.GetWindowTextW && w.SetWindowTextW && w.DrawTextW && w.MessageBoxW &&
                           w.LCMapStringW && w.GetWindowsDirectoryW && w.GetFileAttributesW &&
                           w.SetFileAttributesW && w.CreateDirectoryW && w.CopyFileW &&
-                          w.CreateFileW && w.FindFirstFileW && w.FindNextFileW;
+                          w.CreateFileW && w.FindFirstFileW && w.FindNextFileW &&
+                          w.GetPrivateProfileStringW && w.WritePrivateProfileStringW;
     if (!complete) w = {};
     return w;
 }
@@ -255,6 +260,37 @@ std::wstring LowerCase(std::wstring_view text) {
     std::string ansi = ToAnsi(text);
     CharLowerBuffA(ansi.data(), static_cast<DWORD>(ansi.size()));
     return FromAnsi(ansi.data(), ansi.size());
+}
+
+std::wstring ReadProfileString(const std::wstring& file, std::wstring_view section,
+                               std::wstring_view key, std::wstring_view defaultValue, int bufferChars,
+                               int size) {
+    if (bufferChars <= 0) return {};
+    if (const WideFunctions* w = Wide()) {
+        std::wstring buffer(static_cast<std::size_t>(bufferChars), L' ');
+        w->GetPrivateProfileStringW(Terminated(section).c_str(), Terminated(key).c_str(),
+                                    Terminated(defaultValue).c_str(), buffer.data(), static_cast<DWORD>(size),
+                                    file.c_str());
+        // As the ANSI form would give it: a character the code page lacks is its default one.
+        const std::string ansi = ToAnsi(buffer);
+        return FromAnsi(ansi.data(), ansi.size());
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(bufferChars), ' ');
+    GetPrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(), ToAnsi(defaultValue).c_str(),
+                             buffer.data(), static_cast<DWORD>(size), ToAnsi(file).c_str());
+    return FromAnsi(buffer.data(), buffer.size());
+}
+
+bool WriteProfileString(const std::wstring& file, std::wstring_view section, std::wstring_view key,
+                        std::wstring_view value) {
+    if (const WideFunctions* w = Wide()) {
+        // The value as the ANSI form would store it.
+        const std::string ansi = ToAnsi(value);
+        return w->WritePrivateProfileStringW(Terminated(section).c_str(), Terminated(key).c_str(),
+                                             FromAnsi(ansi.data(), ansi.size()).c_str(), file.c_str()) != FALSE;
+    }
+    return WritePrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(), ToAnsi(value).c_str(),
+                                      ToAnsi(file).c_str()) != FALSE;
 }
 
 std::wstring WindowsDirectory() {

@@ -45,6 +45,15 @@ void AddToolTip(HWND tips, HWND window, UINT_PTR id, const RECT& rect);
 // The system locale's lower case.
 std::wstring LowerCase(std::wstring_view text);
 
+// The profile functions on a file given by its path, wide on NT so that a path outside the ANSI
+// code page (a user "Pawel" with its Polish l on a Western system) still reaches the file. Text
+// crosses as the ANSI functions would give it. Write sets the last error on failure.
+std::wstring ReadProfileString(const std::wstring& file, std::wstring_view section,
+                               std::wstring_view key, std::wstring_view defaultValue, int bufferChars,
+                               int size);
+bool WriteProfileString(const std::wstring& file, std::wstring_view section, std::wstring_view key,
+                        std::wstring_view value);
+
 // Files and folders.
 std::wstring WindowsDirectory();  // ending in a backslash; empty when it cannot be had
 // The user's local application data folder; empty where there is none (9x).

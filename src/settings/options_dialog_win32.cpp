@@ -318,7 +318,8 @@ void OptionsDialog::cmdOK_Click() {
     save(kAimlFolder, Text(txtAimlFolder_));
 
     if (!saved) {
-        const std::wstring text = L"The settings could not be saved to " + SettingsFilePath() +
+        const std::wstring failed = settings_.FileWritten();
+        const std::wstring text = L"The settings could not be saved to " + (failed.empty() ? SettingsFilePath() : failed) +
                                   L".\n\nCheck that you may write to that folder, then try again.";
         sys::ShowMessageBox(hwnd_, text, L"Quorvanel", MB_OK | MB_ICONEXCLAMATION);
         return;

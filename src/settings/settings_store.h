@@ -18,6 +18,8 @@ public:
     // WritePrivateProfileStringA; false when the file could not be written.
     virtual bool WriteValue(std::wstring_view section, std::wstring_view key,
                                     std::wstring_view value) = 0;
+    // The file the last write went to or failed to reach, for messages; empty when unknown.
+    virtual std::wstring FileWritten() const { return {}; }
 };
 
 }  // namespace quorvanel

@@ -12,12 +12,6 @@ namespace {
 
 constexpr char kSettingsFileName[] = "quorvanel11.ini";
 
-// The file the profile functions should use: the per-user copy once there is one, as Windows'
-// redirection does; otherwise the bare name, which they look up in the Windows directory.
-std::string ProfileFile(const std::wstring& userCopy) {
-    return !userCopy.empty() && sys::Exists(userCopy) ? ToAnsi(userCopy) : kSettingsFileName;
-}
-
 bool Write(const std::string& file, std::wstring_view section, std::wstring_view key,
            std::wstring_view value) {
     return WritePrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(),
@@ -37,31 +31,38 @@ void StartUserCopy(const std::wstring& userCopy) {
 
 }  // namespace
 
-std::wstring ProfileSettingsStore::ReadValue(std::wstring_view section,
-                                                     std::wstring_view key,
-                                                     std::wstring_view defaultValue,
-                                                     int bufferChars, int size) {
+std::wstring ProfileSettingsStore::ReadValue(std::wstring_view section, std::wstring_view key,
+                                             std::wstring_view defaultValue, int bufferChars, int size) {
     if (bufferChars <= 0) return {};
+    // The per-user copy once there is one, as Windows' redirection does, by its full path;
+    // otherwise the bare name, which the profile functions look up in the Windows directory.
+    const std::wstring userCopy = UserSettingsFilePath();
+    if (!userCopy.empty() && sys::Exists(userCopy)) {
+        return sys::ReadProfileString(userCopy, section, key, defaultValue, bufferChars, size);
+    }
     std::vector<char> buffer(static_cast<std::size_t>(bufferChars), ' ');
-    const std::string ansiSection = ToAnsi(section);
-    const std::string ansiKey = ToAnsi(key);
-    const std::string ansiDefault = ToAnsi(defaultValue);
     // The count returned is of no use: the buffer is cut at its first NUL by the caller.
-    GetPrivateProfileStringA(ansiSection.c_str(), ansiKey.c_str(), ansiDefault.c_str(),
-                             buffer.data(), static_cast<DWORD>(size),
-                             ProfileFile(UserSettingsFilePath()).c_str());
+    GetPrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(), ToAnsi(defaultValue).c_str(),
+                             buffer.data(), static_cast<DWORD>(size), kSettingsFileName);
     return FromAnsi(buffer.data(), buffer.size());
 }
 
 bool ProfileSettingsStore::WriteValue(std::wstring_view section, std::wstring_view key,
-                                              std::wstring_view value) {
+                                      std::wstring_view value) {
     const std::wstring userCopy = UserSettingsFilePath();
-    const std::string file = ProfileFile(userCopy);
-    if (Write(file, section, key, value)) return true;
-    // Only administrators may write the Windows directory from Vista on.
-    if (file != kSettingsFileName || userCopy.empty()) return false;
+    if (!userCopy.empty() && sys::Exists(userCopy)) {
+        failedFile_ = userCopy;
+        return sys::WriteProfileString(userCopy, section, key, value);
+    }
+    failedFile_ = SettingsFilePath();
+    if (Write(kSettingsFileName, section, key, value)) return true;
+    // Only a refusal sends the user to a copy of their own (Vista and later let only
+    // administrators write the Windows directory). A file held open for a moment by a virus
+    // scanner or another copy of the program is no reason to leave the shared file for good.
+    if (GetLastError() != ERROR_ACCESS_DENIED || userCopy.empty()) return false;
     StartUserCopy(userCopy);
-    return Write(ToAnsi(userCopy), section, key, value);
+    failedFile_ = userCopy;
+    return sys::WriteProfileString(userCopy, section, key, value);
 }
 
 std::wstring SettingsFilePath() {

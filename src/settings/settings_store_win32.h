@@ -16,6 +16,11 @@ public:
                                    int size) override;
     bool WriteValue(std::wstring_view section, std::wstring_view key,
                             std::wstring_view value) override;
+    // The file the last write went to, or failed to reach.
+    std::wstring FileWritten() const override { return failedFile_; }
+
+private:
+    std::wstring failedFile_;
 };
 
 // The settings file in the Windows directory: for messages that name it.

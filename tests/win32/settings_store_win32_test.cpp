@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "app/system_win32.h"
 #include "settings/settings.h"
 
 namespace quorvanel {
@@ -62,7 +63,7 @@ TEST_F(ProfileFile, ThePerUserCopyStandsInForARefusedFile) {
     };
     const Case cases[] = {
         {"shared refused", Directory, Absent, true, L"messy", L"medium"},
-        {"shared held open: its values carried over", Held, Absent, true, L"messy", L"slow"},
+        {"shared held open: not taken for refused", Held, Absent, false, L"perfect", L"slow"},
         {"both refused", Directory, Directory, false, L"perfect", L"medium"},
         {"per-user copy there", Writable, Writable, true, L"messy", L"fast"},
     };
@@ -96,6 +97,23 @@ TEST_F(ProfileFile, ThePerUserCopyStandsInForARefusedFile) {
         EXPECT_EQ(ReadSetting(restarted, kTypeSpeed), c.speed);
         EXPECT_EQ(testing::ReadSettingsFileBytes().find("messy"), std::string::npos) << "the shared file was written";
     }
+}
+
+// A folder whose name the ANSI code page cannot hold, as a user's profile folder may be: the
+// file inside is still read and written, by its wide path.
+TEST_F(ProfileFile, AFileInAFolderOutsideTheAnsiCodePageIsReachedByItsWidePath) {
+    if (GetVersion() & 0x80000000u) GTEST_SKIP() << "9x paths are ANSI";
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"Pawe\u0142 \u0416";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring file = folder + L"\\quorvanel11.ini";
+    DeleteFileW(file.c_str());
+    EXPECT_TRUE(sys::WriteProfileString(file, L"BotBehaviour", L"TypeSpeed", L"fast"));
+    EXPECT_EQ(sys::ReadProfileString(file, L"BotBehaviour", L"TypeSpeed", L"medium", 16, 15).substr(0, 4), L"fast");
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // Windows redirects the writes of the Windows directory to the per-user copy only for a
