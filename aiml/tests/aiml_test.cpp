@@ -103,23 +103,19 @@ TEST_F(Aiml, ReductionDepthAndTheBudgetOfAMessage) {
 
 // Whatever the contact writes and the templates store, a conversation's text stays in budget.
 TEST_F(Aiml, AConversationsStateStaysWithinItsBudget) {
-    Load(Category("REMEMBER * AS *", "<think><set><star/></set><set name=\"x\"/></think>") +
-         Category("SET *", "<think><set name=\"a\"><star/></set><set name=\"b\"><star/> <star/></set>"
-                           "<set name=\"c\"><star/> <star/> <star/></set></think>stored") +
-         Category("NAME *", "<set name=\"name\"><star/></set>") + Category("*", "<star/> <star/>"));
-    const std::string word = "w" + std::string(200, 'o');
+    std::string sets;  // twelve predicates of 800 characters: more than the budget holds
+    for (int n = 0; n < 12; ++n) sets += "<set name=\"p" + std::to_string(n) + "\"><star/></set>";
+    Load(Category("SET *", "<think>" + sets + "</think>") + Category("NAME *", "<set name=\"name\"><star/></set>") +
+         Category("*", "<star/> <star/>"));
     for (int i = 0; i < 40; ++i) {
-        std::string text;
-        for (int w = 0; w < 4; ++w) text += word + std::to_string(i) + " ";
+        const std::string text = std::string(800, 'w') + std::to_string(i);
         bot.Respond(conversation, "set " + text);
         bot.Respond(conversation, text + ". " + text + ". " + text);
         EXPECT_LE(PredicateBytes(conversation), kMaxPredicateBytes);
         EXPECT_LE(HistoryBytes(conversation), kMaxHistoryBytes);
     }
-    EXPECT_FALSE(conversation.inputs.empty());
-    EXPECT_FALSE(conversation.answers.empty());
-    // A small predicate still fits beside what is kept.
-    EXPECT_EQ(bot.Respond(conversation, "name Ann"), "Ann");
+    EXPECT_FALSE(conversation.inputs.empty() || conversation.answers.empty());
+    EXPECT_EQ(bot.Respond(conversation, "name Ann"), "Ann");  // a small predicate still fits
 }
 
 // "No." and "St." are words that end sentences, not abbreviations; <sentence> capitalises every
