@@ -307,7 +307,7 @@ class TalkServer {
         if (options_.control) log_.Add(req);
         if (get && req.path == "/pandora/talk") {
             Misbehave(Scope::kTalkGet, reply, [this, req, reply](const Fault& shape) {
-                const talk::PageText page{name_, Botid(req), tokens_.Next()};
+                const talk::PageText page{name_, Botid(req), NextToken()};
                 reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
             });
         } else if (post && req.path == "/pandora/talk") {
@@ -355,7 +355,7 @@ class TalkServer {
             qvbot::kMaxMessageChars);
         std::string token = talk::FormField(req.body, "botcust2").value_or("");
         token = qvbot::CutUtf8(qvbot::ClientTextToUtf8(token), qvbot::kMaxTokenChars);
-        if (token.empty()) token = tokens_.Next();
+        if (token.empty()) token = NextToken();
         const talk::PageText page{name_, Botid(req), token};
         std::optional<std::string> answer;
         if (shape.kind != FaultKind::kNoAnswer && shape.kind != FaultKind::kNoMarker) {
@@ -409,6 +409,8 @@ class TalkServer {
             Hang(scope, generation, until, std::move(then));
         });
     }
+
+    std::string NextToken() { return options_.token ? *options_.token : tokens_.Next(); }
 
     std::string Botid(const web::Request& req) {
         const std::string botid = qvbot::ClientTextToUtf8(req.Param("botid"));

@@ -9,7 +9,7 @@ exe=$1 bot=$2 prefix=${3:-}
 work=$(mktemp -d)
 pid=
 # Under Wine the process started is Wine's, not the server's: the prefix's Wine is stopped instead.
-trap 'kill $pid 2>/dev/null; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null
+trap 'kill $pid 2>/dev/null || true; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null || true
       rm -rf "$work"' EXIT
 export LC_ALL=C
 z=${prefix:+Z:}  # Wine shows the Linux root as drive Z:

@@ -20,16 +20,16 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 // Client area and controls as designed, in twips.
 constexpr int kClientWidthTwips = 6150;
-constexpr int kClientHeightTwips = 4275;
+constexpr int kClientHeightTwips = 4425;
 
 struct Placement {
     int left, top, width, height;
 };
-constexpr Placement kTbsOptions{120, 120, 5895, 3375};
-constexpr Placement kCmdOK{3675, 3705, 1095, 375};
-constexpr Placement kCmdCancel{4905, 3705, 1095, 375};
+constexpr Placement kTbsOptions{120, 120, 5895, 3525};
+constexpr Placement kCmdOK{3675, 3855, 1095, 375};
+constexpr Placement kCmdCancel{4905, 3855, 1095, 375};
 constexpr Placement kBehaviourPage{240, 510, 5685, 1980};
-constexpr Placement kConnectionPage{-20000, 480, 5685, 2955};
+constexpr Placement kConnectionPage{-20000, 480, 5685, 3105};
 // Where the page of the selected tab goes, and where the others wait.
 constexpr int kShownPageLeftTwips = 210;
 constexpr int kHiddenPageLeftTwips = -20000;
@@ -56,7 +56,7 @@ constexpr Placement kTxtBotID{1920, 1620, 3615, 300};
 constexpr Placement kLabel2{360, 1980, 1455, 255};
 constexpr Placement kTxtBotName{1920, 1950, 3615, 300};
 // Up under the bot name, with room for its three lines at 96, 120 and 144 dpi.
-constexpr Placement kLabel4{120, 2340, 5535, 600};
+constexpr Placement kLabel4{120, 2340, 5535, 690};
 
 struct Tab {
     const wchar_t* caption;
