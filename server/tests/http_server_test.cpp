@@ -7,6 +7,7 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 
 #include <atomic>
@@ -16,21 +17,8 @@
 
 #include "sync.h"
 
-#ifndef _WIN32
-#include <thread>
-#endif
-
 namespace web {
 namespace {
-
-// The win32 thread model of the Windows toolchain has no std::this_thread::sleep_for.
-void Pause(std::chrono::milliseconds time) {
-#ifdef _WIN32
-    Sleep(static_cast<DWORD>(time.count()));
-#else
-    std::this_thread::sleep_for(time);
-#endif
-}
 
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
@@ -67,7 +55,7 @@ struct Client {
             char buffer[4096];
             got.append(buffer, socket.read_some(asio::buffer(buffer), error));
             if (error && error != asio::error::would_block) break;
-            if (error) Pause(10ms);
+            if (error) asio::steady_timer(context, 10ms).wait();
         }
         if (closed) *closed = error && error != asio::error::would_block;
         return got;
@@ -125,7 +113,7 @@ TEST(HttpServer, PastItsBoundNewConnectionsGetAQuick503) {
     EXPECT_TRUE(closed);
 
     first.reset();  // room again
-    Pause(100ms);
+    asio::steady_timer(second.context, 100ms).wait();
     Client fourth(server);
     fourth.Send(kGet);
     EXPECT_NE(fourth.Receive(2s, nullptr, 80).find("200 OK"), std::string::npos);
@@ -155,18 +143,12 @@ TEST(HttpServer, BodiesAndHeadersPastTheirLimitsAreRefused) {
 TEST(HttpServer, AReplyThatComesLaterHoldsNoThread) {
     Running* running = nullptr;
     Running server(Limits{}, [&running](const Request& request, Reply reply) {
-        if (request.path == "/late") {
-            running->server.After(300ms, [reply] { reply({200, "text/plain", "late"}); });
-        } else {
-            reply({200, "text/plain", "now"});
-        }
+        if (request.path != "/late") return reply({200, "text/plain", "now"});
+        running->server.After(300ms, [reply] { reply({200, "text/plain", "late"}); });
     });
     running = &server;
-    std::vector<std::unique_ptr<Client>> late;
-    for (int i = 0; i < 8; ++i) {  // more than the server's threads
-        late.push_back(std::make_unique<Client>(server));
-        late.back()->Send("GET /late HTTP/1.1\r\nHost: t\r\n\r\n");
-    }
+    std::vector<std::unique_ptr<Client>> late(8);  // more than the server's threads
+    for (auto& client : late) (client = std::make_unique<Client>(server))->Send("GET /late HTTP/1.1\r\nHost: t\r\n\r\n");
     Client now(server);
     const auto start = std::chrono::steady_clock::now();
     now.Send(kGet);

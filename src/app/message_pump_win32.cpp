@@ -1,6 +1,7 @@
 #include "app/message_pump_win32.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "app/modal_window_win32.h"
 
@@ -21,6 +22,17 @@ void MessagePump::LeaveModal(ModalWindow& window) {
 
 bool MessagePump::PreTranslate(MSG& message) {
     if (!modals_.empty() && modals_.back()->TranslateDialogMessage(message)) return true;
+    // A system dialog box of this thread (a message box) opened below the loop that runs now, a
+    // bot request's wait say: its keys go through the dialog manager, as in its own loop.
+    if (message.hwnd != nullptr && message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
+        const HWND root = GetAncestor(message.hwnd, GA_ROOT);
+        char name[8] = {};
+        if (root != nullptr && root != main_ && GetClassNameA(root, name, sizeof name) != 0 &&
+            std::string_view(name) == "#32770" && GetWindowThreadProcessId(root, nullptr) == GetCurrentThreadId() &&
+            IsDialogMessageA(root, &message)) {
+            return true;
+        }
+    }
     if (main_ == nullptr || (message.hwnd != main_ && !IsChild(main_, message.hwnd))) return false;
     if (shortcuts_ != nullptr && TranslateAcceleratorA(main_, shortcuts_, &message) != 0)
         return true;

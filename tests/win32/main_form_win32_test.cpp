@@ -12,7 +12,6 @@
 #include "win32/talk_server_win32.h"
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -103,7 +102,6 @@ TEST_F(MainFormTest, StartsTheConversationTicksEverySecondAndExitEndsTheLoop) {
     // on NT, an ANSI one on 9x (a Wine prefix imitating 98 runs this test too).
     const bool windows9x = (GetVersion() & 0x80000000u) != 0;
     EXPECT_EQ(IsWindowUnicode(GetDlgItem(main, kIdAdvert)) != FALSE, !windows9x);
-    std::printf("Windows family in use: %s\n", windows9x ? "9x (ANSI functions)" : "NT (wide functions)");
 
     // The talk page was asked for at load.
     const auto log = server.Log();
@@ -194,6 +192,27 @@ TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
         return messenger.Command("dump a").find("Me says:\\r\\n  Hello there.\\xA0") != std::string::npos;
     }, std::chrono::seconds(15))) << messenger.Command("dump a");
     EXPECT_TRUE(form->AdvertShown());
+}
+
+// A message box is open when a bot request starts, so the request's wait runs inside the box's
+// loop; the box must still take Enter.
+TEST_F(MainFormTest, AMessageBoxBelowABotRequestTakesItsKeys) {
+    HWND main = StartTalking("nomarker");
+    server.Control("scope=talk-post&fault=hang");
+    testing::Thread user([&] {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowA("#32770", "Below")) != nullptr; }, std::chrono::seconds(5));
+        const int asked = server.Posts();
+        messenger.Command("say a hello");
+        WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(5));
+        PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
+        // Ended, it is hidden at once; it goes when the loops above its own have returned.
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(box); }, std::chrono::seconds(2))) << "Enter did not close it";
+        if (IsWindow(box)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+        server.Control("scope=talk-post&fault=none");
+    });
+    MessageBoxA(main, "A box before the request", "Below", MB_OK);
+    user.join();
 }
 
 // Options is opened before a bot request starts, so the request's wait runs inside the dialog's

@@ -67,19 +67,15 @@ TEST(OptionsDialogTest, TheBuiltInBotIsAnEmptyBotServer) {
     FakeSettings settings;
     settings.Set(L"ConnectionSettings", L"AIMLFolder", L"C:\\bots");
     EXPECT_EQ(RunDialog(settings, [&](HWND dialog) {
-                  const auto hostOpen = [&] { return IsWindowEnabled(Control(dialog, kIdBotServer)) != FALSE; };
-                  const auto folderOpen = [&] { return IsWindowEnabled(Control(dialog, kIdAimlFolder)) != FALSE; };
-                  EXPECT_TRUE(IsChecked(dialog, kIdBuiltInBot));
-                  EXPECT_TRUE(folderOpen() && !hostOpen());
+                  const auto open = [&](int id) { return IsWindowEnabled(Control(dialog, id)) != FALSE; };
+                  EXPECT_TRUE(IsChecked(dialog, kIdBuiltInBot) && open(kIdAimlFolder) && !open(kIdBotServer));
                   Click(dialog, kIdUseBotServer);
-                  EXPECT_TRUE(WaitUntil([&] { return hostOpen() && !folderOpen(); }, kPatience));
+                  EXPECT_TRUE(WaitUntil([&] { return open(kIdBotServer) && !open(kIdAimlFolder); }, kPatience));
                   SetWindowTextW(Control(dialog, kIdBotServer), L"bots.example.net");
                   Click(dialog, kIdBuiltInBot);
-                  EXPECT_TRUE(WaitUntil([&] { return !hostOpen() && folderOpen(); }, kPatience));
                   Click(dialog, kIdOptionsOK);
                   EXPECT_TRUE(WaitClosed(dialog));
-              }),
-              IDOK);
+              }), IDOK);
     EXPECT_EQ(settings.Get(L"ConnectionSettings", L"BotServer"), L"");
     EXPECT_EQ(settings.Get(L"ConnectionSettings", L"AIMLFolder"), L"C:\\bots");
 }
