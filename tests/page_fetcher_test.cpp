@@ -30,6 +30,21 @@ TEST_F(Fetching, APagePostsItsBodyAsAnsiAndReturnsItsBodyMarkupAfterTheSettleDel
     EXPECT_EQ(fetcher.FirstFormFieldValue(L"botcust2"), L"tok");
 }
 
+// With a scheduler nothing waits: the page comes through timers, settled as a waited one is, and a
+// request that never answers ends at the limit.
+TEST_F(Fetching, AnAsynchronousFetchSettlesOnTimersWithoutWaiting) {
+    testing::FakeScheduler scheduler{clock};
+    PageFetcher async{http, waiter, codec, &scheduler};
+    http.Answer("<body>one</body>");
+    std::vector<std::pair<std::int64_t, std::wstring>> got;
+    const auto keep = [&](std::wstring page) { got.emplace_back(clock.now, std::move(page)); };
+    async.FetchPageAsync(L"http://h/", L"", keep);
+    async.FetchPageAsync(L"http://h/", L"b=1", keep);  // nothing scripted: never answered
+    EXPECT_TRUE(got.empty());
+    clock.RunUntil(30'000);
+    EXPECT_EQ(got, (std::vector<std::pair<std::int64_t, std::wstring>>{{600, L"one"}, {20'500, L""}}));
+}
+
 TEST_F(Fetching, ErrorStatusesGiveNoPageAndNoForm) {
     http.Answer("<body><form><input name=botcust2 value=tok></form></body>");
     fetcher.FetchPage(L"http://h/", L"");

@@ -129,6 +129,7 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+            scheduler_.SetWindow(hwnd_);
             dialogs_.SetOwner(hwnd_);
             pump_.SetMainWindow(hwnd_, shortcuts_);
             waiter_.SetPreTranslation([this](MSG& message) { return pump_.PreTranslate(message); });
@@ -141,7 +142,11 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Timer1_Timer();
                 return 0;
             }
+            if (scheduler_.OnTimer(wParam)) return 0;
             break;
+        case WindowScheduler::kRunMessage:
+            scheduler_.OnRun(wParam);
+            return 0;
         case WM_SIZE:
             Form_Resize(wParam);
             return 0;
@@ -172,6 +177,7 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // from a bot request's wait, during which this message was dispatched. The
             // pipeline is stopped instead, taking back the typing notices it left standing.
             KillTimer(hwnd_, kTimer1);
+            scheduler_.SetWindow(nullptr);
             // However the window goes, its tray icon must not stay behind (a no-op when absent;
             // the record is filled in by the load step). First, before the messenger's windows
             // are asked anything, so that a hung messenger cannot keep it there.
@@ -275,7 +281,10 @@ void MainForm::Form_Load() {
     if (UsesBuiltInBot(settings_)) {
         builtInBot_.Prepare();
     } else {
+        // No question goes out before the conversation has started.
+        replies_.HoldQuestions(true);
         serverBot_.Start();
+        replies_.HoldQuestions(false);
     }
     if (hwnd_ == nullptr) return;
 

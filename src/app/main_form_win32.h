@@ -9,6 +9,7 @@
 
 #include "app/message_pump_win32.h"
 #include "app/news_panel_win32.h"
+#include "app/window_scheduler_win32.h"
 #include "bot/bot_files_win32.h"
 #include "bot/bot_server.h"
 #include "bot/built_in_bot.h"
@@ -106,7 +107,8 @@ private:
     WinInetHttpClient http_;
     MessageLoopWaiter waiter_;
     AnsiCodec codec_;
-    PageFetcher transport_{http_, waiter_, codec_};
+    WindowScheduler scheduler_;
+    PageFetcher transport_{http_, waiter_, codec_, &scheduler_};
     Win32BotFiles botFiles_{GetModuleHandleA(nullptr)};
     BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_};
     BotServerClient serverBot_{transport_, settings_, random_, codec_, ConversationToken_};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,12 @@ public:
     virtual ~BotClient() = default;
     // `contact` is the list entry of the conversation that asks.
     virtual std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) = 0;
+    // The same, the answer handed to `done`: at once here, later where the bot is asked over
+    // the network.
+    virtual void Ask(const std::wstring& message, const std::wstring& contact,
+                     std::function<void(std::wstring)> done) {
+        done(GetBotReply(message, contact));
+    }
 };
 
 inline constexpr wchar_t kCannedLine1[] = L"Check this: http://www.example.com/quorvanel/";

@@ -71,18 +71,31 @@ std::optional<std::wstring> DrawCannedLine(RandomSource& random) {
     return std::nullopt;
 }
 
+std::wstring BotServerClient::Query(const std::wstring& message, std::wstring& url) {
+    if (token_.empty() && !started_ && !starting_) Start();
+    url = L"HTTP://" + ReadSetting(settings_, kBotServer) + kTalkPath + ReadSetting(settings_, kBotID);
+    return L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
+}
+
+std::wstring BotServerClient::AnswerIn(const std::wstring& page) {
+    if (page.empty()) return kNoPageAnswer;
+    // The answer is cut from the markup, then read as the text it shows.
+    return ReplyFragmentToText(ExtractReply(page, ReadSetting(settings_, kBotName)));
+}
+
 std::wstring BotServerClient::GetBotReply(const std::wstring& message, const std::wstring&) {
     if (auto canned = DrawCannedLine(random_)) return *canned;
-    if (token_.empty() && !started_ && !starting_) Start();
+    std::wstring url;
+    const std::wstring body = Query(message, url);
+    return AnswerIn(transport_.FetchPage(url, body));
+}
 
-    const std::wstring server = ReadSetting(settings_, kBotServer);
-    const std::wstring id = ReadSetting(settings_, kBotID);
-    const std::wstring name = ReadSetting(settings_, kBotName);
-    const std::wstring body = L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
-    std::wstring page;
-    if (!FetchServerPage(transport_, server, body, kTalkPath + id, page)) return kNoPageAnswer;
-    // The answer is cut from the markup, then read as the text it shows.
-    return ReplyFragmentToText(ExtractReply(page, name));
+void BotServerClient::Ask(const std::wstring& message, const std::wstring&,
+                          std::function<void(std::wstring)> done) {
+    if (auto canned = DrawCannedLine(random_)) return done(*canned);
+    std::wstring url;
+    const std::wstring body = Query(message, url);
+    transport_.FetchPageAsync(url, body, [this, done = std::move(done)](std::wstring page) { done(AnswerIn(page)); });
 }
 
 }  // namespace quorvanel

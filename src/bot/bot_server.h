@@ -35,11 +35,17 @@ public:
     BotServerClient(Transport& transport, SettingsStore& settings, RandomSource& random,
                     TextCodec& codec, std::wstring& conversationToken);
     std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+    void Ask(const std::wstring& message, const std::wstring& contact,
+             std::function<void(std::wstring)> done) override;
     // Starts the conversation of this run and keeps its token. Questions asked while it waits
     // for the talk page go out with the token as it is until then.
     void Start();
 
 private:
+    // The post of one question, its page, and the answer read from it.
+    std::wstring Query(const std::wstring& message, std::wstring& path);
+    std::wstring AnswerIn(const std::wstring& page);
+
     Transport& transport_;
     SettingsStore& settings_;
     RandomSource& random_;

@@ -61,6 +61,11 @@ std::wstring ChosenBotClient::GetBotReply(const std::wstring& message, const std
                                      : server_.GetBotReply(message, contact);
 }
 
+void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& contact,
+                          std::function<void(std::wstring)> done) {
+    (UsesBuiltInBot(settings_) ? builtIn_ : server_).Ask(message, contact, std::move(done));
+}
+
 BuiltInBotClient::BuiltInBotClient(BotFileSource& files, SettingsStore& settings,
                                    RandomSource& random, Dialogs& dialogs)
     : files_(files), settings_(settings), random_(random), dialogs_(dialogs) {}

@@ -79,6 +79,8 @@ public:
     ChosenBotClient(BotClient& builtIn, BotClient& server, SettingsStore& settings)
         : builtIn_(builtIn), server_(server), settings_(settings) {}
     std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+    void Ask(const std::wstring& message, const std::wstring& contact,
+             std::function<void(std::wstring)> done) override;
 
 private:
     BotClient& builtIn_;

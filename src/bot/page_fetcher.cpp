@@ -150,8 +150,48 @@ std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
     return codec.FromCodePage(response.body, codePage);
 }
 
-PageFetcher::PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec)
-    : client_(client), waiter_(waiter), codec_(codec) {}
+PageFetcher::PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec, Scheduler* scheduler)
+    : client_(client), waiter_(waiter), codec_(codec), scheduler_(scheduler) {}
+
+std::wstring PageFetcher::Read(const HttpResponse& response) {
+    if (!response.received || response.status < 200 || response.status > 299) return {};
+    lastDocument_ = DecodePage(response, codec_);
+    return html::BodyInnerHtml(lastDocument_);
+}
+
+// One asynchronous fetch: the request, and whether it has been settled one way or the other.
+struct PageFetcher::Fetch {
+    std::unique_ptr<HttpRequest> request;
+    std::function<void(std::wstring)> done;
+    bool over = false;
+};
+
+void PageFetcher::FetchPageAsync(const std::wstring& url, const std::wstring& body,
+                                 std::function<void(std::wstring)> done) {
+    if (scheduler_ == nullptr) return Transport::FetchPageAsync(url, body, std::move(done));
+    lastDocument_.clear();
+    auto fetch = std::make_shared<Fetch>();
+    fetch->done = std::move(done);
+    // Whichever comes first, the answer or the request limit, settles it.
+    fetch->request = client_.Start(codec_.ToAnsi(url), kFormHeader, codec_.ToAnsi(body),
+                                   scheduler_->Waker([this, fetch] { Arrived(fetch, true); }));
+    if (!fetch->request) return Arrived(fetch, false);
+    scheduler_->After(kRequestLimitMs, [this, fetch] { Arrived(fetch, false); });
+}
+
+void PageFetcher::Arrived(const std::shared_ptr<Fetch>& fetch, bool inTime) {
+    if (fetch->over) return;
+    fetch->over = true;
+    HttpResponse response;
+    if (inTime && fetch->request && fetch->request->Done()) response = fetch->request->TakeResponse();
+    // A request that ran out of time is abandoned; its late answer is never read.
+    fetch->request.reset();
+    // The settle wait always runs, also after a time-out.
+    scheduler_->After(kSettleMs, [this, fetch, response = std::move(response)] {
+        auto done = std::move(fetch->done);
+        done(Read(response));
+    });
+}
 
 std::wstring PageFetcher::FetchPage(const std::wstring& url, const std::wstring& body) {
     lastDocument_.clear();
@@ -167,21 +207,12 @@ std::wstring PageFetcher::FetchPage(const std::wstring& url, const std::wstring&
 
     // The settle wait always runs, also after a time-out.
     waiter_.Wait(nullptr, kSettleMs);
-
-    if (!response.received || response.status < 200 || response.status > 299) return {};
-    lastDocument_ = DecodePage(response, codec_);
-    return html::BodyInnerHtml(lastDocument_);
+    return Read(response);
 }
 
 std::optional<std::wstring> PageFetcher::FirstFormFieldValue(const std::wstring& name) {
     if (lastDocument_.empty()) return std::nullopt;
     return html::FirstFormControlValue(lastDocument_, name);
-}
-
-bool FetchServerPage(Transport& transport, const std::wstring& server, const std::wstring& body,
-                     const std::wstring& path, std::wstring& page) {
-    page = transport.FetchPage(L"HTTP://" + server + path, body);
-    return !page.empty();
 }
 
 }  // namespace quorvanel

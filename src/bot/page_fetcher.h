@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "bot/http_client.h"
+#include "bot/scheduler.h"
 #include "bot/transport.h"
 
 namespace quorvanel {
@@ -13,15 +16,23 @@ inline constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urle
 // working, then always lets the page settle for half a second, and reads the body markup.
 class PageFetcher final : public Transport {
 public:
-    PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec);
+    // With a scheduler, FetchPageAsync waits on timers and a posted completion, not in a loop.
+    PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec, Scheduler* scheduler = nullptr);
 
     std::wstring FetchPage(const std::wstring& url, const std::wstring& body) override;
+    void FetchPageAsync(const std::wstring& url, const std::wstring& body,
+                        std::function<void(std::wstring)> done) override;
     std::optional<std::wstring> FirstFormFieldValue(const std::wstring& name) override;
 
 private:
+    struct Fetch;
+    void Arrived(const std::shared_ptr<Fetch>& fetch, bool inTime);
+    std::wstring Read(const HttpResponse& response);
+
     HttpClient& client_;
     Waiter& waiter_;
     TextCodec& codec_;
+    Scheduler* scheduler_;
     std::wstring lastDocument_;  // the whole page last fetched, "" when none came
 };
 

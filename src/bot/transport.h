@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,12 +14,14 @@ public:
     // GET when body is empty, else POST of the body's ANSI bytes. The body element's inner
     // markup, or "" when no page came (failure, time-out, error status, no body).
     virtual std::wstring FetchPage(const std::wstring& url, const std::wstring& body) = 0;
+    // The same, with the markup handed to `done` when the page has come and settled (or failed):
+    // at once here, later from the program's message loop where the transport can.
+    virtual void FetchPageAsync(const std::wstring& url, const std::wstring& body,
+                                std::function<void(std::wstring)> done) {
+        done(FetchPage(url, body));
+    }
     // The value of the named control in the first form of the page last fetched.
     virtual std::optional<std::wstring> FirstFormFieldValue(const std::wstring& name) = 0;
 };
-
-// URL "HTTP://" + server + path; true when the page's markup is not empty.
-bool FetchServerPage(Transport& transport, const std::wstring& server, const std::wstring& body,
-                     const std::wstring& path, std::wstring& page);
 
 }  // namespace quorvanel

@@ -62,15 +62,20 @@ void ReplyPipeline::AskBot(int slot) {
     const std::wstring question = conversations_[slot].LastMessage;
     const std::wstring contact = conversations_[slot].Contact;
     requestOutstanding_ = true;
-    std::wstring answer;
+    // The answer may come at once or from a later message; either way the slot is reached by its
+    // index then, and the next question may be asked.
     try {
-        answer = bot_.GetBotReply(question, contact);
+        bot_.Ask(question, contact, [this, slot](std::wstring answer) {
+            requestOutstanding_ = false;
+            if (Live(slot)) Deliver(slot, std::move(answer));
+        });
     } catch (...) {
         requestOutstanding_ = false;
         throw;
     }
-    requestOutstanding_ = false;
+}
 
+void ReplyPipeline::Deliver(int slot, std::wstring answer) {
     std::wstring reply = RestyleReply(answer, settings_, dialogs_);
     const TypingTime typing = typing_.ComputeTypingTicks(reply);
     int ticks = typing.ticks;

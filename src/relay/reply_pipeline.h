@@ -26,6 +26,9 @@ public:
     void AdvanceReply(int slot) override;
 
     bool RequestOutstanding() const { return requestOutstanding_; }
+    // Holds every question back while something else asks the bot server (the start of the
+    // conversation at start-up), as one of the pipeline's own requests would.
+    void HoldQuestions(bool hold) { requestOutstanding_ = hold; }
     // Ends the pipeline for good (the program is closing): pending replies are dropped, each
     // conversation still showing the typing notice gets an empty entry box, and later ticks,
     // including one still unwinding from a request's wait, show and send nothing.
@@ -34,6 +37,8 @@ public:
 private:
     bool Live(int slot) const;
     void AskBot(int slot);
+    // The answer to a slot's question, whenever it comes: restyled and set to be typed.
+    void Deliver(int slot, std::wstring answer);
     void TakeBackNotice(int slot);
 
     WindowSystem& windows_;

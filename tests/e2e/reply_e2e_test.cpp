@@ -224,6 +224,25 @@ TEST_F(Replies, AHungMessengerFreezesNothing) {
     other.Command("quit");
 }
 
+// About opened while a bot request hangs, and left open: the request still ends at its limit (the
+// contact gets the error line) and the next conversation is answered while About stays open.
+TEST_F(Replies, AWindowLeftOpenDuringARequestHoldsNoOtherReply) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    Open("open", "b", "Bob");
+    ASSERT_TRUE(server.Control("scope=talk-post&fault=hang&count=1"));
+    session.Messenger("say a hello");
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 5s));
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuAboutQuorvanel, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowA(kAboutClassName, nullptr)) != nullptr; }, 5s));
+    session.Messenger("say b hello");
+    EXPECT_TRUE(HistoryHas("b", kHello, 30s)) << session.History("b");
+    EXPECT_TRUE(IsWindowVisible(about));
+    EXPECT_TRUE(HistoryHas("a", "Me says:\r\n  ERROR:", 1s)) << session.History("a");
+    PostMessageA(about, WM_CLOSE, 0, 0);
+}
+
 // Histories longer than the characters the program compares at their start, so that a new line
 // shows in the length alone and a same-length replacement in the start alone.
 TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bot/http_client.h"
+#include "bot/scheduler.h"
 
 namespace quorvanel::testing {
 
@@ -17,6 +18,14 @@ public:
     std::int64_t now = 0;
     void At(std::int64_t when, std::function<void()> event) { events_.emplace(when, std::move(event)); }
     std::int64_t NextEvent() const { return events_.empty() ? INT64_MAX : events_.begin()->first; }
+    // Moves time on event by event up to `until`.
+    void RunUntil(std::int64_t until) {
+        while (NextEvent() <= until) {
+            now = std::max(now, NextEvent());
+            RunDue();
+        }
+        now = std::max(now, until);
+    }
     // Runs the events due now, in time order; events may schedule or wait themselves.
     void RunDue() {
         while (!events_.empty() && events_.begin()->first <= now) {
@@ -45,12 +54,12 @@ public:
     }
 
     std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string&, const std::string& body,
-                                       std::function<void()> = {}) override {
+                                       std::function<void()> whenDone = {}) override {
         started.push_back({url, body});
         if (replies_.empty()) return std::make_unique<Request>(clock_, -1, HttpResponse{});
         HttpResponse response = std::move(replies_.front());
         replies_.pop_front();
-        clock_.At(clock_.now + 100, [] {});  // so that a wait stops there
+        clock_.At(clock_.now + 100, whenDone ? whenDone : [] {});  // a wait stops there too
         return std::make_unique<Request>(clock_, clock_.now + 100, std::move(response));
     }
 
@@ -65,6 +74,19 @@ private:
         HttpResponse response;
     };
     std::deque<HttpResponse> replies_;
+    FakeClock& clock_;
+};
+
+// Work later on the fake clock; a waker's work runs at the next event run.
+class FakeScheduler : public Scheduler {
+public:
+    explicit FakeScheduler(FakeClock& clock) : clock_(clock) {}
+    void After(std::int64_t ms, std::function<void()> f) override { clock_.At(clock_.now + ms, std::move(f)); }
+    std::function<void()> Waker(std::function<void()> f) override {
+        return [this, f = std::move(f)] { clock_.At(clock_.now, f); };
+    }
+
+private:
     FakeClock& clock_;
 };
 

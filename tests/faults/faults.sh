@@ -16,7 +16,7 @@ half-up@native@src/present/simulated_typing.cpp@s/std::nearbyint(value)/std::flo
 fast-rate@native@src/present/simulated_typing.cpp@s/case Speed::Fast: charsPerSecondBase = 3.0/case Speed::Fast: charsPerSecondBase = 2.0/@fast typing at the medium rate
 marker@native@src/present/typing_notice.cpp@s/replyText + kOwnLineMarker/replyText/@own-line marker not appended
 notice-5@native@src/relay/reply_pipeline.cpp@s/% 5 != 0/% 5 == 0/@typing notice shown on multiples of 5
-slot-ref@native@src/relay/reply_pipeline.cpp@s/const std::wstring question = conversations_\[slot\].LastMessage;/ConversationSlot\& held = conversations_[slot]; const std::wstring question = held.LastMessage;/;s/conversations_\[slot\].TypingTicks = ticks;/held.TypingTicks = ticks;/@slot held by reference across the bot wait
+slot-ref@native@src/relay/reply_pipeline.cpp@s/        bot_.Ask(question, contact, \[this, slot\](std::wstring answer) {/        ConversationSlot\& held = conversations_[slot]; bot_.Ask(question, contact, [this, slot, \&held](std::wstring answer) {/;s/            if (Live(slot)) Deliver(slot, std::move(answer));/            if (Live(slot)) { held.ReplyText = answer; held.TypingTicks = 1; }/@the answer delivered through a slot reference taken when asking
 closed@native@src/relay/relay_engine.cpp@s/            conversations_\[slot\].hWnd = 0;/            ;/@a vanished window keeps its slot, so its reply is still typed
 two-asks@native@src/relay/reply_pipeline.cpp@s/DelayTicks == 1 \&\& requestOutstanding_/DelayTicks == 1 \&\& false/@a second request while one waits
 short-drop@native@src/relay/reply_pipeline.cpp@s/if (typing.validSpeed \&\& ticks < 1 \&\& !reply.empty()) ticks = 1;//@a one-character reply at a valid speed dropped unsent
@@ -56,7 +56,7 @@ run() {  # preset: builds and runs that preset's tests, printing the names of fa
     case $1 in
     native|sanitize|server)
         tree=build/$1 tests="qv_core_tests qv_html_tests"
-        [ "$1" = server ] && tree=build/native tests=qvbot_tests
+        [ "$1" = server ] && tree=build/native tests="qv_aiml_tests qvbot_tests"
         cmake --build $tree --target $tests -j2 >>"$log" 2>&1 || { echo BUILD-FAILED; return; }
         for t in $tests; do $tree/$t --gtest_brief=1 2>&1; done ;;
     windows:*)
