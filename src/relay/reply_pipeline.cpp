@@ -1,6 +1,9 @@
 #include "relay/reply_pipeline.h"
 
+#include <memory>
+
 #include "present/restyle.h"
+#include "relay/messenger_window.h"
 #include "present/typing_notice.h"
 
 namespace quorvanel {
@@ -36,18 +39,33 @@ void ReplyPipeline::AdvanceReply(int slot) {
         }
     }
 
+    Type(slot);
+}
+
+void ReplyPipeline::Type(int slot) {
     // Typing. A window that does not answer keeps its reply for a later tick: the tick it
     // missed is not counted.
     const int typing = conversations_[slot].TypingTicks;
     if (typing < 1) return;
     try {
         if (typing % 5 != 0) ShowTypingNotice(windows_, conversations_[slot].hWnd);
-        if (typing == 1) SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
+        // Whether the window answers now is asked first: a message that timed out may still be
+        // handled later, so once the reply's own messages have gone, they never go again.
+        if (typing == 1) {
+            const WindowHandle box = FindInputBox(windows_, conversations_[slot].hWnd);
+            if (box != 0) windows_.SendGetTextLength(box);
+        }
     } catch (const WindowNotAnswering&) {
         return;
     }
     // Index again: sending dispatches the messages other programs send to this one.
-    if (Live(slot) && conversations_[slot].TypingTicks == typing) --conversations_[slot].TypingTicks;
+    if (!Live(slot) || conversations_[slot].TypingTicks != typing) return;
+    if (--conversations_[slot].TypingTicks > 0) return;
+    try {
+        SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
+    } catch (const WindowNotAnswering&) {
+        // It stopped answering just now: what was queued is handled when it wakes.
+    }
 }
 
 void ReplyPipeline::TakeBackNotice(int slot) {
@@ -64,15 +82,22 @@ void ReplyPipeline::AskBot(int slot) {
     requestOutstanding_ = true;
     // The answer may come at once or from a later message; either way the slot is reached by its
     // index then, and the next question may be asked.
+    // An answer that comes within this call is typed by the tick that asked; one that comes later
+    // starts its typing at once, as it would have in the tick.
+    auto asking = std::make_shared<bool>(true);
     try {
-        bot_.Ask(question, contact, [this, slot](std::wstring answer) {
+        bot_.Ask(question, contact, [this, slot, asking](std::wstring answer) {
             requestOutstanding_ = false;
-            if (Live(slot)) Deliver(slot, std::move(answer));
+            if (!Live(slot)) return;
+            Deliver(slot, std::move(answer));
+            if (!*asking && Live(slot)) Type(slot);
         });
     } catch (...) {
+        *asking = false;
         requestOutstanding_ = false;
         throw;
     }
+    *asking = false;
 }
 
 void ReplyPipeline::Deliver(int slot, std::wstring answer) {

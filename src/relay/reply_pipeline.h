@@ -40,6 +40,8 @@ private:
     // The answer to a slot's question, whenever it comes: restyled and set to be typed.
     void Deliver(int slot, std::wstring answer);
     void TakeBackNotice(int slot);
+    // One tick of a reply's typing: the notice, and the reply when its time has come.
+    void Type(int slot);
 
     WindowSystem& windows_;
     ConversationTable& conversations_;

@@ -13,7 +13,7 @@ namespace {
 
 // How long another program's window may take to answer a message, and how long its thread is
 // left alone after it did not: about a tick, so it is tried again at the next one.
-constexpr UINT kAnswerWithinMs = 250;
+constexpr UINT kAnswerWithinMs = 400;
 constexpr DWORD kSilentForMs = 900;
 
 HWND ToHwnd(WindowHandle handle) { return static_cast<HWND>(LongToHandle(handle)); }
