@@ -62,26 +62,19 @@ lane_e2e() {
 lane_soak() {
     QV_WINEPREFIX="$prefixes/wineprefix-soak" x ctest --preset windows -R '^soak_under_wine$'
 }
-lane_xp() {
-    # The tests of the windows and the end-to-end tests again, in a prefix imitating Windows XP
-    # (a process per test suite rather than per test, to keep the run short).
+# The tests of the windows and the end-to-end tests again, in a prefix imitating another Windows
+# (a process per test suite rather than per test, to keep the run short): XP, and 98, where the
+# program takes its 9x path (ANSI functions), which the main window's test checks.
+lane_as() {
     status=0
     for program in qv_win32_tests qv_e2e_tests; do
-        QV_WINE_VERSION=winxp64 x cmake/wine-run-suites.sh "$prefixes/wineprefix-winxp64" \
+        QV_WINE_VERSION=$1 x cmake/wine-run-suites.sh "$prefixes/wineprefix-$1" \
             "build/windows/$program.exe" || status=1
     done
     return $status
 }
-lane_win98() {
-    # And in a prefix imitating Windows 98: the program takes its 9x path (ANSI functions) there,
-    # which the main window's test checks.
-    status=0
-    for program in qv_win32_tests qv_e2e_tests; do
-        QV_WINE_VERSION=win98 x cmake/wine-run-suites.sh "$prefixes/wineprefix-win98" \
-            "build/windows/$program.exe" || status=1
-    done
-    return $status
-}
+lane_xp() { lane_as winxp64; }
+lane_win98() { lane_as win98; }
 phase "tests under Wine (five lanes) beside the remaining builds"
 # Whatever fails from here on, the lanes are let finish rather than left running behind.
 trap wait EXIT

@@ -77,6 +77,16 @@ void CountNeverRun(const XmlNode& node, LoadReport& report) {
     for (const XmlNode& child : node.children) CountNeverRun(child, report);
 }
 
+// <that index="n,m"> and <input index="n,m">: the n-th entry of a history (latest first), and
+// its m-th sentence counted from the end.
+std::string FromHistory(const std::deque<std::vector<std::string>>& history, const XmlNode& node) {
+    const std::size_t entry = Index(node, "index", 0);
+    const std::size_t sentence = Index(node, "index", 1);
+    if (entry > history.size()) return "";
+    const auto& sentences = history[entry - 1];
+    return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
+}
+
 XmlNode* FirstChild(XmlNode& node, std::string_view name) {
     for (XmlNode& child : node.children) {
         if (child.name == name) return &child;
@@ -357,22 +367,9 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     if (name == "star") return Nth(context.stars.pattern, Index(node));
     if (name == "thatstar") return Nth(context.stars.that, Index(node));
     if (name == "topicstar") return Nth(context.stars.topic, Index(node));
-    if (name == "that") {
-        const std::size_t answer = Index(node, "index", 0);
-        const std::size_t sentence = Index(node, "index", 1);
-        if (answer > conversation.answers.size()) return "";
-        const auto& sentences = conversation.answers[answer - 1];
-        return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
-    }
-    if (name == "input") {
-        // The n-th message back (1: this one), and its m-th sentence from the end (1: the
-        // latest), as <that> counts answers.
-        const std::size_t input = Index(node, "index", 0);
-        const std::size_t sentence = Index(node, "index", 1);
-        if (input > conversation.inputs.size()) return "";
-        const auto& sentences = conversation.inputs[input - 1];
-        return sentence <= sentences.size() ? sentences[sentences.size() - sentence] : "";
-    }
+    // The n-th answer or message back (1: the latest), and its m-th sentence from the end.
+    if (name == "that") return FromHistory(conversation.answers, node);
+    if (name == "input") return FromHistory(conversation.inputs, node);
     if (name == "get") {
         const auto it = conversation.predicates.find(node.Attribute("name").value_or(""));
         return it == conversation.predicates.end() ? "" : it->second;
