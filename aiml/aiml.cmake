@@ -13,7 +13,7 @@ add_library(qv_aiml STATIC
     ${QV_AIML_DIR}/src/bot_folder.cpp
     ${QV_AIML_DIR}/src/properties.cpp
 )
-target_include_directories(qv_aiml PUBLIC ${QV_AIML_DIR}/src)
+target_include_directories(qv_aiml PUBLIC ${QV_AIML_DIR}/include)
 target_link_libraries(qv_aiml PUBLIC qv_warnings)
 
 # The XML parser is pugixml: Debian's Linux build natively, and compiled from its source for

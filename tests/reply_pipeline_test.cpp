@@ -8,7 +8,7 @@
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
-#include "present/typing_notice.h"
+#include "relay/typing_notice.h"
 
 namespace quorvanel {
 namespace {

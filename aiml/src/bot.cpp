@@ -1,10 +1,10 @@
-#include "bot.h"
+#include "qvbot/bot.h"
 
 #include <algorithm>
 #include <charconv>
 #include <system_error>
 
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 namespace {

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <system_error>
 
-#include "bot.h"
-#include "text.h"
+#include "qvbot/bot.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 

@@ -1,4 +1,4 @@
-#include "graph.h"
+#include "qvbot/graph.h"
 
 namespace qvbot {
 namespace {

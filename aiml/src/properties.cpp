@@ -1,6 +1,6 @@
-#include "properties.h"
+#include "qvbot/properties.h"
 
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 

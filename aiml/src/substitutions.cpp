@@ -1,5 +1,5 @@
 // The word tables of the normaliser and of person, person2 and gender.
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 

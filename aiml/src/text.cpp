@@ -1,4 +1,4 @@
-#include "text.h"
+#include "qvbot/text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "xml.h"
+#include "qvbot/xml.h"
 
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "xml.h"
+#include "qvbot/xml.h"
 
 namespace qvbot {
 namespace {

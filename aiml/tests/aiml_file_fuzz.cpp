@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bot.h"
+#include "qvbot/bot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     qvbot::Bot bot({{"name", "Fuzz"}});

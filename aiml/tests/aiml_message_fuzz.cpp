@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "bot.h"
-#include "properties.h"
-#include "text.h"
+#include "qvbot/bot.h"
+#include "qvbot/properties.h"
+#include "qvbot/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const qvbot::Bot* bot = [] {

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "bot.h"
-#include "properties.h"
+#include "qvbot/bot.h"
+#include "qvbot/properties.h"
 
 namespace qvbot {
 namespace {

@@ -1,7 +1,7 @@
 // Normalisation and the code pages that meet the wire.
 #include <gtest/gtest.h>
 
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace qvbot {
 namespace {

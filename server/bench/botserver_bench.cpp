@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "bot.h"
+#include "qvbot/bot.h"
 
 namespace {
 

@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "bot.h"
+#include "qvbot/bot.h"
 #include "conversations.h"
 #include "http_server.h"
-#include "properties.h"
+#include "qvbot/properties.h"
 #include "random_bytes.h"
 #include "sync.h"
 #include "talk_protocol.h"
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace {
 

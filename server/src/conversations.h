@@ -13,7 +13,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "bot.h"
+#include "qvbot/bot.h"
 #include "sync.h"
 
 namespace qvbot {

@@ -1,6 +1,6 @@
 #include "app/about_window_win32.h"
 
-#include "app/resource_ids.h"
+#include "platform/resource_ids.h"
 
 namespace quorvanel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/modal_window_win32.h"
+#include "platform/modal_window_win32.h"
 
 namespace quorvanel {
 

@@ -7,8 +7,8 @@
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
-#include "app/resource_ids.h"
-#include "app/system_win32.h"
+#include "platform/resource_ids.h"
+#include "platform/system_win32.h"
 #include "bot/html_reader.h"
 #include "settings/options_dialog_win32.h"
 

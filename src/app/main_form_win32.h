@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "app/message_pump_win32.h"
+#include "platform/message_pump_win32.h"
 #include "app/news_panel_win32.h"
-#include "app/window_scheduler_win32.h"
+#include "platform/window_scheduler_win32.h"
 #include "bot/bot_files_win32.h"
 #include "bot/bot_server.h"
 #include "bot/built_in_bot.h"
@@ -18,7 +18,7 @@
 #include "present/dialogs_win32.h"
 #include "present/random_source.h"
 #include "present/simulated_typing.h"
-#include "relay/ansi_text_win32.h"
+#include "platform/ansi_text_win32.h"
 #include "relay/conversation_list_win32.h"
 #include "relay/conversations.h"
 #include "relay/relay_engine.h"

@@ -6,8 +6,8 @@
 #include <cwctype>
 #include <string_view>
 
-#include "app/system_win32.h"
-#include "relay/ansi_text_win32.h"
+#include "platform/system_win32.h"
+#include "platform/ansi_text_win32.h"
 
 namespace quorvanel {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "app/resource_ids.h"
-#include "app/system_win32.h"
-#include "bot.h"
+#include "platform/resource_ids.h"
+#include "platform/system_win32.h"
+#include "qvbot/bot.h"
 
 namespace quorvanel {
 namespace {

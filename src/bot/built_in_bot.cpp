@@ -1,10 +1,10 @@
 #include "bot/built_in_bot.h"
 
-#include "bot.h"
+#include "qvbot/bot.h"
 #include "bot/http_client.h"
-#include "properties.h"
+#include "qvbot/properties.h"
 #include "settings/settings.h"
-#include "text.h"
+#include "qvbot/text.h"
 
 namespace quorvanel {
 namespace {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_codec.h"
+
 namespace quorvanel {
 
 struct HttpResponse {
@@ -43,16 +45,6 @@ public:
     // Returns true as soon as the request is done, false when timeoutMs have passed first (or
     // the program is ending). A null request just waits the time out.
     virtual bool Wait(const HttpRequest* request, std::int64_t timeoutMs) = 0;
-};
-
-// Conversions between the program's text and the bytes that cross the network.
-class TextCodec {
-public:
-    virtual ~TextCodec() = default;
-    virtual std::string ToAnsi(std::wstring_view text) = 0;
-    virtual std::wstring FromAnsi(std::string_view bytes) = 0;
-    // Bytes in the given Windows code page; in the ANSI code page when the system lacks it.
-    virtual std::wstring FromCodePage(std::string_view bytes, unsigned codePage) = 0;
 };
 
 std::wstring DecodeUtf8(std::string_view bytes);

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "bot/http_client.h"
-#include "bot/scheduler.h"
+#include "platform/scheduler.h"
 #include "bot/transport.h"
 
 namespace quorvanel {

@@ -1,7 +1,7 @@
 #include "present/dialogs_win32.h"
 
-#include "app/system_win32.h"
-#include "relay/ansi_text_win32.h"
+#include "platform/system_win32.h"
+#include "platform/ansi_text_win32.h"
 
 namespace quorvanel {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/system_win32.h"
+#include "platform/system_win32.h"
 
 namespace quorvanel {
 

@@ -30,10 +30,6 @@ WindowHandle ParseHandle(std::wstring_view word) {
 
 }  // namespace
 
-std::wstring CutAtNul(std::wstring_view text) {
-    return std::wstring(text.substr(0, text.find(L'\0')));
-}
-
 bool CollectWindowsOfClass(WindowSystem& windows, WindowHandle window, std::wstring& accumulator) {
     const std::wstring className = CutAtNul(windows.ReadClassName(window, kNameBufferChars));
     if (className == FirstWord(accumulator)) {

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
 #include "relay/window_system.h"
 
 namespace quorvanel {
@@ -14,9 +15,6 @@ inline constexpr int kNameBufferChars = 260;
 inline constexpr unsigned kWmKeyDown = 0x0100;
 inline constexpr unsigned kWmKeyUp = 0x0101;
 inline constexpr unsigned kVkSpace = 32;
-
-// The text up to its first NUL, or the whole text when it has none.
-std::wstring CutAtNul(std::wstring_view text);
 
 // EnumWindows callback: appends the window's handle and a space to the accumulator when its class
 // equals the accumulator's first word. Always asks for more windows.

@@ -4,7 +4,7 @@
 
 #include "present/restyle.h"
 #include "relay/messenger_window.h"
-#include "present/typing_notice.h"
+#include "relay/typing_notice.h"
 
 namespace quorvanel {
 

@@ -5,8 +5,8 @@
 #include <exception>
 #include <vector>
 
-#include "app/system_win32.h"
-#include "relay/ansi_text_win32.h"
+#include "platform/system_win32.h"
+#include "platform/ansi_text_win32.h"
 
 namespace quorvanel {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/system_win32.h"
+#include "platform/system_win32.h"
 #include "settings/options_dialog_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_store_win32.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/modal_window_win32.h"
+#include "platform/modal_window_win32.h"
 #include "settings/settings_store.h"
 
 namespace quorvanel {

@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 
-#include "relay/messenger_window.h"
+#include "platform/text.h"
 
 namespace quorvanel {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bot/http_client.h"
-#include "bot/scheduler.h"
+#include "platform/scheduler.h"
 
 namespace quorvanel::testing {
 

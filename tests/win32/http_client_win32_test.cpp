@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "bot/page_fetcher.h"
-#include "relay/ansi_text_win32.h"
+#include "platform/ansi_text_win32.h"
 #include "win32/talk_server_win32.h"
 
 namespace quorvanel {

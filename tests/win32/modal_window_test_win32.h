@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/modal_window_win32.h"
+#include "platform/modal_window_win32.h"
 #include "win32/child_process_win32.h"
 #include "win32/layout_win32.h"
 #include "win32/threads_win32.h"

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "app/system_win32.h"
+#include "platform/system_win32.h"
 #include "settings/settings.h"
 
 namespace quorvanel {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "bot/http_client.h"
+#include "platform/text_codec.h"
 
 namespace quorvanel {
 

@@ -1,4 +1,4 @@
-#include "relay/ansi_text_win32.h"
+#include "platform/ansi_text_win32.h"
 
 #include <windows.h>
 

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "graph.h"
-#include "text.h"
-#include "xml.h"
+#include "qvbot/graph.h"
+#include "qvbot/text.h"
+#include "qvbot/xml.h"
 
 namespace qvbot {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "bot/scheduler.h"
+#include "platform/scheduler.h"
 
 namespace quorvanel {
 

@@ -1,9 +1,9 @@
-#include "app/message_pump_win32.h"
+#include "platform/message_pump_win32.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "app/modal_window_win32.h"
+#include "platform/modal_window_win32.h"
 
 namespace quorvanel {
 

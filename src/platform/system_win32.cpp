@@ -1,4 +1,4 @@
-#include "app/system_win32.h"
+#include "platform/system_win32.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -6,7 +6,7 @@
 #include <climits>
 #include <vector>
 
-#include "relay/ansi_text_win32.h"
+#include "platform/ansi_text_win32.h"
 
 namespace quorvanel::sys {
 namespace {

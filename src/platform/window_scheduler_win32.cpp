@@ -1,4 +1,4 @@
-#include "app/window_scheduler_win32.h"
+#include "platform/window_scheduler_win32.h"
 
 namespace quorvanel {
 

@@ -1,4 +1,4 @@
-#include "app/modal_window_win32.h"
+#include "platform/modal_window_win32.h"
 
 namespace quorvanel {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bot.h"
+#include "qvbot/bot.h"
 
 namespace qvbot {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/message_pump_win32.h"
+#include "platform/message_pump_win32.h"
 
 namespace quorvanel {
 

@@ -1,4 +1,4 @@
-#include "present/typing_notice.h"
+#include "relay/typing_notice.h"
 
 #include "relay/conversations.h"
 #include "relay/messenger_window.h"
