@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "bot/page_fetcher.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_http.h"
@@ -22,9 +24,9 @@ protected:
     FakeSettings file;
     testing::FakeClock clock;
     testing::ScriptedHttp http{clock};
-    testing::FakeWaiter waiter{clock};
+    testing::FakeScheduler scheduler{clock};
     Latin1Codec codec;
-    PageFetcher transport{http, waiter, codec};
+    PageFetcher transport{http, codec, scheduler};
     ScriptedRandom random;
     std::wstring token = L"tok123";
     BotServerClient bot{transport, file, random, codec, token};
@@ -32,13 +34,26 @@ protected:
     Client() { file.Set(L"ConnectionSettings", L"BotServer", L"bots.example.net"); }
 
     std::string Fetch(std::size_t i) const { return http.started.at(i).url + "|" + http.started.at(i).body; }
+    // The bot's answer, the fake clock run until it has come.
+    std::wstring Ask(const std::wstring& message, const std::wstring& contact) {
+        std::optional<std::wstring> answer;
+        bot.Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
+        while (!answer && clock.NextEvent() != INT64_MAX) clock.RunUntil(clock.NextEvent());
+        return answer.value_or(L"(never came)");
+    }
+    std::wstring Start() {
+        std::optional<std::wstring> token;
+        StartConversation(transport, file, [&](std::wstring got) { token = std::move(got); });
+        clock.RunUntil(clock.now + 30'000);
+        return token.value_or(L"(never came)");
+    }
 };
 
 TEST_F(Client, TheTalkPageGivesTheTokenOrTheFallback) {
     http.Answer("<form><input type=hidden name=botcust2 value=0f1e2d3c></form>");
-    EXPECT_EQ(StartConversation(transport, file), L"0f1e2d3c");
+    EXPECT_EQ(Start(), L"0f1e2d3c");
     http.Answer("<p>No form.</p>");
-    EXPECT_EQ(StartConversation(transport, file), kFallbackToken);
+    EXPECT_EQ(Start(), kFallbackToken);
 }
 
 TEST(BotServer, TheAnswerIsTheFirstBetweenNameAndLineBreakAsWritten) {
@@ -88,12 +103,12 @@ TEST_F(Client, EveryQuestionPostsTheTokenAndItsEncodedTextWithTheSettingsOfTheMo
     http.Answer("<b>You:</b> x <br><b>Kestro:</b> Tom &amp; <i>Jerry</i> <br>");
     http.Answer("<b>Kestro:</b> wrong bot <br><b>Zed:</b> right bot <br>");
     http.Answer("<p>Resting.</p>");
-    EXPECT_EQ(bot.GetBotReply(L"a b?\n\u00E9-_.~+%AZaz09", L"Ann"), L"Tom & Jerry");  // as the page shows it
+    EXPECT_EQ(Ask(L"a b?\n\u00E9-_.~+%AZaz09", L"Ann"), L"Tom & Jerry");  // as the page shows it
     file.Set(L"ConnectionSettings", L"BotName", L"Zed");
     file.Set(L"ConnectionSettings", L"BotID", L"99");
-    EXPECT_EQ(bot.GetBotReply(L"", L"Ann"), L"right bot");
-    EXPECT_EQ(bot.GetBotReply(L"x", L"Bob"), kNoAnswer);
-    EXPECT_EQ(bot.GetBotReply(L"x", L"Ann"), kNoPageAnswer);
+    EXPECT_EQ(Ask(L"", L"Ann"), L"right bot");
+    EXPECT_EQ(Ask(L"x", L"Bob"), kNoAnswer);
+    EXPECT_EQ(Ask(L"x", L"Ann"), kNoPageAnswer);
     EXPECT_EQ(Fetch(0), "HTTP://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|"
                         "botcust2=tok123&message=a%20b%3F%0A%E9%2D%5F%2E%7E%2B%25AZaz09");
     EXPECT_EQ(Fetch(1), "HTTP://bots.example.net/pandora/talk?botid=99|botcust2=tok123&message=");
@@ -106,8 +121,8 @@ TEST_F(Client, ARunThatBeganWithTheBuiltInBotStartsTheConversationBeforeItsFirst
     http.Answer("<form><input type=hidden name=botcust2 value=77></form>");
     http.Answer("<b>Kestro:</b> one <br>");
     http.Answer("<b>Kestro:</b> two <br>");
-    EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), L"one");
-    EXPECT_EQ(bot.GetBotReply(L"b", L"Bob"), L"two");
+    EXPECT_EQ(Ask(L"a", L"Ann"), L"one");
+    EXPECT_EQ(Ask(L"b", L"Bob"), L"two");
     EXPECT_EQ(token, L"77");
     EXPECT_EQ(Fetch(0), "http://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|");
     EXPECT_EQ(Fetch(1), "HTTP://bots.example.net/pandora/talk?botid=5e0a7c31d94b2f68|botcust2=77&message=a");
@@ -117,9 +132,9 @@ TEST_F(Client, ARunThatBeganWithTheBuiltInBotStartsTheConversationBeforeItsFirst
 TEST_F(Client, DrawsRoundingToTwoAndThreeGiveCannedLinesWithoutARequest) {
     // r * 200 in single precision, halves to the even side: 2.34375, 3.125, 2.5 | 3.5, 1.4, 4.5.
     for (float r : {3.0f / 256, 1.0f / 64, 2.5f / 200, 3.5f / 200, 1.4f / 200, 4.5f / 200}) random.Push(r);
-    for (const wchar_t* canned : {kCannedLine1, kCannedLine2, kCannedLine1}) EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), canned);
+    for (const wchar_t* canned : {kCannedLine1, kCannedLine2, kCannedLine1}) EXPECT_EQ(Ask(L"a", L"Ann"), canned);
     EXPECT_TRUE(http.started.empty());
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(bot.GetBotReply(L"a", L"Ann"), kNoPageAnswer);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Ask(L"a", L"Ann"), kNoPageAnswer);
 }
 
 }  // namespace

@@ -69,7 +69,9 @@ protected:
 
     std::wstring Ask(const std::wstring& contact, const std::wstring& message, float draw = 0.5f) {
         random.Push(draw);
-        return bot.GetBotReply(message, contact);
+        std::wstring answer = L"(no answer)";
+        bot.Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
+        return answer;
     }
 };
 

@@ -9,7 +9,6 @@ namespace quorvanel {
 namespace {
 
 using testing::FakeClock;
-using testing::FakeWaiter;
 using testing::Latin1Codec;
 using testing::ScriptedHttp;
 
@@ -17,40 +16,69 @@ class Fetching : public ::testing::Test {
 protected:
     FakeClock clock;
     ScriptedHttp http{clock};
-    FakeWaiter waiter{clock};
+    testing::FakeScheduler scheduler{clock};
     Latin1Codec codec;
-    PageFetcher fetcher{http, waiter, codec};
+    std::vector<std::wstring> trouble;
+    PageFetcher fetcher{http, codec, scheduler, [this](const std::wstring& text) { trouble.push_back(text); }};
+
+    std::wstring Fetch(const std::wstring& url, const std::wstring& body = L"") {
+        return testing::FetchNow(fetcher, clock, url, body);
+    }
 };
 
 TEST_F(Fetching, APagePostsItsBodyAsAnsiAndReturnsItsBodyMarkupAfterTheSettleDelay) {
     http.Answer("<html><body><b>Kestro:</b> Hi. <br><form><input name=botcust2 value=tok></form></body></html>");
-    EXPECT_EQ(fetcher.FetchPage(L"HTTP://h/p", L"botcust2=t\u00E9&message=a%20b"),
+    EXPECT_EQ(Fetch(L"HTTP://h/p", L"botcust2=t\u00E9&message=a%20b"),
               L"<B>Kestro:</B> Hi. <BR><FORM><INPUT name=\"botcust2\" value=\"tok\"></FORM>");
     EXPECT_EQ(clock.now, 600);  // 100 ms of loading, then always 500 ms of settling
     EXPECT_EQ(fetcher.FirstFormFieldValue(L"botcust2"), L"tok");
 }
 
-// With a scheduler nothing waits: the page comes through timers, settled as a waited one is, and a
-// request that never answers ends at the limit.
-TEST_F(Fetching, AnAsynchronousFetchSettlesOnTimersWithoutWaiting) {
-    testing::FakeScheduler scheduler{clock};
-    PageFetcher async{http, waiter, codec, &scheduler};
+// Nothing waits: the page comes through timers, and a request that never answers ends at the
+// limit. Each ends only by its own answer or its own limit, and leaves no work scheduled behind.
+TEST_F(Fetching, RequestsEndByTheirOwnAnswerOrLimitAndLeaveNothingScheduled) {
     http.Answer("<body>one</body>");
     std::vector<std::pair<std::int64_t, std::wstring>> got;
     const auto keep = [&](std::wstring page) { got.emplace_back(clock.now, std::move(page)); };
-    async.FetchPageAsync(L"http://h/", L"", keep);
-    async.FetchPageAsync(L"http://h/", L"b=1", keep);  // nothing scripted: never answered
+    fetcher.FetchPage(L"http://h/", L"", keep);
+    fetcher.FetchPage(L"http://h/", L"b=1", keep);  // nothing scripted: never answered
     EXPECT_TRUE(got.empty());
+    clock.RunUntil(700);
+    EXPECT_EQ(scheduler.Pending(), 2u);  // the second request's limit and waker, nothing of the first
     clock.RunUntil(30'000);
     EXPECT_EQ(got, (std::vector<std::pair<std::int64_t, std::wstring>>{{600, L"one"}, {20'500, L""}}));
+    EXPECT_EQ(scheduler.Pending(), 0u);
+    EXPECT_TRUE(trouble.empty());
+}
+
+// A timer Windows refuses, for the limit or for the settle: the request ends at once, unanswered,
+// and the user is told; the next request works again.
+TEST_F(Fetching, ATimerThatCannotBeArmedEndsTheRequestAndIsReported) {
+    for (int refused : {1, 2}) {  // the limit's timer (no request goes); the settle's
+        if (refused == 2) http.Answer("<body>lost</body>");
+        scheduler.refuseTimers = refused == 1 ? 1 : 0;
+        std::optional<std::wstring> page;
+        fetcher.FetchPage(L"http://h/", L"", [&](std::wstring got) { page = std::move(got); });
+        if (refused == 2) {
+            scheduler.refuseTimers = 1;
+            clock.RunUntil(clock.now + 100);
+        }
+        EXPECT_EQ(page, L"") << refused;
+        EXPECT_EQ(scheduler.Pending(), 0u) << refused;
+        ASSERT_EQ(trouble.size(), static_cast<std::size_t>(refused));
+        EXPECT_EQ(trouble.back(), kNoTimerMessage);
+        EXPECT_EQ(http.started.size(), static_cast<std::size_t>(refused - 1));
+    }
+    http.Answer("<body>two</body>");
+    EXPECT_EQ(Fetch(L"http://h/"), L"two");
 }
 
 TEST_F(Fetching, ErrorStatusesGiveNoPageAndNoForm) {
     http.Answer("<body><form><input name=botcust2 value=tok></form></body>");
-    fetcher.FetchPage(L"http://h/", L"");
+    Fetch(L"http://h/");
     for (int status : {500, 302, 199}) http.Answer("<body><form><input name=botcust2></form></body>", status);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(fetcher.FetchPage(L"http://h/", L""), L"") << i;
+        EXPECT_EQ(Fetch(L"http://h/"), L"") << i;
         EXPECT_FALSE(fetcher.FirstFormFieldValue(L"botcust2").has_value()) << i;
     }
     EXPECT_EQ(clock.now, 4 * (100 + 500));  // every request settles, failed or not
@@ -69,14 +97,14 @@ TEST_F(Fetching, PagesAreDecodedByTheirCharset) {
     };
     for (const auto& [body, type, text] : pages) {
         http.Answer(body, 200, type);
-        EXPECT_EQ(fetcher.FetchPage(L"http://h/", L""), text) << body;
+        EXPECT_EQ(Fetch(L"http://h/"), text) << body;
     }
     // The header wins over a meta tag; a meta tag names a single-byte code page too.
     codec.codePages.clear();
     http.Answer("<head><meta charset=koi8-r></head><body>x</body>", 200, "text/html; charset=latin1");
-    fetcher.FetchPage(L"http://h/", L"");
+    Fetch(L"http://h/");
     http.Answer("<head><meta charset='Windows-1251'></head><body>x</body>", 200, "text/html");
-    fetcher.FetchPage(L"http://h/", L"");
+    Fetch(L"http://h/");
     EXPECT_THAT(codec.codePages, ::testing::ElementsAre(1252u, 1251u));
 }
 

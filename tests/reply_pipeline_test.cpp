@@ -27,15 +27,19 @@ public:
     std::function<void()> whileAsked;  // runs inside the request, as ticks do during its wait
     int outstanding = 0;
     int mostOutstanding = 0;
+    bool later = false;  // answers wait in `waiting` for the test to give them
+    std::vector<std::function<void(std::wstring)>> waiting;
 
-    // Each question as "contact: message".
-    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override {
+    // Each question as "contact: message"; answered before Ask returns, unless later.
+    void Ask(const std::wstring& message, const std::wstring& contact,
+             std::function<void(std::wstring)> done) override {
         questions.push_back(contact + L": " + message);
+        if (later) return waiting.push_back(std::move(done));
         ++outstanding;
         mostOutstanding = std::max(mostOutstanding, outstanding);
         if (whileAsked) whileAsked();
         --outstanding;
-        return answer;
+        done(answer);
     }
 };
 
@@ -137,6 +141,27 @@ TEST_F(Pipeline, ANestedTickDuringARequestNeitherAsksTwiceNorLosesASlot) {
     for (WindowHandle w : {ann, bob, late[0], late[1], late[2]}) {
         EXPECT_EQ(desktop.Text(Entry(w)), L"Hello there.\u00A0");
     }
+}
+
+// Only a request's own end lets the next question go: another's end, come meanwhile, does not.
+TEST_F(Pipeline, OnlyTheOutstandingRequestsOwnEndLetsTheNextQuestionGo) {
+    Speed(L"instant");
+    bot.later = true;
+    const WindowHandle ann = Open(L"Ann");
+    const WindowHandle bob = Open(L"Bob");
+    desktop.Say(ann, L"Ann", L"first");
+    engine.Timer1_Timer();
+    ASSERT_EQ(bot.waiting.size(), 1u);
+    // Something else takes the bot server meanwhile (the conversation start of a restart, say).
+    const ReplyPipeline::RequestId hold = pipeline.HoldQuestions();
+    desktop.Say(bob, L"Bob", L"second");
+    bot.waiting[0](L"late");
+    EXPECT_EQ(Ticks(bob, 3), "- - -");
+    EXPECT_EQ(bot.questions.size(), 1u);
+    EXPECT_EQ(desktop.Text(Entry(ann)), L"late\u00A0");  // its answer still went to its slot
+    pipeline.ReleaseQuestions(hold);
+    engine.Timer1_Timer();
+    EXPECT_THAT(bot.questions, ElementsAre(L"Ann: first", L"Bob: second"));
 }
 
 TEST_F(Pipeline, ShortRepliesAreSentAtOnceAndRepliesRestyled) {

@@ -99,11 +99,8 @@ bool MainForm::Create(HINSTANCE instance, int showCommand) {
     }
     if (smallIcon_ != nullptr) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    showCommand_ = showCommand;
     Form_Load();
-    // The window may have been closed while the load step waited for the bot server.
-    if (hwnd_ == nullptr) return true;
-    ShowWindow(hwnd_, showCommand);
-    UpdateWindow(hwnd_);
     return true;
 }
 
@@ -132,7 +129,6 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             scheduler_.SetWindow(hwnd_);
             dialogs_.SetOwner(hwnd_);
             pump_.SetMainWindow(hwnd_, shortcuts_);
-            waiter_.SetPreTranslation([this](MSG& message) { return pump_.PreTranslate(message); });
             CreateControls();
             // Timer1 runs from the moment the window exists, through the load step.
             SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
@@ -174,9 +170,10 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_DESTROY:
             // The engine stays alive until the form is destroyed: a tick may still be unwinding
-            // from a bot request's wait, during which this message was dispatched. The
+            // from a message box, during which this message was dispatched. The
             // pipeline is stopped instead, taking back the typing notices it left standing.
             KillTimer(hwnd_, kTimer1);
+            // Work still scheduled is dropped, a request under way abandoned with it.
             scheduler_.SetWindow(nullptr);
             // However the window goes, its tray icon must not stay behind (a no-op when absent;
             // the record is filled in by the load step). First, before the messenger's windows
@@ -276,16 +273,21 @@ void MainForm::Form_Load() {
     // 4. No fetching browser to move away: the transport has no window.
 
     // 5. The built-in bot is loaded (a broken AIML folder of the user's is reported here), or the
-    // bot server's conversation started: that waits for the talk page while the window handles
-    // its messages, and Timer1 may tick already, with an empty token until this returns.
+    // bot server's conversation started: the rest of the load step waits for the talk page, while
+    // the window handles its messages and Timer1 ticks with an empty token.
     if (UsesBuiltInBot(settings_)) {
         builtInBot_.Prepare();
-    } else {
-        // No question goes out before the conversation has started.
-        replies_.HoldQuestions(true);
-        serverBot_.Start();
-        replies_.HoldQuestions(false);
+        return Form_Loaded();
     }
+    // No question goes out before the conversation has started.
+    const ReplyPipeline::RequestId hold = replies_.HoldQuestions();
+    serverBot_.Start([this, hold] {
+        replies_.ReleaseQuestions(hold);
+        Form_Loaded();
+    });
+}
+
+void MainForm::Form_Loaded() {
     if (hwnd_ == nullptr) return;
 
     // 6. Designed with the news panel showing; it starts cut off.
@@ -296,6 +298,9 @@ void MainForm::Form_Load() {
     const HWND window_handle = hwnd_;
     newsRequest_ = http_.Start(codec_.ToAnsi(L"http://" + options_.newsHost + kNewsPath), "", "",
                                [window_handle] { PostMessageA(window_handle, kWmNewsComplete, 0, 0); });
+
+    ShowWindow(hwnd_, showCommand_);
+    UpdateWindow(hwnd_);
 }
 
 void MainForm::Form_Resize(WPARAM sizeType) {
@@ -376,12 +381,21 @@ void MainForm::wbAdvert_DocumentComplete() {
             newsPage_ = DecodePage(response, codec_);
         }
     }
-    // The page settles on a wait of its own: a bot request waiting meanwhile is not cut short.
-    waiter_.Wait(nullptr, kSettleMs);
+    // The page settles on a timer of its own: a bot request waiting meanwhile is not cut short. A
+    // timer Windows refuses leaves the panel closed, as any other trouble with the page does.
+    scheduler_.After(kSettleMs, [this] { ShowAdvertIfMarked(); });
+}
+
+void MainForm::ShowAdvertIfMarked() {
     if (hwnd_ == nullptr || AdvertShown_) return;
     if (!CarriesNewsMarker(html::BodyInnerHtml(newsPage_))) return;
     wbAdvert_.Show(ReadNewsText(newsPage_));
     ShowAdvert();
+}
+
+void MainForm::ReportTrouble(const std::wstring& text) {
+    // Not once the window has gone: the program is ending, and the request with it.
+    if (hwnd_ != nullptr) dialogs_.ShowMessage(text, L"Quorvanel");
 }
 
 }  // namespace quorvanel

@@ -46,7 +46,9 @@ public:
     ~MainForm();
 
     static bool RegisterWindowClass(HINSTANCE instance);
-    // Creates the window and its controls, runs the load step and shows the window.
+    // Creates the window and its controls and runs the load step. The window is shown when the
+    // load step has ended: at once with the built-in bot, once the bot server's conversation has
+    // started (answered, failed or timed out) otherwise; ticks run meanwhile.
     bool Create(HINSTANCE instance, int showCommand);
     HWND Handle() const { return hwnd_; }
     // What every loop does with a message before dispatching it: the open modal window's keys,
@@ -62,6 +64,8 @@ private:
 
     void CreateControls();
     void Form_Load();
+    // The load step's rest once the bot is ready, and the window shown.
+    void Form_Loaded();
     void Form_Resize(WPARAM sizeType);
     void Form_MouseMove();
     void Taskbar_Created();
@@ -73,6 +77,9 @@ private:
     void ShowAdvert();
     void HideAdvert();
     void wbAdvert_DocumentComplete();
+    void ShowAdvertIfMarked();
+    // A line from the transport the user must hear of (a timer Windows refused).
+    void ReportTrouble(const std::wstring& text);
     int Twips(int twips, bool horizontal) const;
 
     MainFormOptions options_;
@@ -85,6 +92,7 @@ private:
     HICON smallIcon_ = nullptr;
     HACCEL shortcuts_ = nullptr;
     MessagePump pump_;
+    int showCommand_ = SW_SHOWNORMAL;
     int dpiX_ = 96;
     int dpiY_ = 96;
 
@@ -105,10 +113,9 @@ private:
     Win32Dialogs dialogs_;
     SimulatedTyping typing_{settings_, random_, dialogs_};
     WinInetHttpClient http_;
-    MessageLoopWaiter waiter_;
     AnsiCodec codec_;
     WindowScheduler scheduler_;
-    PageFetcher transport_{http_, waiter_, codec_, &scheduler_};
+    PageFetcher transport_{http_, codec_, scheduler_, [this](const std::wstring& text) { ReportTrouble(text); }};
     Win32BotFiles botFiles_{GetModuleHandleA(nullptr)};
     BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_};
     BotServerClient serverBot_{transport_, settings_, random_, codec_, ConversationToken_};

@@ -12,14 +12,11 @@ namespace quorvanel {
 class BotClient {
 public:
     virtual ~BotClient() = default;
-    // `contact` is the list entry of the conversation that asks.
-    virtual std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) = 0;
-    // The same, the answer handed to `done`: at once here, later where the bot is asked over
-    // the network.
+    // The answer to `message` from the conversation of `contact` (its list entry), handed to
+    // `done`: at once where the bot is in the program, later from the program's message loop
+    // where it is asked over the network.
     virtual void Ask(const std::wstring& message, const std::wstring& contact,
-                     std::function<void(std::wstring)> done) {
-        done(GetBotReply(message, contact));
-    }
+                     std::function<void(std::wstring)> done) = 0;
 };
 
 inline constexpr wchar_t kCannedLine1[] = L"Check this: http://www.example.com/quorvanel/";

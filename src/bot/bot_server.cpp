@@ -12,11 +12,14 @@ constexpr wchar_t kTalkPath[] = L"/pandora/talk?botid=";
 
 }  // namespace
 
-std::wstring StartConversation(Transport& transport, SettingsStore& settings) {
+void StartConversation(Transport& transport, SettingsStore& settings,
+                       std::function<void(std::wstring)> done) {
     const std::wstring server = ReadSetting(settings, kBotServer);
     const std::wstring id = ReadSetting(settings, kBotID);
-    transport.FetchPage(L"http://" + server + kTalkPath + id, L"");
-    return transport.FirstFormFieldValue(L"botcust2").value_or(kFallbackToken);
+    transport.FetchPage(L"http://" + server + kTalkPath + id, L"",
+                        [&transport, done = std::move(done)](const std::wstring&) {
+                            done(transport.FirstFormFieldValue(L"botcust2").value_or(kFallbackToken));
+                        });
 }
 
 std::wstring ExtractReply(const std::wstring& page, const std::wstring& name) {
@@ -55,12 +58,14 @@ BotServerClient::BotServerClient(Transport& transport, SettingsStore& settings,
       codec_(codec),
       token_(conversationToken) {}
 
-void BotServerClient::Start() {
+void BotServerClient::Start(std::function<void()> done) {
     starting_ = true;
-    std::wstring token = StartConversation(transport_, settings_);
-    starting_ = false;
-    started_ = true;
-    token_ = std::move(token);
+    StartConversation(transport_, settings_, [this, done = std::move(done)](std::wstring token) {
+        starting_ = false;
+        started_ = true;
+        token_ = std::move(token);
+        if (done) done();
+    });
 }
 
 std::optional<std::wstring> DrawCannedLine(RandomSource& random) {
@@ -71,10 +76,11 @@ std::optional<std::wstring> DrawCannedLine(RandomSource& random) {
     return std::nullopt;
 }
 
-std::wstring BotServerClient::Query(const std::wstring& message, std::wstring& url) {
-    if (token_.empty() && !started_ && !starting_) Start();
-    url = L"HTTP://" + ReadSetting(settings_, kBotServer) + kTalkPath + ReadSetting(settings_, kBotID);
-    return L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
+void BotServerClient::Post(const std::wstring& message, std::function<void(std::wstring)> done) {
+    const std::wstring url =
+        L"HTTP://" + ReadSetting(settings_, kBotServer) + kTalkPath + ReadSetting(settings_, kBotID);
+    const std::wstring body = L"botcust2=" + token_ + L"&message=" + UrlEncode(message, codec_);
+    transport_.FetchPage(url, body, [this, done = std::move(done)](std::wstring page) { done(AnswerIn(page)); });
 }
 
 std::wstring BotServerClient::AnswerIn(const std::wstring& page) {
@@ -83,19 +89,15 @@ std::wstring BotServerClient::AnswerIn(const std::wstring& page) {
     return ReplyFragmentToText(ExtractReply(page, ReadSetting(settings_, kBotName)));
 }
 
-std::wstring BotServerClient::GetBotReply(const std::wstring& message, const std::wstring&) {
-    if (auto canned = DrawCannedLine(random_)) return *canned;
-    std::wstring url;
-    const std::wstring body = Query(message, url);
-    return AnswerIn(transport_.FetchPage(url, body));
-}
-
 void BotServerClient::Ask(const std::wstring& message, const std::wstring&,
                           std::function<void(std::wstring)> done) {
     if (auto canned = DrawCannedLine(random_)) return done(*canned);
-    std::wstring url;
-    const std::wstring body = Query(message, url);
-    transport_.FetchPageAsync(url, body, [this, done = std::move(done)](std::wstring page) { done(AnswerIn(page)); });
+    // A run that began with the built-in bot has no conversation yet: it is started first, and
+    // the question goes once it has ended, one request after the other.
+    if (token_.empty() && !started_ && !starting_) {
+        return Start([this, message, done = std::move(done)]() mutable { Post(message, std::move(done)); });
+    }
+    Post(message, std::move(done));
 }
 
 }  // namespace quorvanel

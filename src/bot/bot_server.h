@@ -16,9 +16,10 @@ inline constexpr wchar_t kNoPageAnswer[] =
     L"ERROR: I can't seem to access the website from which I get my responses. Please ensure you "
     L"are connected and that your Internet Explorer connection settings are correct.";
 
-// Opens a conversation with the bot and returns its token (the botcust2 field of the talk page's
-// first form), or the fallback token when there is no page, form or field.
-std::wstring StartConversation(Transport& transport, SettingsStore& settings);
+// Opens a conversation with the bot and hands `done` its token (the botcust2 field of the talk
+// page's first form), or the fallback token when there is no page, form or field.
+void StartConversation(Transport& transport, SettingsStore& settings,
+                       std::function<void(std::wstring)> done);
 
 // The answer between "<B>" + name + ":</B> " and the next " <BR>", as written in the markup.
 std::wstring ExtractReply(const std::wstring& page, const std::wstring& name);
@@ -34,16 +35,16 @@ class BotServerClient final : public BotClient {
 public:
     BotServerClient(Transport& transport, SettingsStore& settings, RandomSource& random,
                     TextCodec& codec, std::wstring& conversationToken);
-    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
     void Ask(const std::wstring& message, const std::wstring& contact,
              std::function<void(std::wstring)> done) override;
-    // Starts the conversation of this run and keeps its token. Questions asked while it waits
-    // for the talk page go out with the token as it is until then.
-    void Start();
+    // Starts the conversation of this run and keeps its token; `done` is called when it has
+    // ended (answered, failed or timed out). Questions asked while it waits for the talk page go
+    // out with the token as it is until then.
+    void Start(std::function<void()> done = {});
 
 private:
-    // The post of one question, its page, and the answer read from it.
-    std::wstring Query(const std::wstring& message, std::wstring& path);
+    // The post of one question, and the answer read from its page.
+    void Post(const std::wstring& message, std::function<void(std::wstring)> done);
     std::wstring AnswerIn(const std::wstring& page);
 
     Transport& transport_;

@@ -56,11 +56,6 @@ std::string ToUtf8(const std::wstring& text) {
 
 bool UsesBuiltInBot(SettingsStore& settings) { return ReadSetting(settings, kBotServer).empty(); }
 
-std::wstring ChosenBotClient::GetBotReply(const std::wstring& message, const std::wstring& contact) {
-    return UsesBuiltInBot(settings_) ? builtIn_.GetBotReply(message, contact)
-                                     : server_.GetBotReply(message, contact);
-}
-
 void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& contact,
                           std::function<void(std::wstring)> done) {
     (UsesBuiltInBot(settings_) ? builtIn_ : server_).Ask(message, contact, std::move(done));
@@ -132,12 +127,13 @@ qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contac
     return *recent_.front().second;
 }
 
-std::wstring BuiltInBotClient::GetBotReply(const std::wstring& message, const std::wstring& contact) {
-    if (auto canned = DrawCannedLine(random_)) return *canned;
+void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& contact,
+                           std::function<void(std::wstring)> done) {
+    if (auto canned = DrawCannedLine(random_)) return done(*canned);
     Prepare();
     // The message box of a broken folder may have let a nested question load the bot already;
     // either way there is one now.
-    return DecodeUtf8(bot_->Respond(ConversationOf(contact), ToUtf8(message)));
+    done(DecodeUtf8(bot_->Respond(ConversationOf(contact), ToUtf8(message))));
 }
 
 }  // namespace quorvanel

@@ -50,7 +50,9 @@ public:
                      Dialogs& dialogs);
     ~BuiltInBotClient() override;
 
-    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
+    // Answers at once, inside the call.
+    void Ask(const std::wstring& message, const std::wstring& contact,
+             std::function<void(std::wstring)> done) override;
 
     // Loads the bot the settings name, unless it is loaded already. A folder that cannot be used
     // is reported once in a message box, and the starter bot answers instead.
@@ -78,7 +80,6 @@ class ChosenBotClient final : public BotClient {
 public:
     ChosenBotClient(BotClient& builtIn, BotClient& server, SettingsStore& settings)
         : builtIn_(builtIn), server_(server), settings_(settings) {}
-    std::wstring GetBotReply(const std::wstring& message, const std::wstring& contact) override;
     void Ask(const std::wstring& message, const std::wstring& contact,
              std::function<void(std::wstring)> done) override;
 

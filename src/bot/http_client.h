@@ -26,7 +26,7 @@ public:
     virtual HttpResponse TakeResponse() = 0;
 };
 
-// Starts requests; the caller waits for them with a Waiter.
+// Starts requests; each tells when it is done.
 class HttpClient {
 public:
     virtual ~HttpClient() = default;
@@ -35,16 +35,6 @@ public:
     virtual std::unique_ptr<HttpRequest> Start(const std::string& url, const std::string& headers,
                                                const std::string& body,
                                                std::function<void()> whenDone = {}) = 0;
-};
-
-// Waits while the window keeps handling its messages (timers, menus, dialogs), without using
-// the processor.
-class Waiter {
-public:
-    virtual ~Waiter() = default;
-    // Returns true as soon as the request is done, false when timeoutMs have passed first (or
-    // the program is ending). A null request just waits the time out.
-    virtual bool Wait(const HttpRequest* request, std::int64_t timeoutMs) = 0;
 };
 
 std::wstring DecodeUtf8(std::string_view bytes);

@@ -34,23 +34,8 @@ private:
     HINTERNET handle_;
 };
 
-class EventHandle {
-public:
-    EventHandle() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    EventHandle(const EventHandle&) = delete;
-    EventHandle& operator=(const EventHandle&) = delete;
-    ~EventHandle() {
-        if (handle_ != nullptr) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // Shared by the request object (UI thread) and its worker; whichever ends last frees it.
 struct RequestState {
-    EventHandle done;
     std::atomic<bool> finished{false};
     HttpResponse response;
 };
@@ -60,7 +45,6 @@ public:
     explicit WinInetRequest(std::shared_ptr<RequestState> state) : state_(std::move(state)) {}
     bool Done() const override { return state_->finished.load(std::memory_order_acquire); }
     HttpResponse TakeResponse() override { return std::move(state_->response); }
-    HANDLE Event() const { return state_->done.get(); }
 
 private:
     std::shared_ptr<RequestState> state_;
@@ -143,7 +127,6 @@ struct WinInetHttpClient::Work {
 
     void Finish() {
         state->finished.store(true, std::memory_order_release);
-        SetEvent(state->done.get());
         if (whenDone) whenDone();
     }
     static unsigned __stdcall Run(void* parameter) {
@@ -174,9 +157,8 @@ std::unique_ptr<HttpRequest> WinInetHttpClient::Start(const std::string& url,
                                                       const std::string& body,
                                                       std::function<void()> whenDone) {
     auto state = std::make_shared<RequestState>();
-    if (!session_->handle || state->done.get() == nullptr) {
+    if (!session_->handle) {
         state->finished = true;
-        if (state->done.get() != nullptr) SetEvent(state->done.get());
         if (whenDone) whenDone();
         return std::make_unique<WinInetRequest>(state);
     }
@@ -191,38 +173,6 @@ std::unique_ptr<HttpRequest> WinInetHttpClient::Start(const std::string& url,
         CloseHandle(reinterpret_cast<HANDLE>(thread));
     }
     return std::make_unique<WinInetRequest>(state);
-}
-
-HANDLE CompletionEvent(const HttpRequest* request) {
-    auto* winInet = dynamic_cast<const WinInetRequest*>(request);
-    return winInet != nullptr ? winInet->Event() : nullptr;
-}
-
-bool MessageLoopWaiter::Wait(const HttpRequest* request, std::int64_t timeoutMs) {
-    HANDLE event = CompletionEvent(request);
-    const DWORD start = GetTickCount();
-    const DWORD limit = timeoutMs <= 0 ? 0 : static_cast<DWORD>(timeoutMs);
-    while (true) {
-        if (request != nullptr && request->Done()) return true;
-        const DWORD elapsed = GetTickCount() - start;  // wraps safely
-        if (elapsed >= limit) return false;
-        const DWORD result = MsgWaitForMultipleObjectsEx(event != nullptr ? 1 : 0,
-                                                         event != nullptr ? &event : nullptr,
-                                                         limit - elapsed, QS_ALLINPUT,
-                                                         MWMO_INPUTAVAILABLE);
-        if (result == WAIT_FAILED) return request != nullptr && request->Done();
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // The program is ending: hand the quit on to the main loop and stop waiting.
-                PostQuitMessage(static_cast<int>(message.wParam));
-                return request != nullptr && request->Done();
-            }
-            if (preTranslate_ && preTranslate_(message)) continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
 }
 
 }  // namespace quorvanel

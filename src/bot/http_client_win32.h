@@ -10,7 +10,7 @@
 namespace quorvanel {
 
 // HTTP through WinINet with the system's connection settings; each request runs on a worker
-// thread of its own and signals an event when done. At most 4 MiB of a body is read.
+// thread of its own and says when it is done. At most 4 MiB of a body is read.
 class WinInetHttpClient final : public HttpClient {
 public:
     WinInetHttpClient();
@@ -23,24 +23,6 @@ public:
 
 private:
     std::shared_ptr<Session> session_;
-};
-
-// The event a Win32 request signals when done, for waits on it; null for other requests.
-HANDLE CompletionEvent(const HttpRequest* request);
-
-// Waits in a message loop: window messages are dispatched while nothing else uses the processor.
-// Each message goes first to the pre-translation given (keyboard navigation and shortcuts), which
-// returns true when it has handled the message.
-class MessageLoopWaiter final : public Waiter {
-public:
-    using PreTranslation = std::function<bool(MSG&)>;
-    explicit MessageLoopWaiter(PreTranslation preTranslate = {})
-        : preTranslate_(std::move(preTranslate)) {}
-    void SetPreTranslation(PreTranslation preTranslate) { preTranslate_ = std::move(preTranslate); }
-    bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override;
-
-private:
-    PreTranslation preTranslate_;
 };
 
 }  // namespace quorvanel

@@ -150,8 +150,9 @@ std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
     return codec.FromCodePage(response.body, codePage);
 }
 
-PageFetcher::PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec, Scheduler* scheduler)
-    : client_(client), waiter_(waiter), codec_(codec), scheduler_(scheduler) {}
+PageFetcher::PageFetcher(HttpClient& client, TextCodec& codec, Scheduler& scheduler,
+                         std::function<void(const std::wstring&)> trouble)
+    : client_(client), codec_(codec), scheduler_(scheduler), trouble_(std::move(trouble)) {}
 
 std::wstring PageFetcher::Read(const HttpResponse& response) {
     if (!response.received || response.status < 200 || response.status > 299) return {};
@@ -159,55 +160,56 @@ std::wstring PageFetcher::Read(const HttpResponse& response) {
     return html::BodyInnerHtml(lastDocument_);
 }
 
-// One asynchronous fetch: the request, and whether it has been settled one way or the other.
+// One fetch under way: its request, the work scheduled for it, and whether it has been settled
+// one way or the other. Only its own completion or its own limit can settle it.
 struct PageFetcher::Fetch {
     std::unique_ptr<HttpRequest> request;
     std::function<void(std::wstring)> done;
+    Scheduler::WorkId waker = 0;
+    Scheduler::WorkId limit = 0;
     bool over = false;
 };
 
-void PageFetcher::FetchPageAsync(const std::wstring& url, const std::wstring& body,
-                                 std::function<void(std::wstring)> done) {
-    if (scheduler_ == nullptr) return Transport::FetchPageAsync(url, body, std::move(done));
+void PageFetcher::FetchPage(const std::wstring& url, const std::wstring& body,
+                            std::function<void(std::wstring)> done) {
     lastDocument_.clear();
     auto fetch = std::make_shared<Fetch>();
     fetch->done = std::move(done);
+    // The limit first: a request that could never end must not start.
+    fetch->limit = scheduler_.After(kRequestLimitMs, [this, fetch] { Arrived(fetch, false); });
+    if (fetch->limit == 0) return NoTimer(fetch);
     // Whichever comes first, the answer or the request limit, settles it.
-    fetch->request = client_.Start(codec_.ToAnsi(url), kFormHeader, codec_.ToAnsi(body),
-                                   scheduler_->Waker([this, fetch] { Arrived(fetch, true); }));
-    if (!fetch->request) return Arrived(fetch, false);
-    scheduler_->After(kRequestLimitMs, [this, fetch] { Arrived(fetch, false); });
+    Scheduler::Wake wake = scheduler_.Waker([this, fetch] { Arrived(fetch, true); });
+    fetch->waker = wake.id;
+    fetch->request = client_.Start(codec_.ToAnsi(url), kFormHeader, codec_.ToAnsi(body), std::move(wake.call));
+    if (!fetch->request) Arrived(fetch, false);
 }
 
 void PageFetcher::Arrived(const std::shared_ptr<Fetch>& fetch, bool inTime) {
     if (fetch->over) return;
     fetch->over = true;
+    // Whichever way it ended, the other way is no longer waited for.
+    scheduler_.Cancel(inTime ? fetch->limit : fetch->waker);
     HttpResponse response;
     if (inTime && fetch->request && fetch->request->Done()) response = fetch->request->TakeResponse();
     // A request that ran out of time is abandoned; its late answer is never read.
     fetch->request.reset();
     // The settle wait always runs, also after a time-out.
-    scheduler_->After(kSettleMs, [this, fetch, response = std::move(response)] {
+    const auto settled = [this, fetch, response = std::move(response)] {
         auto done = std::move(fetch->done);
         done(Read(response));
-    });
+    };
+    if (scheduler_.After(kSettleMs, settled) == 0) NoTimer(fetch);
 }
 
-std::wstring PageFetcher::FetchPage(const std::wstring& url, const std::wstring& body) {
-    lastDocument_.clear();
-    std::unique_ptr<HttpRequest> request =
-        client_.Start(codec_.ToAnsi(url), kFormHeader, codec_.ToAnsi(body));
-    bool completed = false;
-    if (request) completed = waiter_.Wait(request.get(), kRequestLimitMs);
-
-    HttpResponse response;
-    if (completed) response = request->TakeResponse();
-    // A request that ran out of time is abandoned; its late answer is never read.
-    request.reset();
-
-    // The settle wait always runs, also after a time-out.
-    waiter_.Wait(nullptr, kSettleMs);
-    return Read(response);
+void PageFetcher::NoTimer(const std::shared_ptr<Fetch>& fetch) {
+    fetch->over = true;
+    scheduler_.Cancel(fetch->limit);
+    scheduler_.Cancel(fetch->waker);
+    fetch->request.reset();
+    auto done = std::move(fetch->done);
+    done(L"");
+    if (trouble_) trouble_(kNoTimerMessage);
 }
 
 std::optional<std::wstring> PageFetcher::FirstFormFieldValue(const std::wstring& name) {

@@ -12,27 +12,36 @@ inline constexpr std::int64_t kRequestLimitMs = 20'000;
 inline constexpr std::int64_t kSettleMs = 500;
 inline constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
 
-// The transport: starts the request, waits up to the request limit while the window goes on
-// working, then always lets the page settle for half a second, and reads the body markup.
+// Said when a timer cannot be armed (Windows has run out of them), and the request it was for
+// has ended unanswered.
+inline constexpr wchar_t kNoTimerMessage[] =
+    L"Windows could not set a timer, so a request to the bot server was given up and answered "
+    L"with the connection error. Closing some programs may help.";
+
+// The transport: starts the request, lets it run up to the request limit while the window goes
+// on working, then always lets the page settle for half a second, and reads the body markup. It
+// waits only on the scheduler's timers and a completion posted back, never in a loop.
 class PageFetcher final : public Transport {
 public:
-    // With a scheduler, FetchPageAsync waits on timers and a posted completion, not in a loop.
-    PageFetcher(HttpClient& client, Waiter& waiter, TextCodec& codec, Scheduler* scheduler = nullptr);
+    // `trouble` is told when a timer cannot be armed.
+    PageFetcher(HttpClient& client, TextCodec& codec, Scheduler& scheduler,
+                std::function<void(const std::wstring&)> trouble = {});
 
-    std::wstring FetchPage(const std::wstring& url, const std::wstring& body) override;
-    void FetchPageAsync(const std::wstring& url, const std::wstring& body,
-                        std::function<void(std::wstring)> done) override;
+    void FetchPage(const std::wstring& url, const std::wstring& body,
+                   std::function<void(std::wstring)> done) override;
     std::optional<std::wstring> FirstFormFieldValue(const std::wstring& name) override;
 
 private:
     struct Fetch;
     void Arrived(const std::shared_ptr<Fetch>& fetch, bool inTime);
+    // The request ends unanswered at once, and the user is told why.
+    void NoTimer(const std::shared_ptr<Fetch>& fetch);
     std::wstring Read(const HttpResponse& response);
 
     HttpClient& client_;
-    Waiter& waiter_;
     TextCodec& codec_;
-    Scheduler* scheduler_;
+    Scheduler& scheduler_;
+    std::function<void(const std::wstring&)> trouble_;
     std::wstring lastDocument_;  // the whole page last fetched, "" when none came
 };
 

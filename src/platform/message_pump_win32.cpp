@@ -23,7 +23,7 @@ void MessagePump::LeaveModal(ModalWindow& window) {
 bool MessagePump::PreTranslate(MSG& message) {
     if (!modals_.empty() && modals_.back()->TranslateDialogMessage(message)) return true;
     // A system dialog box of this thread (a message box) opened below the loop that runs now, a
-    // bot request's wait say: its keys go through the dialog manager, as in its own loop.
+    // modal window's say: its keys go through the dialog manager, as in its own loop.
     if (message.hwnd != nullptr && message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
         const HWND root = GetAncestor(message.hwnd, GA_ROOT);
         char name[8] = {};

@@ -8,8 +8,8 @@ namespace quorvanel {
 
 class ModalWindow;
 
-// The one pre-translation that every message loop of the program runs: the main loop, each modal
-// window's loop and the waits that dispatch messages while a request runs. So a window's keys
+// The one pre-translation that every message loop of the program runs: the main loop and each
+// modal window's loop. So a window's keys
 // work whichever loop happens to have control: the innermost open modal window gets its dialog
 // keys first, then the main window its shortcuts (F1) and dialog keys.
 class MessagePump {

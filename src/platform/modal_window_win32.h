@@ -26,7 +26,7 @@ void CentreOnScreen(HWND window);
 // runs a message loop of its own until the window is closed; every message is dispatched, so
 // the owner's timers go on ticking. Each opening builds the window afresh.
 //
-// A loop nested deeper (a wait for the network) may have control when the window is closed: the
+// A loop nested deeper (another modal window's, a message box's) may have control when the window is closed: the
 // window is then hidden and its owner enabled at once, and ShowModal returns once its own loop
 // runs again.
 //

@@ -30,7 +30,7 @@ void ReplyPipeline::AdvanceReply(int slot) {
 
     // Reading.
     if (conversations_[slot].DelayTicks > 0) {
-        if (conversations_[slot].DelayTicks == 1 && requestOutstanding_) {
+        if (conversations_[slot].DelayTicks == 1 && RequestOutstanding()) {
             // Another request is waiting for the bot: ask on the first tick after it.
         } else if (--conversations_[slot].DelayTicks == 0) {
             AskBot(slot);
@@ -79,22 +79,22 @@ void ReplyPipeline::TakeBackNotice(int slot) {
 void ReplyPipeline::AskBot(int slot) {
     const std::wstring question = conversations_[slot].LastMessage;
     const std::wstring contact = conversations_[slot].Contact;
-    requestOutstanding_ = true;
+    const RequestId id = outstanding_ = ++lastRequest_;
     // The answer may come at once or from a later message; either way the slot is reached by its
     // index then, and the next question may be asked.
     // An answer that comes within this call is typed by the tick that asked; one that comes later
     // starts its typing at once, as it would have in the tick.
     auto asking = std::make_shared<bool>(true);
     try {
-        bot_.Ask(question, contact, [this, slot, asking](std::wstring answer) {
-            requestOutstanding_ = false;
+        bot_.Ask(question, contact, [this, slot, id, asking](std::wstring answer) {
+            End(id);
             if (!Live(slot)) return;
             Deliver(slot, std::move(answer));
             if (!*asking && Live(slot)) Type(slot);
         });
     } catch (...) {
         *asking = false;
-        requestOutstanding_ = false;
+        End(id);
         throw;
     }
     *asking = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "bot/bot_client.h"
 #include "present/dialogs.h"
 #include "present/simulated_typing.h"
@@ -13,10 +15,11 @@ namespace quorvanel {
 // Carries each noticed message through to a sent reply, one poll tick at a time: the reading
 // delay, the bot's answer, restyling, the typing time with its notice, and sending.
 //
-// A bot request waits while window messages are dispatched, so ticks run inside it. Slots are
-// therefore reached by index only, and at most one request is outstanding: a slot whose reading
-// delay would end while another request waits stays at its last tick and asks once that request
-// has returned.
+// A bot request's answer comes later, from the message loop, and anything the pipeline calls may
+// dispatch messages, so ticks run inside it. Slots are therefore reached by index only, and at
+// most one request is outstanding: a slot whose reading delay would end while another request
+// waits stays at its last tick and asks once that request has ended. Each request has an id, and
+// only its own end lets the next one go.
 class ReplyPipeline final : public ReplyStages {
 public:
     ReplyPipeline(WindowSystem& windows, ConversationTable& conversations, BotClient& bot,
@@ -25,18 +28,25 @@ public:
     int GetDelayTicks() override;
     void AdvanceReply(int slot) override;
 
-    bool RequestOutstanding() const { return requestOutstanding_; }
+    using RequestId = std::uint64_t;
+    bool RequestOutstanding() const { return outstanding_ != 0; }
     // Holds every question back while something else asks the bot server (the start of the
-    // conversation at start-up), as one of the pipeline's own requests would.
-    void HoldQuestions(bool hold) { requestOutstanding_ = hold; }
+    // conversation at start-up), as one of the pipeline's own requests would, until
+    // ReleaseQuestions is given the id returned here.
+    RequestId HoldQuestions() { return outstanding_ = ++lastRequest_; }
+    void ReleaseQuestions(RequestId id) { End(id); }
     // Ends the pipeline for good (the program is closing): pending replies are dropped, each
     // conversation still showing the typing notice gets an empty entry box, and later ticks,
-    // including one still unwinding from a request's wait, show and send nothing.
+    // including one still unwinding from a message box, show and send nothing.
     void Stop();
 
 private:
     bool Live(int slot) const;
     void AskBot(int slot);
+    // The request ends, if it is the one outstanding.
+    void End(RequestId id) {
+        if (outstanding_ == id) outstanding_ = 0;
+    }
     // The answer to a slot's question, whenever it comes: restyled and set to be typed.
     void Deliver(int slot, std::wstring answer);
     void TakeBackNotice(int slot);
@@ -49,7 +59,8 @@ private:
     SimulatedTyping& typing_;
     SettingsStore& settings_;
     Dialogs& dialogs_;
-    bool requestOutstanding_ = false;
+    RequestId outstanding_ = 0;  // the request under way, 0 when none
+    RequestId lastRequest_ = 0;
     bool stopped_ = false;
 };
 

@@ -243,6 +243,26 @@ TEST_F(Replies, AWindowLeftOpenDuringARequestHoldsNoOtherReply) {
     PostMessageA(about, WM_CLOSE, 0, 0);
 }
 
+// Closed while a bot request hangs, the program ends at once and cleanly: nothing waits for the
+// request, and nothing of it is left to run.
+TEST_F(Replies, ClosedDuringASlowRequestTheProgramEndsAtOnce) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    ASSERT_TRUE(server.Control("scope=talk-post&fault=hang"));
+    session.Messenger("say a hello");
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 10s));
+    const HANDLE program = session.Program().ProcessHandle();
+    const auto closed = Clock::now();
+    PostMessageA(session.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(program, 10'000), WAIT_OBJECT_0);
+    // A generous bound for a loaded machine, far below the request's 20 s limit.
+    EXPECT_LT(Clock::now() - closed, 5s);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(GetExitCodeProcess(program, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(session.Entry("a"), "");  // no notice left behind
+}
+
 // Histories longer than the characters the program compares at their start, so that a new line
 // shows in the length alone and a same-length replacement in the start alone.
 TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {

@@ -4,10 +4,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bot/http_client.h"
+#include "bot/transport.h"
 #include "platform/scheduler.h"
 
 namespace quorvanel::testing {
@@ -77,37 +79,55 @@ private:
     FakeClock& clock_;
 };
 
-// Work later on the fake clock; a waker's work runs at the next event run.
+// Work later on the fake clock; a waker's work runs at the next event run. Timers can be refused,
+// as Windows refuses them when it has run out.
 class FakeScheduler : public Scheduler {
 public:
     explicit FakeScheduler(FakeClock& clock) : clock_(clock) {}
-    void After(std::int64_t ms, std::function<void()> f) override { clock_.At(clock_.now + ms, std::move(f)); }
-    std::function<void()> Waker(std::function<void()> f) override {
-        return [this, f = std::move(f)] { clock_.At(clock_.now, f); };
-    }
+    int refuseTimers = 0;  // the next this many timers are refused
 
-private:
-    FakeClock& clock_;
-};
-
-// Waits on the fake clock, running the clock's events (ticks, say) as their time comes.
-class FakeWaiter : public Waiter {
-public:
-    explicit FakeWaiter(FakeClock& clock) : clock_(clock) {}
-
-    bool Wait(const HttpRequest* request, std::int64_t timeoutMs) override {
-        const std::int64_t deadline = clock_.now + timeoutMs;
-        while (true) {
-            clock_.RunDue();
-            if ((request != nullptr && request->Done()) || clock_.now >= deadline) break;
-            clock_.now = std::max(clock_.now, std::min(deadline, clock_.NextEvent()));
+    WorkId After(std::int64_t ms, std::function<void()> f) override {
+        if (refuseTimers > 0) {
+            --refuseTimers;
+            return 0;
         }
-        return request != nullptr && request->Done();
+        const WorkId id = Keep(std::move(f));
+        clock_.At(clock_.now + ms, [this, id] { Run(id); });
+        return id;
     }
+    Wake Waker(std::function<void()> f) override {
+        const WorkId id = Keep(std::move(f));
+        return {id, [this, id] { clock_.At(clock_.now, [this, id] { Run(id); }); }};
+    }
+    void Cancel(WorkId id) override { pending_.erase(id); }
+    // Timers and wakers not yet run nor cancelled.
+    std::size_t Pending() const { return pending_.size(); }
 
 private:
+    WorkId Keep(std::function<void()> f) {
+        pending_.emplace(++last_, std::move(f));
+        return last_;
+    }
+    void Run(WorkId id) {
+        const auto it = pending_.find(id);
+        if (it == pending_.end()) return;
+        auto f = std::move(it->second);
+        pending_.erase(it);
+        f();
+    }
     FakeClock& clock_;
+    WorkId last_ = 0;
+    std::map<WorkId, std::function<void()>> pending_;
 };
+
+// A page fetched on the fake clock, the clock run until it has come (or a day has passed).
+inline std::wstring FetchNow(Transport& transport, FakeClock& clock, const std::wstring& url,
+                             const std::wstring& body) {
+    std::optional<std::wstring> page;
+    transport.FetchPage(url, body, [&](std::wstring got) { page = std::move(got); });
+    while (!page && clock.NextEvent() < clock.now + 86'400'000) clock.RunUntil(clock.NextEvent());
+    return page.value_or(L"(never came)");
+}
 
 // The Western code page: one byte per character, '?' for what it cannot hold.
 class Latin1Codec : public TextCodec {

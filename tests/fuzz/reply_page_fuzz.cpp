@@ -22,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t choice = data[0];
     testing::FakeClock clock;
     testing::ScriptedHttp http(clock);
-    testing::FakeWaiter waiter(clock);
+    testing::FakeScheduler scheduler(clock);
     testing::Latin1Codec codec;
     http.Answer(std::string(reinterpret_cast<const char*>(data) + 1, size - 1), 200,
                 (choice & 1) != 0 ? "text/html; charset=utf-8" : "text/html");
-    PageFetcher fetcher(http, waiter, codec);
+    PageFetcher fetcher(http, codec, scheduler);
 
     testing::FakeSettings settings;
     static const wchar_t* const kSpeeds[] = {L"instant", L"fast", L"medium", L"slow"};
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FakeDialogs dialogs;
     testing::ScriptedRandom random({static_cast<float>(choice >> 4) / 16.0f});
 
-    const std::wstring page = fetcher.FetchPage(L"http://bots.example/talk", L"message=hi");
+    const std::wstring page = testing::FetchNow(fetcher, clock, L"http://bots.example/talk", L"message=hi");
     const std::wstring answer = ExtractReply(page, ReadSetting(settings, kBotName));
     const std::wstring text = ReplyFragmentToText(answer);
     // The text a page shows is never longer than its markup, and never starts or ends blank.

@@ -9,6 +9,7 @@
 
 #include "bot/page_fetcher.h"
 #include "platform/ansi_text_win32.h"
+#include "platform/window_scheduler_win32.h"
 #include "win32/talk_server_win32.h"
 
 namespace quorvanel {
@@ -16,19 +17,58 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The scheduler on a message-only window of the test thread, as the main window carries it.
+LRESULT CALLBACK SchedulerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* scheduler = reinterpret_cast<WindowScheduler*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (scheduler != nullptr && ((message == WM_TIMER && scheduler->OnTimer(wParam)) ||
+                                 (message == WindowScheduler::kRunMessage && scheduler->OnRun(wParam)))) {
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 class WinInetTransport : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.Start("--token tk")); }
+    void SetUp() override {
+        ASSERT_TRUE(server.Start("--token tk"));
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = SchedulerWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QvSchedulerTest";
+        RegisterClassA(&wc);
+        window = CreateWindowA("QvSchedulerTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(window, nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scheduler));
+        scheduler.SetWindow(window);
+    }
+    void TearDown() override {
+        scheduler.SetWindow(nullptr);
+        DestroyWindow(window);
+    }
+    // The page, this thread's messages handled until it has come.
+    std::wstring Fetch(const std::wstring& url, const std::wstring& body = L"") {
+        bool came = false;
+        std::wstring page;
+        fetcher.FetchPage(url, body, [&](std::wstring got) {
+            page = std::move(got);
+            came = true;
+        });
+        MSG message;
+        while (!came && GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+        EXPECT_EQ(scheduler.Pending(), 0u) << "work left scheduled after the request ended";
+        return page;
+    }
     // The talk page, or with a body the answer page.
     std::wstring Talk(const std::wstring& body = L"") {
-        return fetcher.FetchPage(L"http://" + server.Host() + L"/pandora/talk?botid=abc", body);
+        return Fetch(L"http://" + server.Host() + L"/pandora/talk?botid=abc", body);
     }
 
     testing::TalkServer server;
     WinInetHttpClient client;
-    MessageLoopWaiter waiter;
     AnsiCodec codec;
-    PageFetcher fetcher{client, waiter, codec};
+    HWND window = nullptr;
+    WindowScheduler scheduler;
+    PageFetcher fetcher{client, codec, scheduler};
 };
 
 TEST_F(WinInetTransport, GetAndPostCarryTheFormHeaderAndExactBody) {
@@ -51,7 +91,7 @@ TEST_F(WinInetTransport, ErrorStatusesAndRefusedConnectionsGiveNoPage) {
     const std::wstring unused = std::to_wstring(testing::UnusedPort());
     for (const std::wstring& url : {L"http://" + server.Host() + L"/missing",
                                    L"http://127.0.0.1:" + unused + L"/", std::wstring(L"not a url")}) {
-        EXPECT_EQ(fetcher.FetchPage(url, L""), L"") << std::string(url.begin(), url.end());
+        EXPECT_EQ(Fetch(url), L"") << std::string(url.begin(), url.end());
     }
 }
 
@@ -61,7 +101,7 @@ TEST_F(WinInetTransport, ALargePageIsCutAtFourMebibytes) {
 }
 
 // A server that never answers times out, while the thread handles its timer and does not burn
-// the processor.
+// the processor: it waits in its own message loop, not in one of the transport's.
 TEST_F(WinInetTransport, AServerThatNeverAnswersTimesOutWhileTimersRunAndTheProcessorRests) {
     ASSERT_TRUE(server.Control("scope=talk-get&fault=hang"));
     static int ticks = 0;

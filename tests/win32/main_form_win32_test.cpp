@@ -51,8 +51,10 @@ protected:
         form.reset();
         testing::RemoveSettingsFile();
     }
-    // Creates and shows the form, with the news page shaped by the fault given.
-    HWND Start(const std::string& newsFault) {
+    // Creates the form, with the news page shaped by the fault given, and waits until its load
+    // step has ended and it shows (this thread's messages handled meanwhile, as the program's
+    // loop would).
+    HWND Start(const std::string& newsFault, bool waitShown = true) {
         EXPECT_TRUE(server.Control("scope=news&fault=" + newsFault));
         MainFormOptions options;
         options.newsHost = server.Host();
@@ -61,6 +63,10 @@ protected:
         HINSTANCE instance = GetModuleHandleA(nullptr);
         EXPECT_TRUE(MainForm::RegisterWindowClass(instance));
         EXPECT_TRUE(form->Create(instance, SW_SHOWNORMAL));
+        if (waitShown) {
+            EXPECT_TRUE(WaitUntil([&] { return form->Handle() != nullptr && IsWindowVisible(form->Handle()); },
+                                  std::chrono::seconds(30)));
+        }
         return form->Handle();
     }
     int OuterHeight() const {
@@ -92,11 +98,16 @@ protected:
 };
 
 TEST_F(MainFormTest, StartsTheConversationTicksEverySecondAndExitEndsTheLoop) {
-    HWND main = Start("nomarker");
+    // A slow talk page: the window waits for it unseen, while the ticks already run; it shows once
+    // the conversation has started.
+    ASSERT_TRUE(server.Control("scope=talk-get&fault=delay:8000"));
+    HWND main = Start("nomarker", false);
     HWND status = GetDlgItem(main, kIdNumChatWindows);
     EXPECT_TRUE(WaitUntil([&] { return Text(status).find(L"chat window(s) open") != std::wstring::npos; },
                           std::chrono::seconds(10)))
         << Text(status);
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, std::chrono::seconds(30)));
     testing::ExpectLaidOut(main, "main window");  // at the screen's dpi, as the others
     // The family of functions chosen for this Windows: the news panel is a wide rich edit window
     // on NT, an ANSI one on 9x (a Wine prefix imitating 98 runs this test too).
