@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bot/html_tokenizer.h"
-#include "bot/http_client.h"
+#include "qvbot/text.h"
 
 namespace quorvanel::html {
 namespace {
@@ -36,7 +36,7 @@ std::string Escaped(std::wstring_view text) {
 // The text of a string of a test, with the \u escapes of a doubleEscaped test resolved (a
 // surrogate pair to one character where wchar_t holds it).
 std::wstring Text(const json& value, bool doubleEscaped) {
-    const std::wstring text = DecodeUtf8(value.get<std::string>());
+    const std::wstring text = qvbot::WideFromUtf8(value.get<std::string>());
     if (!doubleEscaped) return text;
     std::wstring out;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -15,45 +15,40 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Decodes one code point at `i` and moves past it; nullopt-like kReplacement for a bad sequence.
+// Decodes one code point at `i` and moves past it. A broken sequence gives one U+FFFD for its
+// longest start that could still have become a character, and the byte that broke it is read
+// afresh, as browsers do, so one stray byte never swallows the character after it.
 char32_t NextCode(std::string_view text, std::size_t& i) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    int extra = 0;
+    const auto b0 = static_cast<unsigned char>(text[i++]);
+    if (b0 < 0x80) return b0;
+    int needed = 0;
     char32_t code = 0;
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-        extra = 1;
+    // The second byte's bounds shut out overlong forms, surrogates and what lies past U+10FFFF.
+    unsigned char lower = 0x80, upper = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        needed = 1;
         code = b0 & 0x1F;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        extra = 2;
+        needed = 2;
         code = b0 & 0x0F;
+        if (b0 == 0xE0) lower = 0xA0;
+        if (b0 == 0xED) upper = 0x9F;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        extra = 3;
+        needed = 3;
         code = b0 & 0x07;
+        if (b0 == 0xF0) lower = 0x90;
+        if (b0 == 0xF4) upper = 0x8F;
     } else {
-        ++i;
         return kReplacement;
     }
-    if (i + extra >= text.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
+    for (; needed > 0; --needed, ++i) {
+        if (i >= text.size()) return kReplacement;
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < lower || b > upper) return kReplacement;
         code = (code << 6) | (b & 0x3F);
+        lower = 0x80;
+        upper = 0xBF;
     }
-    const bool overlong = (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000);
-    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += extra + 1;
     return code;
 }
 
@@ -131,6 +126,7 @@ std::u32string DecodeUtf8(std::string_view text) {
 }
 
 void AppendUtf8(std::string& out, char32_t code) {
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = kReplacement;
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {
@@ -146,6 +142,39 @@ void AppendUtf8(std::string& out, char32_t code) {
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t code = NextCode(text, i);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (code >= 0x10000) {
+                code -= 0x10000;
+                out += static_cast<wchar_t>(0xD800 + (code >> 10));
+                code = 0xDC00 + (code & 0x3FF);
+            }
+        }
+        out += static_cast<wchar_t>(code);
+    }
+    return out;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto code = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            }
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
 }
 
 bool IsValidUtf8(std::string_view text) {

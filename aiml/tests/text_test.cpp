@@ -51,5 +51,24 @@ TEST(Text, CasesCutsClientBytesAndPageBytes) {
     for (const auto& c : cases) EXPECT_EQ(c.got, c.expected);
 }
 
+// Broken sequences give one U+FFFD each for as much as could still have become a character;
+// the byte that broke one is read afresh. Wide text is UTF-16 under Windows, UTF-32 elsewhere.
+TEST(Utf8, BrokenSequencesAndWideText) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80", L"caf\u00E9 \U0001F600"},
+        {"\xE2\x82", L"\uFFFD"},                                    // cut short at the end
+        {"\xF0\x9F\x98x\xE2(\xE2\x82\xAC", L"\uFFFDx\uFFFD(\u20AC"},  // cut short before more
+        {"\xC0\xAF\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong
+        {"\xF0\x8F\xBF\xBF", L"\uFFFD\uFFFD\uFFFD\uFFFD"},            // overlong, 4 bytes
+        {"\xED\xA0\x80\xED\x9F\xBF", L"\uFFFD\uFFFD\uFFFD\uD7FF"},   // a surrogate
+        {"\xF4\x90\x80\x80\xF4\x8F\xBF\xBF\xF5", L"\uFFFD\uFFFD\uFFFD\uFFFD\U0010FFFF\uFFFD"},
+        {"\x80\xBF" "a", L"\uFFFD\uFFFDa"},                         // lone continuation bytes
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(WideFromUtf8(bytes), text) << bytes;
+    EXPECT_EQ(Utf8FromWide(L"a\U0001F600"), "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(Utf8FromWide(std::wstring{L'a', wchar_t(0xDC00), wchar_t(0xD800)}),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace qvbot

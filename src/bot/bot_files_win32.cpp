@@ -5,6 +5,7 @@
 #include "platform/resource_ids.h"
 #include "platform/system_win32.h"
 #include "qvbot/bot.h"
+#include "qvbot/text.h"
 
 namespace quorvanel {
 namespace {
@@ -74,7 +75,7 @@ bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std:
     std::map<std::string, std::wstring> byName;
     std::vector<std::string> names;
     for (const std::wstring& name : found) {
-        names.push_back(ToUtf8(name));
+        names.push_back(qvbot::Utf8FromWide(name));
         byName[names.back()] = name;
     }
     std::string order;
@@ -92,7 +93,7 @@ bool Win32BotFiles::ReadFolder(const std::wstring& folder, BotFiles& files, std:
         for (const std::wstring& place : {wide, L"config\\" + wide}) {
             std::string text;
             if (sys::ReadWholeFile(root + place, text, kMaxFileBytes)) {
-                files.substitutions.emplace_back(ToUtf8(place), std::move(text));
+                files.substitutions.emplace_back(qvbot::Utf8FromWide(place), std::move(text));
                 break;
             }
         }

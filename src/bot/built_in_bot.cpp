@@ -1,7 +1,6 @@
 #include "bot/built_in_bot.h"
 
 #include "qvbot/bot.h"
-#include "bot/http_client.h"
 #include "qvbot/properties.h"
 #include "settings/settings.h"
 #include "qvbot/text.h"
@@ -35,25 +34,6 @@ std::unique_ptr<qvbot::Bot> Build(const BotFiles& files, const std::string& prop
 
 }  // namespace
 
-std::string ToUtf8(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-                              text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-            if (pair) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-            }
-        }
-        // A lone surrogate or a value beyond Unicode cannot be written as UTF-8.
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
-        qvbot::AppendUtf8(out, c);
-    }
-    return out;
-}
-
 bool UsesBuiltInBot(SettingsStore& settings) { return ReadSetting(settings, kBotServer).empty(); }
 
 void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& contact,
@@ -80,7 +60,7 @@ void BuiltInBotClient::Prepare() {
             bot_ = Build(files, "bot.properties", problems, categories);
             if (categories == 0 && problems.empty()) problems.push_back("it holds no AIML categories");
         } else {
-            problems.push_back(ToUtf8(error));
+            problems.push_back(qvbot::Utf8FromWide(error));
         }
     }
     const bool folderAnswers = categories > 0;
@@ -91,7 +71,7 @@ void BuiltInBotClient::Prepare() {
     if (problems.empty()) return;
     std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
-        text += L"\r\n" + DecodeUtf8(problems[i]);
+        text += L"\r\n" + qvbot::WideFromUtf8(problems[i]);
     }
     if (problems.size() > kProblemsShown) {
         text += L"\r\n(and " + std::to_wstring(problems.size() - kProblemsShown) + L" more)";
@@ -107,7 +87,7 @@ std::wstring BuiltInBotClient::BotName() const {
     if (!bot_) return L"";
     const auto& properties = bot_->properties();
     const auto it = properties.find("name");
-    return it == properties.end() ? L"" : DecodeUtf8(it->second);
+    return it == properties.end() ? L"" : qvbot::WideFromUtf8(it->second);
 }
 
 qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contact) {
@@ -120,7 +100,7 @@ qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contac
         recent_.pop_back();
     }
     auto conversation = std::make_unique<qvbot::Conversation>();
-    conversation->id = ToUtf8(contact);
+    conversation->id = qvbot::Utf8FromWide(contact);
     conversation->random = Seed(conversation->id);
     recent_.emplace_front(contact, std::move(conversation));
     index_.emplace(contact, recent_.begin());
@@ -133,7 +113,7 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     Prepare();
     // The message box of a broken folder may have let a nested question load the bot already;
     // either way there is one now.
-    done(DecodeUtf8(bot_->Respond(ConversationOf(contact), ToUtf8(message))));
+    done(qvbot::WideFromUtf8(bot_->Respond(ConversationOf(contact), qvbot::Utf8FromWide(message))));
 }
 
 }  // namespace quorvanel

@@ -92,7 +92,4 @@ private:
 // True when the settings choose the built-in bot.
 bool UsesBuiltInBot(SettingsStore& settings);
 
-// UTF-8 to and from the program's text.
-std::string ToUtf8(const std::wstring& text);
-
 }  // namespace quorvanel

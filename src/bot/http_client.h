@@ -37,6 +37,4 @@ public:
                                                std::function<void()> whenDone = {}) = 0;
 };
 
-std::wstring DecodeUtf8(std::string_view bytes);
-
 }  // namespace quorvanel

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "bot/html_reader.h"
+#include "qvbot/text.h"
 
 namespace quorvanel {
 namespace {
@@ -71,66 +72,10 @@ unsigned CharsetCodePage(std::string_view charset) {
     return 0;
 }
 
-std::wstring DecodeUtf8(std::string_view bytes) {
-    std::wstring text;
-    text.reserve(bytes.size());
-    auto put = [&](char32_t c) {
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (c >= 0x10000) {
-                c -= 0x10000;
-                text.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
-                text.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
-                return;
-            }
-        }
-        text.push_back(static_cast<wchar_t>(c));
-    };
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        int extra = 0;
-        char32_t c = 0;
-        if (b < 0x80) {
-            put(b);
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            c = b & 0x07;
-        } else {
-            put(0xFFFD);  // a byte that cannot start a sequence
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        for (; j <= i + static_cast<std::size_t>(extra) && j < bytes.size(); ++j) {
-            const auto cont = static_cast<unsigned char>(bytes[j]);
-            if ((cont & 0xC0) != 0x80) break;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        const bool complete = j == i + 1 + static_cast<std::size_t>(extra);
-        const bool overlong = (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
-        if (!complete || overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            put(0xFFFD);  // a broken sequence stands for one replacement character
-            i = std::max(j, i + 1);
-            continue;
-        }
-        put(c);
-        i = j;
-    }
-    return text;
-}
-
 std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
     // A byte-order mark says UTF-8 before any label does, as in a browser.
     if (std::string_view(response.body).starts_with("\xEF\xBB\xBF")) {
-        return DecodeUtf8(std::string_view(response.body).substr(3));
+        return qvbot::WideFromUtf8(std::string_view(response.body).substr(3));
     }
     std::string charset = CharsetIn(Lower(response.contentType));
     if (charset.empty()) {
@@ -145,7 +90,7 @@ std::wstring DecodePage(const HttpResponse& response, TextCodec& codec) {
         }
     }
     const unsigned codePage = CharsetCodePage(charset);
-    if (codePage == kUtf8CodePage) return DecodeUtf8(response.body);
+    if (codePage == kUtf8CodePage) return qvbot::WideFromUtf8(response.body);
     if (codePage == 0) return codec.FromAnsi(response.body);
     return codec.FromCodePage(response.body, codePage);
 }

@@ -8,14 +8,14 @@
 #include "bot/bot_server.h"
 #include "bot/html_reader.h"
 #include "bot/html_tokenizer.h"
-#include "bot/http_client.h"
+#include "qvbot/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     // The same bytes as a UTF-8 page and as a single-byte page.
-    const std::wstring utf8 = quorvanel::DecodeUtf8(bytes);
+    const std::wstring utf8 = qvbot::WideFromUtf8(bytes);
     std::wstring latin1;
     for (unsigned char b : bytes) latin1.push_back(static_cast<wchar_t>(b));
 

@@ -6,15 +6,15 @@
 #include <string>
 #include <string_view>
 
-#include "bot/http_client.h"
+#include "qvbot/text.h"
 #include "relay/message_detection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t nameBytes = std::min<std::size_t>(data[0] % 32, bytes.size());
-    const std::wstring name = quorvanel::DecodeUtf8(bytes.substr(0, nameBytes));
-    const std::wstring history = quorvanel::DecodeUtf8(bytes.substr(nameBytes));
+    const std::wstring name = qvbot::WideFromUtf8(bytes.substr(0, nameBytes));
+    const std::wstring history = qvbot::WideFromUtf8(bytes.substr(nameBytes));
     const auto block = quorvanel::ExtractLatestBlock(history, name);
     if (!block) return 0;
     if (block->size() > history.size() || block->find(L"\r\n") != std::wstring::npos ||

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fakes/fake_dialogs.h"
-#include "bot/http_client.h"
+#include "qvbot/text.h"
 #include "fakes/fake_settings.h"
 #include "present/restyle.h"
 #include "present/simulated_typing.h"
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (rest.empty()) break;
         const std::size_t end = std::min(rest.find('\0'), rest.size());
         settings.Set(std::wstring(key->section), std::wstring(key->key),
-                     DecodeUtf8(rest.substr(0, end)));
+                     qvbot::WideFromUtf8(rest.substr(0, end)));
         rest.remove_prefix(std::min(end + 1, rest.size()));
         const std::wstring value = ReadSetting(settings, *key);
         if (value.size() > 254 || value.find(L'\0') != std::wstring::npos) __builtin_trap();

@@ -9,10 +9,17 @@
 
 namespace qvbot {
 
-// One code point per entry; a malformed byte stands for itself as U+FFFD.
+// One code point per entry. Each broken sequence, as long as it could still have become a
+// character, is one U+FFFD (as browsers decode UTF-8).
 std::u32string DecodeUtf8(std::string_view text);
+// A surrogate or a value past U+10FFFF, which UTF-8 cannot hold, is written as U+FFFD.
 void AppendUtf8(std::string& out, char32_t code);
 bool IsValidUtf8(std::string_view text);
+
+// The programs' wide text: UTF-16 where wchar_t has 16 bits (Windows), UTF-32 where it has 32.
+// A lone surrogate becomes U+FFFD.
+std::wstring WideFromUtf8(std::string_view text);
+std::string Utf8FromWide(std::wstring_view text);
 
 // At most `limit` code points of a UTF-8 text, never cutting one in half.
 std::string CutUtf8(std::string_view text, std::size_t limit);
