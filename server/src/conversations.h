@@ -7,13 +7,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "qvbot/bot.h"
+#include "qvbot/lru_map.h"
 #include "sync.h"
 
 namespace qvbot {
@@ -29,7 +28,7 @@ class Conversations {
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     explicit Conversations(std::size_t capacity = kMaxConversations, std::uint64_t seed = 0,
                            Clock clock = std::chrono::steady_clock::now)
-        : capacity_(capacity), seed_(seed), clock_(std::move(clock)) {}
+        : seed_(seed), clock_(std::move(clock)), slots_(capacity) {}
 
     // Calls f(Conversation&) for the token's conversation: its own, a new one, or (when every
     // place is taken by a live conversation) one that is forgotten afterwards.
@@ -42,7 +41,7 @@ class Conversations {
 
     std::size_t Size() {
         const std::lock_guard lock(mutex_);
-        return index_.size();
+        return slots_.Size();
     }
 
   private:
@@ -51,15 +50,12 @@ class Conversations {
         Conversation conversation;
         std::chrono::steady_clock::time_point used;
     };
-    using Entry = std::pair<std::string, std::shared_ptr<Slot>>;
     std::shared_ptr<Slot> Find(std::string_view token);
 
-    const std::size_t capacity_;
     const std::uint64_t seed_;
     const Clock clock_;
     sync::Mutex mutex_;
-    std::list<Entry> recent_;  // most recently used first
-    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+    LruMap<std::string, std::shared_ptr<Slot>> slots_;
 };
 
 }  // namespace qvbot

@@ -43,7 +43,8 @@ void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& conta
 
 BuiltInBotClient::BuiltInBotClient(BotFileSource& files, SettingsStore& settings,
                                    RandomSource& random, Dialogs& dialogs)
-    : files_(files), settings_(settings), random_(random), dialogs_(dialogs) {}
+    : files_(files), settings_(settings), random_(random), dialogs_(dialogs),
+      contacts_(kMaxContacts) {}
 
 BuiltInBotClient::~BuiltInBotClient() = default;
 
@@ -91,20 +92,11 @@ std::wstring BuiltInBotClient::BotName() const {
 }
 
 qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contact) {
-    if (const auto it = index_.find(contact); it != index_.end()) {
-        recent_.splice(recent_.begin(), recent_, it->second);
-        return *it->second->second;
-    }
-    if (recent_.size() >= kMaxContacts) {
-        index_.erase(recent_.back().first);
-        recent_.pop_back();
-    }
+    if (const auto found = contacts_.Find(contact)) return **found;
     auto conversation = std::make_unique<qvbot::Conversation>();
     conversation->id = qvbot::Utf8FromWide(contact);
     conversation->random = Seed(conversation->id);
-    recent_.emplace_front(contact, std::move(conversation));
-    index_.emplace(contact, recent_.begin());
-    return *recent_.front().second;
+    return **contacts_.Insert(contact, std::move(conversation));
 }
 
 void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& contact,

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <cstddef>
-#include <list>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "bot/bot_client.h"
 #include "present/dialogs.h"
 #include "present/random_source.h"
+#include "qvbot/lru_map.h"
 #include "settings/settings_store.h"
 
 namespace qvbot {
@@ -58,7 +57,7 @@ public:
     // is reported once in a message box, and the starter bot answers instead.
     void Prepare();
     std::wstring BotName() const;
-    std::size_t ContactCount() const { return recent_.size(); }
+    std::size_t ContactCount() const { return contacts_.Size(); }
 
 private:
     qvbot::Conversation& ConversationOf(const std::wstring& contact);
@@ -69,9 +68,7 @@ private:
     Dialogs& dialogs_;
     std::unique_ptr<qvbot::Bot> bot_;
     std::wstring loadedFolder_;  // the setting the loaded bot came from
-    using Entry = std::pair<std::wstring, std::unique_ptr<qvbot::Conversation>>;
-    std::list<Entry> recent_;  // most recently heard from first
-    std::unordered_map<std::wstring, std::list<Entry>::iterator> index_;
+    qvbot::LruMap<std::wstring, std::unique_ptr<qvbot::Conversation>> contacts_;
 };
 
 // The bot the settings choose, per question: the built-in one when the bot server setting is
