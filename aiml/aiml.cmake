@@ -11,6 +11,7 @@ add_library(qv_aiml STATIC
     ${QV_AIML_DIR}/src/graph.cpp
     ${QV_AIML_DIR}/src/bot.cpp
     ${QV_AIML_DIR}/src/bot_folder.cpp
+    ${QV_AIML_DIR}/src/disk_folder.cpp
     ${QV_AIML_DIR}/src/properties.cpp
 )
 target_include_directories(qv_aiml PUBLIC ${QV_AIML_DIR}/include)

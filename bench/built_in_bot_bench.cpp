@@ -5,31 +5,25 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bot/built_in_bot.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
+#include "qvbot/folder.h"
 
 namespace quorvanel {
 namespace {
 
 class StarterFiles : public BotFileSource {
 public:
-    BotFiles StarterBot() override {
-        BotFiles files;
-        for (const auto& entry : std::filesystem::directory_iterator(QV_STARTER_BOT)) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            if (entry.path().filename() == "bot.properties") files.properties = std::move(bytes);
-            if (entry.path().extension() == ".aiml") files.aiml.emplace_back(entry.path().filename().string(), std::move(bytes));
-        }
-        return files;
+    const qvbot::FolderReader& StarterBot() override { return starter_; }
+    std::unique_ptr<qvbot::FolderReader> Folder(const std::wstring&) override {
+        return std::make_unique<qvbot::DiskFolder>(QV_STARTER_BOT);
     }
-    bool ReadFolder(const std::wstring&, BotFiles&, std::wstring&) override { return false; }
+
+private:
+    qvbot::DiskFolder starter_{QV_STARTER_BOT};
 };
 
 // Never a canned line: every call reaches the bot.

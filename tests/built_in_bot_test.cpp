@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
+#include <random>
 
 #include "bot/bot_server.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
+#include "qvbot/folder.h"
+#include "sample_bot_folder.h"
 
 namespace quorvanel {
 namespace {
@@ -17,36 +17,21 @@ namespace {
 using testing::FakeSettings;
 using testing::ScriptedRandom;
 
-std::string ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The starter bot as the repository holds it; other folders are scripted.
+// The starter bot as the repository holds it; a user's folder from the disk.
 class Files : public BotFileSource {
 public:
-    std::map<std::wstring, BotFiles> folders;
     int starterLoads = 0;
 
-    BotFiles StarterBot() override {
+    const qvbot::FolderReader& StarterBot() override {
         ++starterLoads;
-        BotFiles files;
-        for (const auto& entry : std::filesystem::directory_iterator(QV_STARTER_BOT)) {
-            const std::string name = entry.path().filename().string();
-            if (name == "bot.properties") files.properties = ReadAll(entry.path());
-            if (entry.path().extension() == ".aiml") files.aiml.emplace_back(name, ReadAll(entry.path()));
-        }
-        return files;
+        return starter;
     }
-    bool ReadFolder(const std::wstring& folder, BotFiles& files, std::wstring& error) override {
-        const auto it = folders.find(folder);
-        if (it == folders.end()) {
-            error = folder + L": no such folder";
-            return false;
-        }
-        files = it->second;
-        return true;
+    std::unique_ptr<qvbot::FolderReader> Folder(const std::wstring& path) override {
+        return std::make_unique<qvbot::DiskFolder>(path);
     }
+
+private:
+    qvbot::DiskFolder starter{QV_STARTER_BOT};
 };
 
 // Records what message boxes said.
@@ -116,22 +101,19 @@ TEST_F(BuiltInBot, RemembersAThousandContactsForgettingTheLeastRecentlyHeard) {
 }
 
 TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnce) {
-    const std::string good = "<aiml><category><pattern>HELLO</pattern><template>Howdy from <bot name=\"name\"/>."
-                             "</template></category></aiml>";
-    files.folders[L"C:\\mine"] = {{{"a.aiml", good}}, "name = Mine\n", {}};
-    files.folders[L"C:\\broken"] = {{{"x.aiml", "<aiml>\n<category>\n<pattern>HI</pattern>\n</aiml>"}}, "", {}};
-    files.folders[L"C:\\half"] = {{{"a.aiml", good}, {"b.aiml", "<aiml><category/></aiml>"}}, "", {}};
-    files.folders[L"C:\\empty"] = {};
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("qv-folders-" + std::to_string(std::random_device()()));
+    testing::WriteSampleBotFolder(root / "sample");  // loads but for one file
+    testing::ExpectSampleBotFolderLoads(qvbot::DiskFolder(root / "sample"));  // as the server does
+    std::filesystem::create_directories(root / "empty");
     const struct {
-        const wchar_t* folder;
-        const wchar_t* answer;  // to "hello"
+        std::wstring folder;
+        const wchar_t* answer;    // to "hello"
         const wchar_t* reported;  // in the message box, or null for none
     } cases[] = {
-        {L"C:\\mine", L"Howdy from Mine.", nullptr},
-        {L"C:\\broken", L"Hello there.", L"x.aiml:4: not well-formed XML"},
-        {L"C:\\half", L"Howdy from Kestro.", L"b.aiml:1: category without a <pattern>"},
-        {L"C:\\empty", L"Hello there.", L"it holds no AIML categories"},
-        {L"C:\\gone", L"Hello there.", L"C:\\gone: no such folder"},
+        {(root / "sample").wstring(), L"From a, Sample.", L"big.aiml: cannot be read"},
+        {(root / "empty").wstring(), L"Hello there.", L"it holds no AIML categories"},
+        {(root / "gone").wstring(), L"Hello there.", L"no such folder"},
         {L"", L"Hello there.", nullptr},
     };
     for (const auto& c : cases) {
@@ -147,6 +129,7 @@ TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnc
             EXPECT_NE(dialogs.texts[0].find(c.folder), std::wstring::npos) << dialogs.texts[0];
         }
     }
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "qvbot/folder.h"
 #include "qvbot/text.h"
 
 namespace qvbot {
@@ -122,35 +123,6 @@ bool Bot::LoadSubstitutions(std::string_view name, std::string_view text, LoadRe
         return true;
     }
     return false;
-}
-
-std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_view order) {
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> ordered;
-    std::vector<char> taken(names.size(), 0);
-    while (!order.empty()) {
-        const std::size_t end = order.find('\n');
-        std::string_view line = order.substr(0, end);
-        order = end == std::string_view::npos ? std::string_view() : order.substr(end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
-        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-        if (line.empty() || line.front() == '#') continue;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            // Folders may be written with either slash.
-            std::string name = names[i];
-            std::replace(name.begin(), name.end(), '\\', '/');
-            std::string wanted(line);
-            std::replace(wanted.begin(), wanted.end(), '\\', '/');
-            if (!taken[i] && name == wanted) {
-                taken[i] = 1;
-                ordered.push_back(names[i]);
-            }
-        }
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (!taken[i]) ordered.push_back(names[i]);
-    }
-    return ordered;
 }
 
 void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& report) {

@@ -1,62 +1,136 @@
-// Loading a bot from a folder through the C++ library's file system: for programs that have it
-// (the bot server, the tests). The program beside the messenger reads folders its own way.
+// Finding, ordering and loading the files of a bot folder, whatever reads them.
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <optional>
 
 #include "qvbot/bot.h"
+#include "qvbot/folder.h"
+#include "qvbot/properties.h"
 #include "qvbot/text.h"
 
 namespace qvbot {
-
 namespace {
 
-bool ReadAll(const std::filesystem::path& file, std::string& bytes) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string Join(std::string_view folder, std::string_view name) {
+    if (folder.empty()) return std::string(name);
+    const bool slash = folder.back() == '/' || folder.back() == '\\';
+    return std::string(folder) + (slash ? "" : "/") + std::string(name);
+}
+
+// The file called `file` in the folder at `path`, named as listed: the folder may spell it in
+// another case, which Windows reads as the same file and other systems do not.
+std::optional<std::string> FindFile(const FolderReader& folder, const std::string& path,
+                                    std::string_view file) {
+    std::optional<std::string> found;
+    folder.List(path, [&](const std::string& name, bool isFolder) {
+        if (!found && !isFolder && AsciiLower(name) == file) found = Join(path, name);
+    });
+    return found;
+}
+
+// The AIML files in the folder at `path` and the folders below it, to kMaxFolderDepth.
+void FindAiml(const FolderReader& folder, const std::string& path, int depth,
+              std::vector<std::string>& found) {
+    folder.List(path, [&](const std::string& name, bool isFolder) {
+        if (isFolder) {
+            if (depth < kMaxFolderDepth) FindAiml(folder, Join(path, name), depth + 1, found);
+        } else if (name.size() > 5 && AsciiLower(name).ends_with(".aiml")) {
+            found.push_back(Join(path, name));
+        }
+    });
+}
+
+// Reads a file the folder listed; one that cannot be read is reported.
+bool ReadListed(const FolderReader& folder, std::string_view name, const std::string& path,
+                std::string& bytes, std::vector<std::string>& errors) {
+    if (folder.Read(path, bytes, kMaxBotFileBytes)) return true;
+    errors.push_back(Join(name, path) + ": cannot be read, or is larger than 32 MiB");
+    return false;
+}
+
+// AIML file names in the order they load: those the order file names, in its order, then the
+// rest by name.
+std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_view order) {
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> ordered;
+    std::vector<char> taken(names.size(), 0);
+    while (!order.empty()) {
+        const std::size_t end = order.find('\n');
+        std::string_view line = order.substr(0, end);
+        order = end == std::string_view::npos ? std::string_view() : order.substr(end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        if (line.empty() || line.front() == '#') continue;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            // Folders may be written with either slash.
+            std::string name = names[i];
+            std::replace(name.begin(), name.end(), '\\', '/');
+            std::string wanted(line);
+            std::replace(wanted.begin(), wanted.end(), '\\', '/');
+            if (!taken[i] && name == wanted) {
+                taken[i] = 1;
+                ordered.push_back(names[i]);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!taken[i]) ordered.push_back(names[i]);
+    }
+    return ordered;
 }
 
 }  // namespace
 
-LoadReport Bot::LoadFolder(const std::filesystem::path& folder) {
+std::unique_ptr<Bot> LoadBot(const FolderReader& folder, std::string_view name,
+                             LoadReport& report) {
+    Properties properties = DefaultProperties();
+    std::string text;
+    std::vector<std::string> errors;
+    const auto path = FindFile(folder, "", kPropertiesFile);
+    if (path && ReadListed(folder, name, *path, text, errors)) {
+        ReadProperties(Join(name, *path), text, properties, errors);
+    }
+    auto bot = std::make_unique<Bot>(std::move(properties));
+    report = bot->LoadFolder(folder, name);
+    report.errors.insert(report.errors.begin(), errors.begin(), errors.end());
+    return bot;
+}
+
+LoadReport Bot::LoadFolder(const FolderReader& folder, std::string_view name) {
     LoadReport report;
-    std::error_code error;
-    std::vector<std::string> files;  // relative to the folder, with forward slashes
-    if (!std::filesystem::is_directory(folder, error)) {
-        report.errors.push_back(folder.string() + ": no such folder");
+    if (!folder.List("", [](const std::string&, bool) {})) {
+        report.errors.push_back(name.empty() ? "no such folder"
+                                             : std::string(name) + ": no such folder");
         return report;
     }
-    for (std::filesystem::recursive_directory_iterator it(folder, error), end;
-         !error && it != end; it.increment(error)) {
-        const std::string extension = Lower(it->path().extension().string());
-        if (extension == ".aiml" && it->is_regular_file(error)) {
-            files.push_back(it->path().lexically_relative(folder).generic_string());
-        }
-    }
-    if (error) report.errors.push_back(folder.string() + ": " + error.message());
-    // Substitution files beside the AIML, or in its config folder as some sets keep them.
-    for (const char* name : kSubstitutionFiles) {
-        for (const auto& place : {folder / name, folder / "config" / name}) {
+    for (const char* file : kSubstitutionFiles) {
+        for (const char* place : {"", "config"}) {
             std::string text;
-            if (std::filesystem::is_regular_file(place, error) && ReadAll(place, text)) {
-                LoadSubstitutions(place.string(), text, report);
+            const auto path = FindFile(folder, place, file);
+            if (path && ReadListed(folder, name, *path, text, report.errors)) {
+                LoadSubstitutions(Join(name, *path), text, report);
                 break;
             }
         }
     }
+    std::vector<std::string> files;
+    FindAiml(folder, "", 0, files);
     std::string order;
-    ReadAll(folder / kLoadOrderFile, order);
-    for (const auto& name : LoadOrder(std::move(files), order)) {
-        const std::filesystem::path file = folder / name;
+    if (const auto path = FindFile(folder, "", kLoadOrderFile)) {
+        ReadListed(folder, name, *path, order, report.errors);
+    }
+    for (const std::string& path : LoadOrder(std::move(files), order)) {
         std::string bytes;
-        if (!ReadAll(file, bytes)) {
-            report.errors.push_back(file.string() + ": cannot be read");
-            continue;
+        if (ReadListed(folder, name, path, bytes, report.errors)) {
+            LoadText(Join(name, path), bytes, report);
         }
-        LoadText(file.string(), bytes, report);
     }
     return report;
 }

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "qvbot/bot.h"
+#include "qvbot/folder.h"
 #include "qvbot/properties.h"
 #include "qvbot/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const qvbot::Bot* bot = [] {
         auto* loaded = new qvbot::Bot(qvbot::DefaultProperties());
-        loaded->LoadFolder(QVBOT_STARTER);
+        loaded->LoadFolder(qvbot::DiskFolder(QVBOT_STARTER));
         return loaded;
     }();
     if (size == 0) return 0;

@@ -144,11 +144,6 @@ TEST_F(Aiml, SubstitutionFilesReplaceTheBuiltInTables) {
           {"howdy", "hi"}, {"what's up", "is up"}, {"dont", ""}});
 }
 
-TEST(LoadOrder, NamedFilesFirstInTheirOrderThenTheRestByName) {
-    EXPECT_EQ(LoadOrder({"b.aiml", "z.aiml", "a.aiml", "sub/c.aiml"}, "# reductions first\r\nsub\\c.aiml\r\nz.aiml\r\nmissing.aiml\r\n"),
-              (std::vector<std::string>{"sub/c.aiml", "z.aiml", "a.aiml", "b.aiml"}));
-}
-
 TEST_F(Aiml, RandomAndConditionForms) {
     Load(Category("PICK", "<random><li>a</li><li>b</li><li>c</li></random>") +
          Category("MOOD *", "<think><set name=\"mood\"><star/></set></think>") +

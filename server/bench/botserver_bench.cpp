@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "qvbot/bot.h"
+#include "qvbot/folder.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ void BM_Load50000Categories(benchmark::State& state) {
     for (auto _ : state) {
         const long before = RssKb();
         auto bot = std::make_unique<qvbot::Bot>(qvbot::Properties{{"name", "Bench"}});
-        const qvbot::LoadReport report = bot->LoadFolder(folder);
+        const qvbot::LoadReport report = bot->LoadFolder(qvbot::DiskFolder(folder));
         grown_kb = std::max(grown_kb, RssKb() - before);
         if (report.categories != kCategories || !report.errors.empty()) {
             state.SkipWithError("the generated set did not load whole");
@@ -146,7 +147,7 @@ void Answers(benchmark::State& state, const qvbot::Bot& bot, const std::vector<s
 
 void BM_AnswerStarterBot(benchmark::State& state) {
     qvbot::Bot bot(qvbot::Properties{{"name", "Kestro"}});
-    bot.LoadFolder(QVBOT_STARTER);
+    bot.LoadFolder(qvbot::DiskFolder(QVBOT_STARTER));
     Answers(state, bot,
             {"Hello, is anybody there?", "How are you today?", "What's your name?",
              "My name is Ann.", "What is my name?", "I like green tea very much",
@@ -159,7 +160,7 @@ void BM_Answer50000Categories(benchmark::State& state) {
     std::vector<std::string> inputs;
     const auto folder = GenerateSet(inputs);
     qvbot::Bot bot(qvbot::Properties{{"name", "Bench"}});
-    bot.LoadFolder(folder);
+    bot.LoadFolder(qvbot::DiskFolder(folder));
     Answers(state, bot, inputs);
 }
 BENCHMARK(BM_Answer50000Categories)->Unit(benchmark::kMicrosecond);

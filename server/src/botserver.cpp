@@ -20,6 +20,7 @@
 
 #include "qvbot/bot.h"
 #include "conversations.h"
+#include "qvbot/folder.h"
 #include "http_server.h"
 #include "qvbot/properties.h"
 #include "random_bytes.h"
@@ -457,29 +458,29 @@ int main(int argc, char** argv) {
     const auto options = ParseOptions(argc, argv);
     if (!options) return 2;
 
-    qvbot::Properties properties = qvbot::DefaultProperties();
-    std::vector<std::string> errors;
-    std::string properties_file = options->properties;
-    if (properties_file.empty() &&
-        std::filesystem::is_regular_file(std::filesystem::path(options->aiml) / "bot.properties")) {
-        properties_file = (std::filesystem::path(options->aiml) / "bot.properties").string();
-    }
-    if (!properties_file.empty()) {
+    const qvbot::DiskFolder folder(options->aiml);
+    std::unique_ptr<qvbot::Bot> bot;
+    qvbot::LoadReport report;
+    if (options->properties.empty()) {
+        bot = qvbot::LoadBot(folder, options->aiml, report);
+    } else {
         std::string text;
-        if (!ReadFile(properties_file, text)) {
-            std::fprintf(stderr, "quorvanel-botserver: cannot read %s\n", properties_file.c_str());
+        if (!ReadFile(options->properties, text)) {
+            std::fprintf(stderr, "quorvanel-botserver: cannot read %s\n", options->properties.c_str());
             return 1;
         }
-        qvbot::ReadProperties(properties_file, text, properties, errors);
+        qvbot::Properties properties = qvbot::DefaultProperties();
+        std::vector<std::string> errors;
+        qvbot::ReadProperties(options->properties, text, properties, errors);
+        bot = std::make_unique<qvbot::Bot>(std::move(properties));
+        report = bot->LoadFolder(folder, options->aiml);
+        report.errors.insert(report.errors.begin(), errors.begin(), errors.end());
     }
     std::uint64_t seed = options->seed.value_or(0);
     if (!options->seed && !qvbot::RandomBytes(&seed, sizeof seed)) {
         seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
-    qvbot::Bot bot(properties);
-    const qvbot::LoadReport report = bot.LoadFolder(options->aiml);
-    errors.insert(errors.end(), report.errors.begin(), report.errors.end());
-    for (const auto& error : errors) std::fprintf(stderr, "%s\n", error.c_str());
+    for (const auto& error : report.errors) std::fprintf(stderr, "%s\n", error.c_str());
     for (const auto& [element, count] : report.never_run) {
         std::fprintf(stderr, "quorvanel-botserver: %d <%s> element(s) will never be run\n", count,
                      element.c_str());
@@ -496,7 +497,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    TalkServer talk(*options, bot, seed, log_file);
+    TalkServer talk(*options, *bot, seed, log_file);
     web::Limits limits;
     limits.max_body = kMaxBody;
     web::Server server([&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
@@ -519,7 +520,7 @@ int main(int argc, char** argv) {
     }
     // Last, so a caller who read this line can count on the port file too.
     std::printf("loaded %zu categories from %d files (%d replaced); listening on %s:%d\n",
-                bot.Size(), report.files, report.replaced, options->listen.c_str(), port);
+                bot->Size(), report.files, report.replaced, options->listen.c_str(), port);
     std::fflush(stdout);
 
     server.OnStopSignal([&server] { server.Stop(); });

@@ -1,9 +1,9 @@
 #include "bot/built_in_bot.h"
 
 #include "qvbot/bot.h"
-#include "qvbot/properties.h"
-#include "settings/settings.h"
+#include "qvbot/folder.h"
 #include "qvbot/text.h"
+#include "settings/settings.h"
 
 namespace quorvanel {
 namespace {
@@ -17,19 +17,6 @@ std::uint64_t Seed(const std::string& text) {
     std::uint64_t hash = 0xCBF29CE484222325ull;
     for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
     return hash;
-}
-
-std::unique_ptr<qvbot::Bot> Build(const BotFiles& files, const std::string& propertiesName,
-                                  std::vector<std::string>& problems, int& categories) {
-    qvbot::Properties properties = qvbot::DefaultProperties();
-    qvbot::ReadProperties(propertiesName, files.properties, properties, problems);
-    auto bot = std::make_unique<qvbot::Bot>(std::move(properties));
-    qvbot::LoadReport report;
-    for (const auto& [name, text] : files.substitutions) bot->LoadSubstitutions(name, text, report);
-    for (const auto& [name, bytes] : files.aiml) bot->LoadText(name, bytes, report);
-    problems.insert(problems.end(), report.errors.begin(), report.errors.end());
-    categories = report.categories;
-    return bot;
 }
 
 }  // namespace
@@ -52,22 +39,18 @@ void BuiltInBotClient::Prepare() {
     const std::wstring folder = ReadSetting(settings_, kAimlFolder);
     if (bot_ && folder == loadedFolder_) return;
     loadedFolder_ = folder;
-    std::vector<std::string> problems;
-    int categories = 0;
+    qvbot::LoadReport report;
     if (!folder.empty()) {
-        BotFiles files;
-        std::wstring error;
-        if (files_.ReadFolder(folder, files, error)) {
-            bot_ = Build(files, "bot.properties", problems, categories);
-            if (categories == 0 && problems.empty()) problems.push_back("it holds no AIML categories");
-        } else {
-            problems.push_back(qvbot::Utf8FromWide(error));
+        bot_ = qvbot::LoadBot(*files_.Folder(folder), "", report);
+        if (report.categories == 0 && report.errors.empty()) {
+            report.errors.push_back("it holds no AIML categories");
         }
     }
-    const bool folderAnswers = categories > 0;
+    const std::vector<std::string>& problems = report.errors;
+    const bool folderAnswers = report.categories > 0;
     if (!folderAnswers) {
-        std::vector<std::string> ignored;  // the starter bot is tested as it ships
-        bot_ = Build(files_.StarterBot(), "starter bot", ignored, categories);
+        qvbot::LoadReport ignored;  // the starter bot is tested as it ships
+        bot_ = qvbot::LoadBot(files_.StarterBot(), "", ignored);
     }
     if (problems.empty()) return;
     std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";

@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "bot/bot_client.h"
 #include "present/dialogs.h"
@@ -14,28 +12,20 @@
 
 namespace qvbot {
 class Bot;
+class FolderReader;
 struct Conversation;
 }  // namespace qvbot
 
 namespace quorvanel {
 
-// The files a bot is made of: its AIML files (name, bytes) in the order they load, its
-// properties file and its substitution files (normal.txt, person.txt, person2.txt, gender.txt).
-struct BotFiles {
-    std::vector<std::pair<std::string, std::string>> aiml;
-    std::string properties;  // "name = value" lines; may be empty
-    std::vector<std::pair<std::string, std::string>> substitutions;
-};
-
 // Where the built-in bot's files come from: the starter bot carried by the program, or a folder
-// of the user's.
+// of the user's. Either is read as a bot folder.
 class BotFileSource {
 public:
     virtual ~BotFileSource() = default;
-    virtual BotFiles StarterBot() = 0;
-    // The *.aiml files of the folder, and its bot.properties when it has one. False with a
-    // reason when the folder cannot be read.
-    virtual bool ReadFolder(const std::wstring& folder, BotFiles& files, std::wstring& error) = 0;
+    virtual const qvbot::FolderReader& StarterBot() = 0;
+    // The folder the settings name.
+    virtual std::unique_ptr<qvbot::FolderReader> Folder(const std::wstring& path) = 0;
 };
 
 // Contacts the built-in bot remembers at once; the one unheard from longest is forgotten first.

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -16,6 +15,8 @@
 #include "qvbot/xml.h"
 
 namespace qvbot {
+
+class FolderReader;
 
 // Limits that keep one conversation's state and work bounded.
 constexpr std::size_t kMaxMessageChars = 1000;
@@ -50,14 +51,6 @@ struct Conversation {
     std::uint64_t random = 0;                      // the state of `random`'s choices
 };
 
-// The files of a bot folder that name its substitutions, each replacing the built-in table.
-inline constexpr const char* kSubstitutionFiles[] = {"normal.txt", "person.txt", "person2.txt", "gender.txt"};
-// The file of a bot folder that names the AIML files to load first, one relative path a line.
-inline constexpr char kLoadOrderFile[] = "load-order.txt";
-// AIML file names in the order they load: those the order file names, in its order, then the
-// rest by name.
-std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_view order);
-
 // The bytes of a conversation's text: predicates and history (containers' own overhead aside).
 std::size_t PredicateBytes(const Conversation& conversation);
 std::size_t HistoryBytes(const Conversation& conversation);
@@ -66,10 +59,12 @@ class Bot {
   public:
     explicit Bot(Properties properties);
 
-    // Loads every *.aiml file under `folder` (in the order of its load-order.txt, then by name)
-    // and its substitution files; what cannot be read is reported and skipped. May be called
-    // more than once; later categories replace earlier ones.
-    LoadReport LoadFolder(const std::filesystem::path& folder);
+    // Loads a bot folder: its substitution files, then every *.aiml file to kMaxFolderDepth
+    // folders down (any case of the extension), in the order of its load-order.txt, then by
+    // name. A file that cannot be read is reported and the rest loads. Reports call the files
+    // `name`/path (by their paths alone when `name` is empty). May be called more than once;
+    // later categories replace earlier ones.
+    LoadReport LoadFolder(const FolderReader& folder, std::string_view name = {});
     // Takes a substitution file (normal.txt, person.txt, person2.txt or gender.txt) in place of
     // the built-in table of that kind; `name` is what reports call it. False for another name.
     bool LoadSubstitutions(std::string_view name, std::string_view text, LoadReport& report);
