@@ -56,6 +56,7 @@ if(NOT QV_BUILD_FUZZERS)
         target_link_options(quorvanel-botserver PRIVATE
             -Wl,--major-subsystem-version,${QVBOT_MAJOR} -Wl,--minor-subsystem-version,${QVBOT_MINOR}
             -Wl,--major-os-version,${QVBOT_MAJOR} -Wl,--minor-os-version,${QVBOT_MINOR})
+        qv_check_imports(quorvanel-botserver ${CMAKE_SOURCE_DIR}/cmake/botserver-imports.txt)
         install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
         install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION .)
     endif()
@@ -71,9 +72,6 @@ function(qvbot_add_tests)
                        ${QV_STARTER_BOT_DIR})
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
-        add_test(NAME botserver_imports_exist_on_windows_xp
-                 COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${CMAKE_OBJDUMP}
-                         $<TARGET_FILE:quorvanel-botserver> ${CMAKE_SOURCE_DIR}/cmake/botserver-imports.txt)
         add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
         set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
     else()

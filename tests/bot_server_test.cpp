@@ -84,6 +84,7 @@ TEST(ReplyFragmentToText, GivesTheTextAReaderSees) {
         {L"<a title=x HREF=https://y.example/>https://y.example/</a> or <a href='mailto:a@b'>mail</a>",
          L"https://y.example/ or mail (mailto:a@b)"},
         {L"<a href=\"javascript:go()\">click</a> <a name=top>top</a> <a href=\"http://z\">open", L"click top open (http://z)"},
+        {L"<a href=\" http://w/?a&copy=1&amp;lt;\">w</a>", L"w (http://w/?a&copy=1&lt;)"},
         {L"one<!-- <B>hidden</B> -->two", L"onetwo"},
         {L"one<P>two</P>three<DIV>four", L"one two three four"},
         {L"a<SCRIPT>var s = '<b>x</b>';</SCRIPT>b<STYLE>p{}</STYLE>c", L"abc"},

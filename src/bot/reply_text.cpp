@@ -160,32 +160,19 @@ constexpr struct {
 } kEscapes[] = {
     {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&nbsp;", L'\u00A0'}, {L"&quot;", L'"'}};
 
-// The value of a tag's href attribute as written (references not yet decoded); empty when none.
-std::wstring_view HrefOf(std::wstring_view tag) {
-    std::size_t at = tag.find_first_of(L" \t\n\r\f/>");
-    while (at != kNone && at < tag.size()) {
-        while (at < tag.size() && (IsTagSpace(tag[at]) || tag[at] == L'/')) ++at;
-        if (at >= tag.size() || tag[at] == L'>') break;
-        const std::size_t name = at;
-        while (at < tag.size() && !IsTagSpace(tag[at]) && tag[at] != L'/' && tag[at] != L'>' && tag[at] != L'=') ++at;
-        const bool isHref = TagName(tag.substr(name, at - name)).View() == L"href";
-        while (at < tag.size() && IsTagSpace(tag[at])) ++at;
-        if (at >= tag.size() || tag[at] != L'=') continue;
-        ++at;
-        while (at < tag.size() && IsTagSpace(tag[at])) ++at;
-        std::size_t start = at, end;
-        if (at < tag.size() && (tag[at] == L'"' || tag[at] == L'\'')) {
-            start = at + 1;
-            end = tag.find(tag[at], start);
-            if (end == kNone) return {};
-            at = end + 1;
-        } else {
-            while (at < tag.size() && !IsTagSpace(tag[at]) && tag[at] != L'>') ++at;
-            end = at;
-        }
-        if (isHref) return tag.substr(start, end - start);
-    }
-    return {};
+// The address a link's start tag names: its href attribute as the tokenizer reads it (character
+// references decoded), less the control characters and spaces a browser strips from either end
+// before it parses an address; empty when there is none.
+std::wstring HrefOf(std::wstring_view tag) {
+    html::Tokenizer tokenizer(tag);
+    const html::Token& token = tokenizer.Next();
+    const std::wstring* href =
+        token.type == html::TokenType::StartTag ? token.Find(L"href") : nullptr;
+    if (href == nullptr) return {};
+    std::wstring_view address = *href;
+    while (!address.empty() && address.front() <= L' ') address.remove_prefix(1);
+    while (!address.empty() && address.back() <= L' ') address.remove_suffix(1);
+    return std::wstring(address);
 }
 
 // Addresses a contact can follow from a chat message.
@@ -285,8 +272,7 @@ std::wstring ReplyFragmentToText(std::wstring_view fragment) {
             const TagName name(markup.name);
             if (name.View() == L"a") {
                 endLink();
-                // The address as the page means it: its references decoded.
-                std::wstring href = markup.isEndTag ? std::wstring() : ReplyFragmentToText(HrefOf(tag));
+                std::wstring href = markup.isEndTag ? std::wstring() : HrefOf(tag);
                 if (IsFollowable(href)) {
                     link = std::move(href);
                     linkText = text.size();
