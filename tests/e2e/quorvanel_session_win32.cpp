@@ -1,5 +1,7 @@
 #include "e2e/quorvanel_session_win32.h"
 
+#include <cstdlib>
+
 #include "app/main_form_ids.h"
 
 namespace quorvanel::testing {
@@ -34,16 +36,17 @@ bool QuorvanelSession::StartMessenger(int botServerPort) {
 bool QuorvanelSession::StartProgram(const char* typeSpeed) {
     if (typeSpeed != nullptr) WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
     if (!program_.Start("quorvanel.exe")) return false;
-    if (!WaitUntil([&] { return (main_ = FindWindowA(kMainFormClassName, kMainFormCaption)) != nullptr; },
-                   std::chrono::seconds(60))) {
-        return false;
-    }
-    if (!WaitUntil([&] { return Label().find("chat window(s) open") != std::string::npos; },
-                   std::chrono::seconds(60))) {
-        return false;
-    }
-    SendMessageA(GetDlgItem(main_, kIdEnableDefault), BM_CLICK, 0, 0);
-    return true;
+    main_ = WaitForWindow(kMainFormClassName, kMainFormCaption, std::chrono::seconds(60));
+    // A tick sets the label before it lists the windows, and answers us while it reads their
+    // titles: a window listed after the click below would be answered by default.
+    const auto listed = [&] {
+        const std::string label = Label();
+        return label.find(" chat window(s) open") != std::string::npos && std::atoi(label.c_str()) == EntryCount();
+    };
+    if (main_ == nullptr || !WaitUntil(listed, std::chrono::seconds(60))) return false;
+    const HWND enable = GetDlgItem(main_, kIdEnableDefault);
+    SendMessageA(enable, BM_CLICK, 0, 0);
+    return SendMessageA(enable, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 std::string QuorvanelSession::Label() const {

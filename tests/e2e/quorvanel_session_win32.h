@@ -19,8 +19,9 @@ public:
     // Writes a settings file that names the bot server on the loopback port (none for port 0:
     // no settings file, the built-in bot), and starts test-messenger.
     bool StartMessenger(int botServerPort);
-    // Starts the program at the typing speed (null: whatever the settings say), waits for its
-    // window and its first tick, and has new conversations answered by default.
+    // Starts the program at the typing speed (null: whatever the settings say), waits until its
+    // window is ready and a tick has listed the windows open, and has new conversations answered
+    // by default.
     bool StartProgram(const char* typeSpeed);
     HWND MainWindow() const { return main_; }
     std::string Label() const;

@@ -158,7 +158,7 @@ TEST_F(Replies, ListsTheWindowsFoundAtTheStartAndSendsTheErrorLineWhenTheServerI
     ASSERT_EQ(session.Messenger("open a Ann").rfind("ok ", 0), 0u);
     ASSERT_EQ(session.Messenger("open b Bob").rfind("ok ", 0), 0u);
     ASSERT_TRUE(session.StartProgram("instant"));
-    EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open"; }, 15s)) << session.Label();
+    EXPECT_EQ(session.Label(), "2 chat window(s) open");
     EXPECT_EQ(session.EntryCount(), 2);
     Open("open", "c", "Cleo");  // answered by default, unlike the two found at the start
     session.Messenger("say c hello");
@@ -232,12 +232,13 @@ TEST_F(Replies, AWindowLeftOpenDuringARequestHoldsNoOtherReply) {
     Open("open", "b", "Bob");
     ASSERT_TRUE(server.Control("scope=talk-post&fault=hang&count=1"));
     session.Messenger("say a hello");
-    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 15s));
     PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuAboutQuorvanel, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowA(kAboutClassName, nullptr)) != nullptr; }, 5s));
+    const HWND about = testing::WaitForWindow(kAboutClassName, nullptr, 20s);
+    ASSERT_NE(about, nullptr);
     session.Messenger("say b hello");
-    EXPECT_TRUE(HistoryHas("b", kHello, 30s)) << session.History("b");
+    // After Ann's request reaches its limit of 20 s.
+    EXPECT_TRUE(HistoryHas("b", kHello, 60s)) << session.History("b");
     EXPECT_TRUE(IsWindowVisible(about));
     EXPECT_TRUE(HistoryHas("a", "Me says:\r\n  ERROR:", 1s)) << session.History("a");
     PostMessageA(about, WM_CLOSE, 0, 0);
@@ -289,16 +290,15 @@ protected:
     }
     // Chooses the bot server at the host (empty: the built-in bot) in the Options and saves.
     void ChooseBot(const std::string& host) {
-        const HWND main = session.MainWindow();
-        PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
-        HWND dialog = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr; }, 10s));
+        PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuOptions, 0);
+        const HWND dialog = testing::WaitForWindow(kOptionsDialogClassName, nullptr, 20s);
+        ASSERT_NE(dialog, nullptr);
         const HWND page = GetDlgItem(dialog, kIdConnectionPage);
         SendMessageA(GetDlgItem(page, kIdBuiltInBot), BM_SETCHECK, host.empty() ? BST_CHECKED : BST_UNCHECKED, 0);
         SendMessageA(GetDlgItem(page, kIdUseBotServer), BM_SETCHECK, host.empty() ? BST_UNCHECKED : BST_CHECKED, 0);
         SendMessageA(GetDlgItem(page, kIdBotServer), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(host.c_str()));
         PostMessageA(GetDlgItem(dialog, kIdOptionsOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 10s));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 20s));
     }
 };
 

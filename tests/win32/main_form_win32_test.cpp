@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
 #include "settings/options_dialog_ids.h"
 #include "win32/modal_window_test_win32.h"
@@ -203,22 +204,20 @@ TEST_F(MainFormTest, WindowsAnswerTheirKeysWhileABotRequestWaits) {
     testing::Thread user([&] {
         server.Control("scope=talk-post&fault=hang");
         PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
-        HWND options = nullptr;
-        WaitUntil([&] {
-            return (options = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr;
-        }, std::chrono::seconds(5));
+        const HWND options = testing::WaitForWindow(kOptionsDialogClassName, nullptr,
+                                                    testing::kPatience, testing::HasFocusInside);
+        EXPECT_NE(options, nullptr);
         const int asked = server.Posts();
         messenger.Command("say a hello");
-        WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(5));
+        EXPECT_TRUE(WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(20)));
         HWND focus = testing::FocusOf(main);  // on the thread of both windows
         PostMessageA(focus != nullptr ? focus : options, WM_KEYDOWN, VK_ESCAPE, 0);
+        // Well before the request's limit, at which a window without its keys would close.
         EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options) && IsWindowEnabled(main); },
-                              std::chrono::milliseconds(500))) << "Esc did not close Options at once";
+                              std::chrono::seconds(5))) << "Esc did not close Options at once";
         PostMessageA(main, WM_KEYDOWN, VK_F1, 0);
-        HWND help = nullptr;
-        EXPECT_TRUE(WaitUntil([&] {
-            return (help = FindWindowA(nullptr, "Help")) != nullptr && IsWindowVisible(help);
-        }, std::chrono::seconds(3))) << "F1 opened no Help";
+        const HWND help = testing::WaitForWindow(kHelpClassName, nullptr, testing::kPatience);
+        EXPECT_NE(help, nullptr) << "F1 opened no Help";
         PostMessageA(help, WM_CLOSE, 0, 0);
         // The request is answered and the dialog's loop returns; a window that a failed step
         // left open is closed, so that the test cannot hang.
