@@ -69,6 +69,17 @@ bool QuorvanelSession::CloseProgram() {
     return ended;
 }
 
+int Looks(ChildProcess& messenger, const std::string& id) {
+    const std::string reply = messenger.Command("looks " + id);
+    return reply.rfind("ok ", 0) == 0 ? std::atoi(reply.c_str() + 3) : -1;
+}
+
+bool WaitTicks(ChildProcess& messenger, const std::string& id, int ticks) {
+    const int start = Looks(messenger, id);
+    return start >= 0 && WaitUntil([&] { return Looks(messenger, id) >= start + ticks; },
+                                   std::chrono::seconds(10 * ticks + 20));
+}
+
 std::string QuorvanelSession::Ask(const std::string& command) {
     const std::string reply = messenger_.Command(command);
     return reply.rfind("ok ", 0) == 0 ? Unescape(reply.substr(3)) : std::string();
