@@ -63,7 +63,7 @@ int QuorvanelSession::EntryCount() const {
 bool QuorvanelSession::CloseProgram() {
     if (program_.ProcessHandle() == nullptr) return false;
     if (main_ != nullptr && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(program_.ProcessHandle(), 15000) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(program_.ProcessHandle(), 30000) == WAIT_OBJECT_0;
     program_.Finish(std::chrono::seconds(1));
     main_ = nullptr;
     return ended;
