@@ -1,5 +1,7 @@
 #include "e2e/quorvanel_session_win32.h"
 
+#include <cstdlib>
+
 #include "app/main_form_ids.h"
 
 namespace quorvanel::testing {
@@ -34,16 +36,17 @@ bool QuorvanelSession::StartMessenger(int botServerPort) {
 bool QuorvanelSession::StartProgram(const char* typeSpeed) {
     if (typeSpeed != nullptr) WriteSetting("BotBehaviour", "TypeSpeed", typeSpeed);
     if (!program_.Start("quorvanel.exe")) return false;
-    if (!WaitUntil([&] { return (main_ = FindWindowA(kMainFormClassName, kMainFormCaption)) != nullptr; },
-                   std::chrono::seconds(60))) {
-        return false;
-    }
-    if (!WaitUntil([&] { return Label().find("chat window(s) open") != std::string::npos; },
-                   std::chrono::seconds(60))) {
-        return false;
-    }
-    SendMessageA(GetDlgItem(main_, kIdEnableDefault), BM_CLICK, 0, 0);
-    return true;
+    main_ = WaitForWindow(kMainFormClassName, kMainFormCaption, std::chrono::seconds(60));
+    // A tick sets the label before it lists the windows, and answers us while it reads their
+    // titles: a window listed after the click below would be answered by default.
+    const auto listed = [&] {
+        const std::string label = Label();
+        return label.find(" chat window(s) open") != std::string::npos && std::atoi(label.c_str()) == EntryCount();
+    };
+    if (main_ == nullptr || !WaitUntil(listed, std::chrono::seconds(60))) return false;
+    const HWND enable = GetDlgItem(main_, kIdEnableDefault);
+    SendMessageA(enable, BM_CLICK, 0, 0);
+    return SendMessageA(enable, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 std::string QuorvanelSession::Label() const {
@@ -60,10 +63,21 @@ int QuorvanelSession::EntryCount() const {
 bool QuorvanelSession::CloseProgram() {
     if (program_.ProcessHandle() == nullptr) return false;
     if (main_ != nullptr && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(program_.ProcessHandle(), 15000) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(program_.ProcessHandle(), 30000) == WAIT_OBJECT_0;
     program_.Finish(std::chrono::seconds(1));
     main_ = nullptr;
     return ended;
+}
+
+int Looks(ChildProcess& messenger, const std::string& id) {
+    const std::string reply = messenger.Command("looks " + id);
+    return reply.rfind("ok ", 0) == 0 ? std::atoi(reply.c_str() + 3) : -1;
+}
+
+bool WaitTicks(ChildProcess& messenger, const std::string& id, int ticks) {
+    const int start = Looks(messenger, id);
+    return start >= 0 && WaitUntil([&] { return Looks(messenger, id) >= start + ticks; },
+                                   std::chrono::seconds(10 * ticks + 20));
 }
 
 std::string QuorvanelSession::Ask(const std::string& command) {

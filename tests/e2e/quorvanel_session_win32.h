@@ -19,8 +19,9 @@ public:
     // Writes a settings file that names the bot server on the loopback port (none for port 0:
     // no settings file, the built-in bot), and starts test-messenger.
     bool StartMessenger(int botServerPort);
-    // Starts the program at the typing speed (null: whatever the settings say), waits for its
-    // window and its first tick, and has new conversations answered by default.
+    // Starts the program at the typing speed (null: whatever the settings say), waits until its
+    // window is ready and a tick has listed the windows open, and has new conversations answered
+    // by default.
     bool StartProgram(const char* typeSpeed);
     HWND MainWindow() const { return main_; }
     std::string Label() const;
@@ -34,6 +35,7 @@ public:
     std::string Entry(const std::string& id) { return Ask("entry " + id); }
 
     ChildProcess& Program() { return program_; }
+    ChildProcess& MessengerProcess() { return messenger_; }
 
 private:
     std::string Ask(const std::string& command);  // what test-messenger answers after "ok "
@@ -45,5 +47,13 @@ private:
 
 // Writes one value into the settings file.
 void WriteSetting(const char* section, const char* key, const std::string& value);
+
+// How often the program has looked at a conversation's history in test-messenger: once a tick
+// while it answers the conversation, twice in a tick that finds the history changed. -1: no such
+// conversation.
+int Looks(ChildProcess& messenger, const std::string& id);
+// Waits until the program has looked `ticks` times more: in a conversation nobody writes to, that
+// many of its ticks have passed.
+bool WaitTicks(ChildProcess& messenger, const std::string& id, int ticks);
 
 }  // namespace quorvanel::testing

@@ -36,7 +36,7 @@ protected:
     HWND Open(const std::string& kind, const std::string& id, const std::string& name) {
         const int before = session.EntryCount();
         const std::string reply = session.Messenger(kind + " " + id + " " + name);
-        EXPECT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 10s)) << reply;
+        EXPECT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 20s)) << reply;
         return reply.rfind("ok ", 0) == 0 ? static_cast<HWND>(LongToHandle(std::atol(reply.c_str() + 3))) : nullptr;
     }
     bool HistoryHas(const std::string& id, const std::string& text, std::chrono::milliseconds within) {
@@ -75,7 +75,7 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
         const auto& exchange = exchanges[i % std::size(exchanges)];
         const auto said = Clock::now();
         session.Messenger(std::string("say a ") + exchange.said);
-        ASSERT_TRUE(WaitUntil([&] { return ReplyCount("a") == static_cast<int>(i + 1); }, 5s))
+        ASSERT_TRUE(WaitUntil([&] { return ReplyCount("a") == static_cast<int>(i + 1); }, 20s))
             << session.History("a");
         latencies.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - said).count());
         // One message in a hundred gets a canned line, without asking the bot.
@@ -103,15 +103,17 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
 TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
     ASSERT_TRUE(session.StartProgram("medium"));
     Open("open", "a", "Ann");
+    const int looked = testing::Looks(session.MessengerProcess(), "a");
     const auto said = Clock::now();
     session.Messenger("say a hello");
-    EXPECT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 15s));
+    EXPECT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 30s));
     EXPECT_EQ(ReplyCount("a"), 0);
-    EXPECT_TRUE(HistoryHas("a", kHello, 25s));
-    // Reading 3 to 10 ticks, typing of 12 characters at 2 to 3 a second 4 to 6 ticks.
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - said);
-    EXPECT_GE(took.count(), 5'000);
-    EXPECT_LE(took.count(), 18'000);
+    EXPECT_TRUE(HistoryHas("a", kHello, 40s));
+    // Reading 3 to 10 ticks, typing of 12 characters at 2 to 3 a second 4 to 6 ticks. A loaded
+    // machine stretches the ticks: the upper bound counts them as the program's looks at the
+    // history (one a tick, two in the ticks that find the message and the reply).
+    EXPECT_GE(Clock::now() - said, 5s);
+    EXPECT_LE(testing::Looks(session.MessengerProcess(), "a") - looked, 10 + 6 + 2);
     EXPECT_EQ(session.Entry("a"), "");
 }
 
@@ -119,7 +121,7 @@ TEST_F(Replies, ClosingTheProgramWhileItTypesTakesBackTheNotice) {
     ASSERT_TRUE(session.StartProgram("slow"));
     Open("open", "a", "Ann");
     session.Messenger("say a how are you");  // 33 characters: 17 ticks of typing at the least
-    ASSERT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 40s));
     EXPECT_TRUE(session.CloseProgram());
     EXPECT_EQ(session.Entry("a"), "");
     EXPECT_EQ(ReplyCount("a"), 0);
@@ -138,16 +140,17 @@ TEST_F(Replies, EachKindOfWindowGetsWhatItCanTake) {
     if (wide) session.Messenger("say w hello");
     session.Messenger("say n hello");
     if (wide) {
-        EXPECT_TRUE(HistoryHas("w", kHello, 4s)) << session.History("w");
+        EXPECT_TRUE(HistoryHas("w", kHello, 15s)) << session.History("w");
     }
-    EXPECT_TRUE(WaitUntil([&] { return session.Entry("n") == std::string("Hello there.") + kMarker; }, 4s))
+    EXPECT_TRUE(WaitUntil([&] { return session.Entry("n") == std::string("Hello there.") + kMarker; }, 15s))
         << session.Entry("n");
     EXPECT_EQ(ReplyCount("n"), 0);
-    Sleep(3000);  // three ticks more: an answer to the robot would have come by now
+    // Three ticks more: an answer to the robot, asked after the others, would have come by now.
+    EXPECT_TRUE(testing::WaitTicks(session.MessengerProcess(), "r", 3));
     EXPECT_EQ(ReplyCount("r"), 0);
     EXPECT_EQ(server.Posts(), wide ? 2 : 1);
     session.Messenger("say r and from a person");
-    EXPECT_TRUE(HistoryHas("r", "Me says:", 3s));
+    EXPECT_TRUE(HistoryHas("r", "Me says:", 15s));
 }
 
 // Windows open before the start are listed, and closing one takes it off the list. With the bot
@@ -158,7 +161,7 @@ TEST_F(Replies, ListsTheWindowsFoundAtTheStartAndSendsTheErrorLineWhenTheServerI
     ASSERT_EQ(session.Messenger("open a Ann").rfind("ok ", 0), 0u);
     ASSERT_EQ(session.Messenger("open b Bob").rfind("ok ", 0), 0u);
     ASSERT_TRUE(session.StartProgram("instant"));
-    EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open"; }, 15s)) << session.Label();
+    EXPECT_EQ(session.Label(), "2 chat window(s) open");
     EXPECT_EQ(session.EntryCount(), 2);
     Open("open", "c", "Cleo");  // answered by default, unlike the two found at the start
     session.Messenger("say c hello");
@@ -167,10 +170,10 @@ TEST_F(Replies, ListsTheWindowsFoundAtTheStartAndSendsTheErrorLineWhenTheServerI
                                        "which I get my responses. Please ensure you are connected "
                                        "and that your Internet Explorer connection settings are "
                                        "correct.") + kMarker + "\r\n",
-                           5s))
+                           15s))
         << session.History("c");
     session.Messenger("close a");
-    EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open" && session.EntryCount() == 2; }, 15s))
+    EXPECT_TRUE(WaitUntil([&] { return session.Label() == "2 chat window(s) open" && session.EntryCount() == 2; }, 30s))
         << session.Label();
 }
 
@@ -180,20 +183,20 @@ TEST_F(Replies, ASlowBotInOneConversationDoesNotStopAnothersTyping) {
     const HWND bob = Open("open", "b", "Bob");
     // Bob's answer (33 characters) takes 17 to 33 ticks to type at "slow".
     session.Messenger("say b how are you");
-    ASSERT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice; }, 20s));
-    ASSERT_TRUE(server.Control("scope=talk-post&fault=delay:5000&count=1"));
+    ASSERT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice; }, 40s));
+    ASSERT_TRUE(server.Control("scope=talk-post&fault=delay:15000&count=1"));
     session.Messenger("say a hello");
     // Ann is asked within 14 ticks; while her request waits, Bob's notice keeps coming back.
-    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 40s));
     HWND bobEntry = FindWindowExA(bob, FindWindowExA(bob, nullptr, "RichEdit20A", nullptr),
                                   "RichEdit20A", nullptr);
     SendMessageA(bobEntry, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
     // Bob's pipeline moves on: the notice comes back, or his reply is sent.
-    EXPECT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice || ReplyCount("b") > 0; }, 4s));
+    EXPECT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice || ReplyCount("b") > 0; }, 10s));
     EXPECT_EQ(ReplyCount("a"), 0);  // Ann's still waits
 }
 
-// A messenger whose window thread stops answering for 8 s freezes nothing: the program's own
+// A messenger whose window thread stops answering for 15 s freezes nothing: the program's own
 // window takes a menu command at once, another messenger's contact is answered meanwhile, and
 // the hung one's contact once the hang is over.
 TEST_F(Replies, AHungMessengerFreezesNothing) {
@@ -203,24 +206,26 @@ TEST_F(Replies, AHungMessengerFreezesNothing) {
     ASSERT_TRUE(session.StartProgram("instant"));
     testing::ChildProcess other;
     ASSERT_TRUE(other.Start("test-messenger.exe"));
-    Open("open", "a", "Ann");
+    const HWND ann = Open("open", "a", "Ann");
     const int before = session.EntryCount();
     other.Command("open b Bob");
-    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() > before; }, 20s));
     session.Messenger("say a are you there");
-    ASSERT_EQ(session.Messenger("hang 8"), "ok");
-    const auto hung = Clock::now();
-    Sleep(1500);  // a tick or so into the hang
+    ASSERT_EQ(session.Messenger("hang 15"), "ok");
+    // Bob's conversation is watched on: a whole tick has met the hung window.
+    ASSERT_TRUE(testing::WaitTicks(other, "b", 2));
     const auto posted = Clock::now();
     PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuAboutQuorvanel, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowA(kAboutClassName, nullptr)) != nullptr; }, 5s));
-    EXPECT_LT(Clock::now() - posted, 1s);
+    const HWND about = testing::WaitForWindow(kAboutClassName, nullptr, 20s);
+    ASSERT_NE(about, nullptr);
+    EXPECT_LT(Clock::now() - posted, 3s) << "About waited for the hung messenger";
     PostMessageA(about, WM_CLOSE, 0, 0);
     other.Command("say b hello");
-    EXPECT_TRUE(WaitUntil([&] { return other.Command("dump b").find("Me says:") != std::string::npos; }, 5s));
-    EXPECT_LT(Clock::now() - hung, 8s) << "Bob was answered only after Ann's messenger came back";
-    EXPECT_TRUE(HistoryHas("a", "are you there\r\nMe says:", 15s)) << session.History("a");
+    EXPECT_TRUE(WaitUntil([&] { return other.Command("dump b").find("Me says:") != std::string::npos; }, 15s));
+    DWORD_PTR result = 0;
+    EXPECT_EQ(SendMessageTimeoutA(ann, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result), 0)
+        << "Bob was watched and answered only after Ann's messenger came back";
+    EXPECT_TRUE(HistoryHas("a", "are you there\r\nMe says:", 40s)) << session.History("a");
     other.Command("quit");
 }
 
@@ -232,12 +237,13 @@ TEST_F(Replies, AWindowLeftOpenDuringARequestHoldsNoOtherReply) {
     Open("open", "b", "Bob");
     ASSERT_TRUE(server.Control("scope=talk-post&fault=hang&count=1"));
     session.Messenger("say a hello");
-    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 15s));
     PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuAboutQuorvanel, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowA(kAboutClassName, nullptr)) != nullptr; }, 5s));
+    const HWND about = testing::WaitForWindow(kAboutClassName, nullptr, 20s);
+    ASSERT_NE(about, nullptr);
     session.Messenger("say b hello");
-    EXPECT_TRUE(HistoryHas("b", kHello, 30s)) << session.History("b");
+    // After Ann's request reaches its limit of 20 s.
+    EXPECT_TRUE(HistoryHas("b", kHello, 60s)) << session.History("b");
     EXPECT_TRUE(IsWindowVisible(about));
     EXPECT_TRUE(HistoryHas("a", "Me says:\r\n  ERROR:", 1s)) << session.History("a");
     PostMessageA(about, WM_CLOSE, 0, 0);
@@ -270,9 +276,11 @@ TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {
     Open("open", "a", "Ann");
     session.Messenger("raw a Conversation with Ann, started at 10:00; every message is shown below.\\r\\n");
     session.Messenger("say a hello");
-    ASSERT_TRUE(HistoryHas("a", kHello, 3s)) << session.History("a");
+    ASSERT_TRUE(HistoryHas("a", kHello, 15s)) << session.History("a");
     session.Messenger("say a how are you");
-    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 3s));
+    // Its answer in place, so that the replacement below is the only change to come.
+    ASSERT_TRUE(HistoryHas("a", "how are you\r\nMe says:", 15s)) << session.History("a");
+    EXPECT_EQ(server.Posts(), 2);
 
     std::string replaced = session.History("a");
     replaced.replace(replaced.find("10:00"), 5, "11:00");
@@ -281,13 +289,14 @@ TEST_F(Replies, AHistoryThatGrowsIsReplacedOrIsClearedIsReadAnew) {
     for (char c : replaced)
         escaped += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == kMarker ? "\\xA0" : std::string(1, c);
     session.Messenger("replace a " + escaped);
-    EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 3; }, 8s));  // the start is compared every 5 ticks
+    // The start is compared every 5 ticks, the whole history read every 300.
+    EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 3; }, 30s));
     EXPECT_EQ(server.Log().back().body, kToken + std::string("who%20are%20you"));
-    ASSERT_TRUE(HistoryHas("a", "who are you\r\nMe says:", 3s));
+    ASSERT_TRUE(WaitUntil([&] { return ReplyCount("a") == 3; }, 15s)) << session.History("a");
 
     session.Messenger("clear a");
     session.Messenger("say a hello again");
-    EXPECT_TRUE(HistoryHas("a", "Ann says:\r\n  hello again\r\nMe says:", 3s)) << session.History("a");
+    EXPECT_TRUE(HistoryHas("a", "Ann says:\r\n  hello again\r\nMe says:", 15s)) << session.History("a");
     EXPECT_TRUE(WaitUntil([&] { return server.Posts() == 4; }, 1s));
 }
 
@@ -309,16 +318,15 @@ protected:
     }
     // Chooses the bot server at the host (empty: the built-in bot) in the Options and saves.
     void ChooseBot(const std::string& host) {
-        const HWND main = session.MainWindow();
-        PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
-        HWND dialog = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr; }, 10s));
+        PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuOptions, 0);
+        const HWND dialog = testing::WaitForWindow(kOptionsDialogClassName, nullptr, 20s);
+        ASSERT_NE(dialog, nullptr);
         const HWND page = GetDlgItem(dialog, kIdConnectionPage);
         SendMessageA(GetDlgItem(page, kIdBuiltInBot), BM_SETCHECK, host.empty() ? BST_CHECKED : BST_UNCHECKED, 0);
         SendMessageA(GetDlgItem(page, kIdUseBotServer), BM_SETCHECK, host.empty() ? BST_UNCHECKED : BST_CHECKED, 0);
         SendMessageA(GetDlgItem(page, kIdBotServer), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(host.c_str()));
         PostMessageA(GetDlgItem(dialog, kIdOptionsOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 10s));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 20s));
     }
 };
 
@@ -345,7 +353,7 @@ TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
     }
     // Ann comes back in a new window: she is remembered.
     session.Messenger("close a");
-    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 1; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 1; }, 20s));
     Open("open", "c", "Ann");
     const std::string again = Exchange("c", "What is my name?");
     EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;

@@ -58,7 +58,7 @@ TEST(AboutAndHelp, OpenCentredEachTimeAndCloseByTheirKeys) {
                 EXPECT_EQ(FocusOf(window), Control(window, w.focused)) << w.className;
                 w.shows(window);
                 SetWindowPos(window, nullptr, 3, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-                SetForegroundWindow(window);
+                EXPECT_TRUE(BringToFront(window));
                 Press({key});
                 if (!w.keysClose) {
                     // Tab comes after the key: once OK has the focus, the key has been handled.

@@ -24,6 +24,19 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
+HWND WaitForWindow(const char* className, const char* caption, std::chrono::milliseconds timeout,
+                   const std::function<bool(HWND)>& ready) {
+    HWND window = nullptr;
+    const auto found = [&] {
+        // One of an earlier opening may still stand hidden, on its way out: look past it.
+        while ((window = FindWindowExA(nullptr, window, className, caption)) != nullptr) {
+            if (IsWindowVisible(window) && (!ready || ready(window))) return true;
+        }
+        return false;
+    };
+    return WaitUntil(found, timeout) ? window : nullptr;
+}
+
 std::string ProgramDirectory() {
     std::vector<char> path(MAX_PATH * 4, '\0');
     const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));

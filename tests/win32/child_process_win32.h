@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -56,5 +57,12 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
     }
     return true;
 }
+
+// Waits until a top-level window of the class and caption (null: any) is ready to be driven, and
+// returns it, or null when none is within the timeout. Our windows are shown only once their
+// controls are made and loaded: a window that merely exists may still be filling them, over what
+// a test set there. `ready` may ask for more of a visible window, such as the focus inside it.
+HWND WaitForWindow(const char* className, const char* caption, std::chrono::milliseconds timeout,
+                   const std::function<bool(HWND)>& ready = nullptr);
 
 }  // namespace quorvanel::testing

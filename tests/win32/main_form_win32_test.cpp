@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
 #include "settings/options_dialog_ids.h"
 #include "win32/modal_window_test_win32.h"
@@ -161,6 +162,14 @@ TEST_F(MainFormTest, MinimisingGoesToTheTrayAndAMouseMoveComesBack) {
     }
 }
 
+// Counts the news completions the form has handled to the end (its settle included).
+LRESULT CALLBACK CountNewsCompletions(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR handled) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == kNewsCompleteMessage) ++*reinterpret_cast<int*>(handled);
+    return result;
+}
+
 // The panel grows once for a page with the marker in its body, through completions, also
 // repeated, over more than the settle delay. A page with the marker in its head only, and one
 // that never comes, leave it collapsed while the ticks go on.
@@ -170,14 +179,20 @@ TEST_F(MainFormTest, OnlyANewsPageWithTheMarkerInItsBodyRevealsThePanelOnce) {
         const bool shown = fault == std::string("none");
         const std::size_t before = NewsRequests().size();
         HWND main = Start(fault);
+        // The page's completion is posted: it cannot have been handled before this loop runs.
+        int completions = 0;
+        ASSERT_TRUE(SetWindowSubclass(main, CountNewsCompletions, 0,
+                                      reinterpret_cast<DWORD_PTR>(&completions)));
         const int collapsed = OuterHeight();
         HWND status = GetDlgItem(main, kIdNumChatWindows);
         EXPECT_TRUE(WaitUntil([&] {
             return NewsRequests().size() > before && Text(status).find(L"chat window(s) open") != std::wstring::npos;
         }, std::chrono::seconds(10)));
-        WaitUntil([] { return false; }, std::chrono::milliseconds(1500));  // the page comes and settles
-        PostMessageA(main, kNewsCompleteMessage, 0, 0);
-        WaitUntil([] { return false; }, std::chrono::milliseconds(800));
+        if (fault != std::string("hang")) {
+            EXPECT_TRUE(WaitUntil([&] { return completions > 0; }, std::chrono::seconds(10)));
+        }
+        SendMessageA(main, kNewsCompleteMessage, 0, 0);  // once more, after the settle
+        RemoveWindowSubclass(main, CountNewsCompletions, 0);
         EXPECT_EQ(form->AdvertShown(), shown);
         EXPECT_EQ(OuterHeight() > collapsed, shown);
         EXPECT_EQ(shown, !Text(GetDlgItem(main, kIdAdvert)).empty());
@@ -202,7 +217,7 @@ TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
     EXPECT_TRUE(WaitUntil([&] {
         return messenger.Command("dump a").find("Me says:\\r\\n  Hello there.\\xA0") != std::string::npos;
     }, std::chrono::seconds(15))) << messenger.Command("dump a");
-    EXPECT_TRUE(form->AdvertShown());
+    EXPECT_TRUE(WaitUntil([&] { return form->AdvertShown(); }, std::chrono::seconds(10)));
 }
 
 // Options is opened before a bot request starts; the request hangs. The dialog's Esc and the main
@@ -214,22 +229,20 @@ TEST_F(MainFormTest, WindowsAnswerTheirKeysWhileABotRequestWaits) {
     testing::Thread user([&] {
         server.Control("scope=talk-post&fault=hang");
         PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
-        HWND options = nullptr;
-        WaitUntil([&] {
-            return (options = FindWindowA(kOptionsDialogClassName, nullptr)) != nullptr;
-        }, std::chrono::seconds(5));
+        const HWND options = testing::WaitForWindow(kOptionsDialogClassName, nullptr,
+                                                    testing::kPatience, testing::HasFocusInside);
+        EXPECT_NE(options, nullptr);
         const int asked = server.Posts();
         messenger.Command("say a hello");
-        WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(5));
+        EXPECT_TRUE(WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(20)));
         HWND focus = testing::FocusOf(main);  // on the thread of both windows
         PostMessageA(focus != nullptr ? focus : options, WM_KEYDOWN, VK_ESCAPE, 0);
+        // Well before the request's limit, at which a window without its keys would close.
         EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options) && IsWindowEnabled(main); },
-                              std::chrono::milliseconds(500))) << "Esc did not close Options at once";
+                              std::chrono::seconds(5))) << "Esc did not close Options at once";
         PostMessageA(main, WM_KEYDOWN, VK_F1, 0);
-        HWND help = nullptr;
-        EXPECT_TRUE(WaitUntil([&] {
-            return (help = FindWindowA(nullptr, "Help")) != nullptr && IsWindowVisible(help);
-        }, std::chrono::seconds(3))) << "F1 opened no Help";
+        const HWND help = testing::WaitForWindow(kHelpClassName, nullptr, testing::kPatience);
+        EXPECT_NE(help, nullptr) << "F1 opened no Help";
         PostMessageA(help, WM_CLOSE, 0, 0);
         // The request is answered and the dialog's loop returns; a window that a failed step
         // left open is closed, so that the test cannot hang.

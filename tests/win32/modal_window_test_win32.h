@@ -45,6 +45,15 @@ inline void Press(std::initializer_list<WORD> keys) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+// Ready for keys: the focus is on a control inside the window.
+inline bool HasFocusInside(HWND window) { return IsChild(window, FocusOf(window)) != FALSE; }
+
+// Keys typed go to the foreground window, which another window may hold for a while.
+inline bool BringToFront(HWND window) {
+    return WaitUntil([&] { return SetForegroundWindow(window) && GetForegroundWindow() == window; },
+                     kPatience);
+}
+
 // The visible message box the window owns, or null.
 inline HWND MessageBoxOf(HWND window) {
     for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
@@ -61,16 +70,10 @@ inline int ShowWhile(const std::function<int(HWND owner)>& show, const char* cla
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
                                  300, 200, nullptr, nullptr, nullptr, nullptr);
     Thread player([&] {
-        HWND window = nullptr;
-        const bool shown = WaitUntil(
-            [&] {
-                window = FindWindowA(className, nullptr);
-                return window != nullptr && IsWindowVisible(window) && IsChild(window, FocusOf(window));
-            },
-            kPatience);
-        EXPECT_TRUE(shown) << className << " never came up with the focus in it";
-        if (shown) user(window, owner);
-        if (window != nullptr && IsWindow(window)) {
+        const HWND ready = WaitForWindow(className, nullptr, kPatience, HasFocusInside);
+        EXPECT_NE(ready, nullptr) << className << " never came up with the focus in it";
+        if (ready != nullptr) user(ready, owner);
+        if (HWND window = FindWindowA(className, nullptr)) {
             if (HWND box = MessageBoxOf(window)) PostMessageW(box, WM_COMMAND, IDOK, 0);
             PostMessageW(window, WM_CLOSE, 0, 0);
         }

@@ -84,7 +84,7 @@ TEST(OptionsDialogTest, TheBuiltInBotIsAnEmptyBotServer) {
 TEST(OptionsDialogTest, ChoicesAndEditsAreSavedByOkOnly) {
     using Act = std::function<void(HWND)>;
     const Act closes[] = {[](HWND d) { Click(d, kIdOptionsCancel); },
-                          [](HWND d) { SetForegroundWindow(d); Press({VK_ESCAPE}); },
+                          [](HWND d) { EXPECT_TRUE(BringToFront(d)); Press({VK_ESCAPE}); },
                           [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); },
                           [](HWND d) { Click(d, kIdOptionsOK); }};
     FakeSettings settings;
@@ -130,7 +130,7 @@ TEST(OptionsDialogTest, CtrlTabTurnsThePages) {
     FakeSettings settings;
     RunDialog(settings, [&](HWND dialog) {
         HWND pages[] = {Control(dialog, kIdBehaviourPage), Control(dialog, kIdConnectionPage)};
-        ASSERT_TRUE(WaitUntil([&] { return SetForegroundWindow(dialog) && GetForegroundWindow() == dialog; }, kPatience));
+        ASSERT_TRUE(BringToFront(dialog));
         for (int shown : {1, 0, 1}) {
             Press({VK_CONTROL, VK_TAB});
             ASSERT_TRUE(WaitUntil([&] {

@@ -133,6 +133,7 @@ struct Conversation {
     HWND contactSays = nullptr;
     ButtonState sendState;
     ButtonState contactState;
+    unsigned looks = 0;  // times another program asked the history's length
 };
 
 // ---------------------------------------------------------------------------
@@ -295,6 +296,15 @@ LRESULT CALLBACK buttonSubclassProc(HWND b, UINT msg, WPARAM wp, LPARAM lp, UINT
     return DefSubclassProc(b, msg, wp, lp);
 }
 
+// A program watching a history asks its length from outside, at every one of its ticks: tests
+// count these looks to wait for the watcher's ticks rather than for a time.
+LRESULT CALLBACK historySubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                     DWORD_PTR ref) {
+    if (msg == WM_GETTEXTLENGTH && InSendMessage()) ++*reinterpret_cast<unsigned*>(ref);
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, historySubclassProc, 0);
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
 // ---------------------------------------------------------------------------
 
 class App {
@@ -441,6 +451,7 @@ App::~App() {
     // Windows still open outlive this object until process exit; make sure
     // no late message reaches a freed conversation.
     for (auto& c : convs_) {
+        if (c->history) RemoveWindowSubclass(c->history, historySubclassProc, 0);
         if (c->send) RemoveWindowSubclass(c->send, buttonSubclassProc, 0);
         if (c->contactSays) RemoveWindowSubclass(c->contactSays, buttonSubclassProc, 0);
         SetWindowLongPtrA(c->hwnd, GWLP_USERDATA, 0);
@@ -597,6 +608,7 @@ std::string App::cmdOpen(Variant v, const std::string& id, const std::string& na
             SendMessageA(h, EM_SETLIMITTEXT, 0, 0);  // 0: as large as the control allows
         }
     }
+    SetWindowSubclass(c.history, historySubclassProc, 0, reinterpret_cast<DWORD_PTR>(&c.looks));
     if (c.send) SetWindowSubclass(c.send, buttonSubclassProc, 0, reinterpret_cast<DWORD_PTR>(&c.sendState));
     if (c.contactSays) {
         SetWindowSubclass(c.contactSays, buttonSubclassProc, 0, reinterpret_cast<DWORD_PTR>(&c.contactState));
@@ -694,8 +706,9 @@ std::string App::handle(const std::string& line) {
         }
     }
 
-    static constexpr const char* known[] = {"say",    "me",    "raw",   "fill", "clear", "rename", "settitle",
-                                            "entry", "dump", "send", "close", "myname", "length", "replace"};
+    static constexpr const char* known[] = {"say",    "me",       "raw",    "fill",    "clear",
+                                            "rename", "settitle", "entry",  "dump",    "send",
+                                            "close",  "myname",   "length", "replace", "looks"};
     if (std::find_if(std::begin(known), std::end(known), [&](const char* k) { return cmd == k; }) ==
         std::end(known)) {
         return "error unknown command: " + cmd;
@@ -744,6 +757,10 @@ std::string App::handle(const std::string& line) {
     if (cmd == "length") {
         if (!c->history) return "error no history";
         return "ok " + std::to_string(GetWindowTextLengthW(c->history));
+    }
+    if (cmd == "looks") {
+        if (!c->history) return "error no history";
+        return "ok " + std::to_string(c->looks);
     }
     if (cmd == "rename") {
         if (!hasArg || arg.empty()) return "error usage: rename <id> <newname>";
