@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/about_window_win32.h"
+#include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
 #include "e2e/quorvanel_session_win32.h"
 #include "settings/options_dialog_ids.h"
@@ -71,13 +72,16 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "a", "Ann");
     std::vector<long long> latencies;
+    int mostLooks = 0;
     for (std::size_t i = 0, asked = 0; i < 20; ++i) {
         const auto& exchange = exchanges[i % std::size(exchanges)];
+        const int looked = testing::Looks(session.MessengerProcess(), "a");
         const auto said = Clock::now();
         session.Messenger(std::string("say a ") + exchange.said);
         ASSERT_TRUE(WaitUntil([&] { return ReplyCount("a") == static_cast<int>(i + 1); }, 20s))
             << session.History("a");
         latencies.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - said).count());
+        mostLooks = std::max(mostLooks, testing::Looks(session.MessengerProcess(), "a") - looked);
         // One message in a hundred gets a canned line, without asking the bot.
         const std::string history = session.History("a");
         const std::string reply = history.substr(history.rfind("\r\n  ") + 4);
@@ -96,8 +100,10 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
     std::sort(latencies.begin(), latencies.end());
     const long long median = (latencies[9] + latencies[10]) / 2, worst = latencies.back();
     std::printf("instant reply latency over 20 messages: median %lld ms, worst %lld ms\n", median, worst);
-    // One tick, the settle delay and the request itself.
-    EXPECT_LE(worst, 1000 + 500 + 100 + 400);
+    // Answered in the tick that notices the message, or at worst the next: counted in the
+    // program's looks at the history (one or two a tick), which a loaded machine stretches as it
+    // stretches the ticks themselves.
+    EXPECT_LE(mostLooks, 6);
 }
 
 TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
@@ -115,16 +121,6 @@ TEST_F(Replies, AtMediumTheNoticeStandsInTheEntryBoxUntilTheReplyIsSent) {
     EXPECT_GE(Clock::now() - said, 5s);
     EXPECT_LE(testing::Looks(session.MessengerProcess(), "a") - looked, 10 + 6 + 2);
     EXPECT_EQ(session.Entry("a"), "");
-}
-
-TEST_F(Replies, ClosingTheProgramWhileItTypesTakesBackTheNotice) {
-    ASSERT_TRUE(session.StartProgram("slow"));
-    Open("open", "a", "Ann");
-    session.Messenger("say a how are you");  // 33 characters: 17 ticks of typing at the least
-    ASSERT_TRUE(WaitUntil([&] { return session.Entry("a") == kNotice; }, 40s));
-    EXPECT_TRUE(session.CloseProgram());
-    EXPECT_EQ(session.Entry("a"), "");
-    EXPECT_EQ(ReplyCount("a"), 0);
 }
 
 // A wide RichEdit window is answered; a window without a Send button keeps the reply in its entry
@@ -249,14 +245,23 @@ TEST_F(Replies, AWindowLeftOpenDuringARequestHoldsNoOtherReply) {
     PostMessageA(about, WM_CLOSE, 0, 0);
 }
 
-// Closed while a bot request hangs, the program ends at once and cleanly: nothing waits for the
-// request, and nothing of it is left to run.
+// While a bot request hangs the main window takes its keys (F1 opens Help), and closed then, the
+// program ends at once and cleanly: nothing waits for the request, and the typing notice of a
+// reply still being typed is taken back.
 TEST_F(Replies, ClosedDuringASlowRequestTheProgramEndsAtOnce) {
-    ASSERT_TRUE(session.StartProgram("instant"));
+    ASSERT_TRUE(session.StartProgram("slow"));
     Open("open", "a", "Ann");
+    Open("open", "b", "Bob");
+    session.Messenger("say b say " + std::string(90, 'x'));  // the bot repeats it: 45 ticks or more
+    ASSERT_TRUE(WaitUntil([&] { return session.Entry("b") == kNotice; }, 40s));
     ASSERT_TRUE(server.Control("scope=talk-post&fault=hang"));
     session.Messenger("say a hello");
-    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 1; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return server.Posts() == 2; }, 30s));
+    PostMessageA(session.MainWindow(), WM_KEYDOWN, VK_F1, 0);
+    const HWND help = testing::WaitForWindow(kHelpClassName, nullptr, 20s);
+    ASSERT_NE(help, nullptr) << "F1 opened no Help";
+    PostMessageA(help, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(help); }, 20s));
     const HANDLE program = session.Program().ProcessHandle();
     const auto closed = Clock::now();
     PostMessageA(session.MainWindow(), WM_CLOSE, 0, 0);
@@ -266,7 +271,8 @@ TEST_F(Replies, ClosedDuringASlowRequestTheProgramEndsAtOnce) {
     DWORD code = STILL_ACTIVE;
     EXPECT_TRUE(GetExitCodeProcess(program, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(session.Entry("a"), "");  // no notice left behind
+    EXPECT_EQ(session.Entry("b"), "");
+    EXPECT_EQ(ReplyCount("b"), 0);
 }
 
 // Histories longer than the characters the program compares at their start, so that a new line
@@ -333,27 +339,14 @@ protected:
 TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
     ASSERT_TRUE(session.StartProgram(nullptr));
     Open("open", "a", "Ann");
-    Open("open", "b", "Bob");
-    // At the typing speed of a fresh install.
+    // At the typing speed of a fresh install. (Each contact's own memory is the engine's test.)
     EXPECT_EQ(Exchange("a", "hello"), std::string("Hello there.") + kMarker + "\r\n");
     testing::WriteSetting("BotBehaviour", "TypeSpeed", "instant");
-    const struct {
-        const char* id;
-        const char* said;
-        const char* answer;
-    } talk[] = {
-        {"a", "My name is Ann.", "Nice to meet you, Ann."},
-        {"b", "What is my name?", "You have not told me your name yet. What is your name?"},
-        {"a", "What is my name?", "Your name is Ann."},
-    };
-    for (const auto& line : talk) {
-        const std::string reply = Exchange(line.id, line.said);
-        if (reply.starts_with("Check this: http://www.example.")) continue;  // a canned line
-        EXPECT_EQ(reply, line.answer + std::string(1, kMarker) + "\r\n") << line.said;
-    }
+    const std::string named = Exchange("a", "My name is Ann.");
+    EXPECT_TRUE(named.starts_with("Nice to meet you, Ann.") || named.starts_with("Check this:")) << named;
     // Ann comes back in a new window: she is remembered.
     session.Messenger("close a");
-    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 1; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 0; }, 20s));
     Open("open", "c", "Ann");
     const std::string again = Exchange("c", "What is my name?");
     EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;

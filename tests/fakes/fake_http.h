@@ -87,27 +87,20 @@ public:
     int refuseTimers = 0;  // the next this many timers are refused
 
     WorkId After(std::int64_t ms, std::function<void()> f) override {
-        if (refuseTimers > 0) {
-            --refuseTimers;
-            return 0;
-        }
-        const WorkId id = Keep(std::move(f));
-        clock_.At(clock_.now + ms, [this, id] { Run(id); });
-        return id;
+        if (refuseTimers > 0) return --refuseTimers, 0;
+        pending_.emplace(++last_, std::move(f));
+        clock_.At(clock_.now + ms, [this, id = last_] { Run(id); });
+        return last_;
     }
     Wake Waker(std::function<void()> f) override {
-        const WorkId id = Keep(std::move(f));
-        return {id, [this, id] { clock_.At(clock_.now, [this, id] { Run(id); }); }};
+        pending_.emplace(++last_, std::move(f));
+        return {last_, [this, id = last_] { clock_.At(clock_.now, [this, id] { Run(id); }); }};
     }
     void Cancel(WorkId id) override { pending_.erase(id); }
     // Timers and wakers not yet run nor cancelled.
     std::size_t Pending() const { return pending_.size(); }
 
 private:
-    WorkId Keep(std::function<void()> f) {
-        pending_.emplace(++last_, std::move(f));
-        return last_;
-    }
     void Run(WorkId id) {
         const auto it = pending_.find(id);
         if (it == pending_.end()) return;
@@ -120,13 +113,17 @@ private:
     std::map<WorkId, std::function<void()>> pending_;
 };
 
-// A page fetched on the fake clock, the clock run until it has come (or a day has passed).
+// What `start` hands its callback, the fake clock run until it has come (or a day has passed).
+template <typename Start>
+std::wstring Await(FakeClock& clock, Start start) {
+    std::optional<std::wstring> got;
+    start([&](std::wstring value) { got = std::move(value); });
+    while (!got && clock.NextEvent() < clock.now + 86'400'000) clock.RunUntil(clock.NextEvent());
+    return got.value_or(L"(never came)");
+}
 inline std::wstring FetchNow(Transport& transport, FakeClock& clock, const std::wstring& url,
                              const std::wstring& body) {
-    std::optional<std::wstring> page;
-    transport.FetchPage(url, body, [&](std::wstring got) { page = std::move(got); });
-    while (!page && clock.NextEvent() < clock.now + 86'400'000) clock.RunUntil(clock.NextEvent());
-    return page.value_or(L"(never came)");
+    return Await(clock, [&](auto done) { transport.FetchPage(url, body, done); });
 }
 
 // The Western code page: one byte per character, '?' for what it cannot hold.

@@ -220,51 +220,5 @@ TEST_F(MainFormTest, ANewsPageCompletingDuringABotRequestDoesNotCutItShort) {
     EXPECT_TRUE(WaitUntil([&] { return form->AdvertShown(); }, std::chrono::seconds(10)));
 }
 
-// Options is opened before a bot request starts; the request hangs. The dialog's Esc and the main
-// window's F1 must still work, this thread running the program's main loop meanwhile.
-TEST_F(MainFormTest, WindowsAnswerTheirKeysWhileABotRequestWaits) {
-    HWND main = StartTalking("nomarker");
-    // The user acts from a thread of its own: this one runs the program's loops.
-    std::atomic<bool> done{false};
-    testing::Thread user([&] {
-        server.Control("scope=talk-post&fault=hang");
-        PostMessageA(main, WM_COMMAND, kIdMenuOptions, 0);
-        const HWND options = testing::WaitForWindow(kOptionsDialogClassName, nullptr,
-                                                    testing::kPatience, testing::HasFocusInside);
-        EXPECT_NE(options, nullptr);
-        const int asked = server.Posts();
-        messenger.Command("say a hello");
-        EXPECT_TRUE(WaitUntil([&] { return server.Posts() > asked; }, std::chrono::seconds(20)));
-        HWND focus = testing::FocusOf(main);  // on the thread of both windows
-        PostMessageA(focus != nullptr ? focus : options, WM_KEYDOWN, VK_ESCAPE, 0);
-        // Well before the request's limit, at which a window without its keys would close.
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options) && IsWindowEnabled(main); },
-                              std::chrono::seconds(5))) << "Esc did not close Options at once";
-        PostMessageA(main, WM_KEYDOWN, VK_F1, 0);
-        const HWND help = testing::WaitForWindow(kHelpClassName, nullptr, testing::kPatience);
-        EXPECT_NE(help, nullptr) << "F1 opened no Help";
-        PostMessageA(help, WM_CLOSE, 0, 0);
-        // The request is answered and the dialog's loop returns; a window that a failed step
-        // left open is closed, so that the test cannot hang.
-        server.Control("scope=talk-post&fault=none");
-        if (!WaitUntil([&] { return !IsWindow(options); }, std::chrono::seconds(5))) {
-            PostMessageA(options, WM_CLOSE, 0, 0);
-        }
-        done = true;
-    });
-    MSG message;
-    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         !done && std::chrono::steady_clock::now() < until;) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        } else if (!form->PreTranslate(message)) {  // as WinMain's loop does
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-    EXPECT_TRUE(done);
-    user.join();
-}
-
 }  // namespace
 }  // namespace quorvanel
