@@ -101,7 +101,7 @@ bool TalkServer::Start(const std::string& options) {
     const bool written = WaitUntil([&] {
         std::ifstream file("Z:" + portFile);
         return std::getline(file, text) && !file.eof();  // the whole line, up to its newline
-    }, std::chrono::seconds(20));
+    }, std::chrono::seconds(90));  // a new prefix on a loaded machine starts it slowly
     DeleteFileA(("Z:" + portFile).c_str());
     port_ = written ? std::atoi(text.c_str()) : 0;
     return port_ > 0;
