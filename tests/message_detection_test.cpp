@@ -45,5 +45,27 @@ TEST(ExtractLatestBlock, TakesTheLinesAfterTheLastSpeakerLineUpToAnyOther) {
     EXPECT_EQ(ExtractLatestBlock(L"x\r\nBob says:", L"Bob"), L"");
 }
 
+TEST(ReadLatestLines, TheUsersLatestOwnLineSinceTheOtherPartysBlockBeforeTheLatest) {
+    const struct {
+        const wchar_t* history;
+        const wchar_t* writing;
+    } cases[] = {
+        {L"x\r\nBob says:\r\n  hi\r\n", L""},
+        {L"x\r\nBob says:\r\n  hi\r\nMe says:\r\n  robot\u00A0\r\n", L""},
+        {L"x\r\nMe says:\r\n  early\r\nBob says:\r\n  hi\r\nMe says:\r\n  mine\r\n", L"mine"},
+        // Counted from Bob's block before his latest: written, then answered within one look.
+        {L"x\r\nMe says:\r\n  old\r\nBob says:\r\n  a\r\nMe says:\r\n  mine\r\nBob says:\r\n  b\r\n", L"mine"},
+        // Two speaker lines after Bob's: a robot's reply between two of the user's own.
+        {L"x\r\nBob says:\r\n  hi\r\nMe says:\r\n  a\r\nMe says:\r\n  r\u00A0\r\nMe says:\r\n  b\r\n",
+         L"b"},
+        // A user line ending in the marker inside a block of theirs does not make it the robot's.
+        {L"x\r\nBob says:\r\n  hi\r\nMe says:\r\n  r\u00A0\r\n  more\r\n", L"r\u00A0   more"},
+        // Without a line of Bob's, everything after line 1's block is somebody else's.
+        {L"x\r\nAl says:\r\n  yo\r\n", L"yo"},
+        {L"no line break", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadLatestLines(c.history, L"Bob").userWriting, c.writing) << c.history;
+}
+
 }  // namespace
 }  // namespace quorvanel

@@ -29,6 +29,8 @@ public:
         return delay;
     }
     void AdvanceReply(int slot) override { advanced.push_back(slot); }
+    void DropReply(int slot) override { dropped.push_back(slot); }
+    std::vector<int> dropped;
 };
 
 class PollCycle : public ::testing::Test {

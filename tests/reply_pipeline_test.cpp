@@ -182,6 +182,38 @@ TEST_F(Pipeline, ShortRepliesAreSentAtOnceAndRepliesRestyled) {
     EXPECT_EQ(desktop.Text(Entry(w)), L"im fine r you?\u00A0");
 }
 
+// The robot writes only into an entry box that holds nothing of the user's; a reply that finds
+// the user's words there is dropped, and the next message is answered as usual.
+TEST_F(Pipeline, WhatTheUserTypesIsNeverOverwritten) {
+    Speed(L"instant");
+    const WindowHandle w = Open(L"Bob");
+    const struct {
+        std::wstring entry;
+        const char* ticks;
+    } boxes[] = {{L"", "nrp"}, {kTypingNotice, "nrp"}, {L"an earlier reply\u00A0", "nrp"},
+                 {L"half a sent", "-"}, {L" ", "-"}};
+    int message = 0;
+    for (const auto& box : boxes) {
+        desktop.Say(w, L"Bob", L"line " + std::to_wstring(++message));
+        desktop.SetText(Entry(w), box.entry);
+        EXPECT_EQ(Ticks(w), box.ticks) << message;
+        if (*box.ticks == '-') {
+            EXPECT_EQ(desktop.Text(Entry(w)), box.entry);
+        }
+    }
+    // Begun while the notice stands: the reply is dropped at the next tick, the words kept.
+    Speed(L"medium");
+    bot.answer = std::wstring(40, L'a');
+    desktop.Say(w, L"Bob", L"long one");
+    desktop.SetText(Entry(w), L"");
+    for (int t = 0; t < 2; ++t) random.Push(0.0f);
+    Ticks(w, 4);
+    ASSERT_EQ(desktop.Text(Entry(w)), kTypingNotice);
+    desktop.SetText(Entry(w), L"no, I'll answer");
+    EXPECT_EQ(Ticks(w, 10), "- - - - - - - - - -");
+    EXPECT_EQ(table[1].TypingTicks, 0);
+}
+
 // A new message while a reply is typed replaces it when its reading ends. A reply dropped unsent,
 // or the program ending, must not leave the notice for the user's next Enter to send; whatever
 // else the user put in the entry box stays.

@@ -17,6 +17,10 @@ inline constexpr int kIdMenuOptions = 201;          // mnuOptions
 inline constexpr int kIdMenuExit = 202;             // mnuExit
 inline constexpr int kIdMenuHelp = 203;             // Help (F1)
 inline constexpr int kIdMenuAboutQuorvanel = 204;   // mnuAboutQuorvanel
+// The conversation list's context menu: the contact's own rule.
+inline constexpr int kIdMenuAlwaysAnswer = 211;
+inline constexpr int kIdMenuNeverAnswer = 212;
+inline constexpr int kIdMenuDefaultRule = 213;
 
 // Posted by the news request's worker when the page has come (or failed to): the news panel's
 // document-complete event.

@@ -1,6 +1,7 @@
 #include "app/main_form_win32.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <cstring>
 
@@ -158,6 +159,12 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 default: break;
             }
             break;
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) == lstConversations_) {
+                lstConversations_ContextMenu(lParam);
+                return 0;
+            }
+            break;
         case WM_NOTIFY:
             if (wbAdvert_.OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
             break;
@@ -239,10 +246,13 @@ void MainForm::CreateControls() {
     RECT client{};
     GetClientRect(lstConversations_, &client);
     sys::InsertListColumn(lstConversations_, 0, client.right - GetSystemMetrics(SM_CXVSCROLL));
+    // The notes: why the robot is not answering there. No width until there is one.
+    sys::InsertListColumn(lstConversations_, 1, 0);
 
     list_ = std::make_unique<ConversationListControls>(lstConversations_, chkEnableDefault_,
                                                        txtNumChatWindows_);
-    relay_ = std::make_unique<RelayEngine>(windows_, *list_, Conversations_, &replies_);
+    relay_ = std::make_unique<RelayEngine>(windows_, *list_, Conversations_, &replies_, &rules_);
+    replies_.OnSent([this](int slot) { rules_.Answered(Conversations_[slot].Contact); });
 }
 
 void MainForm::Form_Load() {
@@ -329,7 +339,60 @@ void MainForm::Taskbar_Created() {
 }
 
 void MainForm::Timer1_Timer() {
+    clock_.Watch();
     if (relay_) relay_->Timer1_Timer();
+}
+
+void MainForm::lstConversations_ContextMenu(LPARAM at) {
+    if (!relay_) return;
+    POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    int entry = -1;
+    if (at == -1) {
+        entry = ListView_GetNextItem(lstConversations_, -1, LVNI_SELECTED);
+        if (entry < 0) entry = ListView_GetNextItem(lstConversations_, -1, LVNI_FOCUSED);
+        RECT item{};
+        if (entry >= 0 && ListView_GetItemRect(lstConversations_, entry, &item, LVIR_LABEL)) {
+            point = {item.left, item.bottom};
+        } else {
+            point = {0, 0};
+        }
+        ClientToScreen(lstConversations_, &point);
+    } else {
+        LVHITTESTINFO hit{};
+        hit.pt = point;
+        ScreenToClient(lstConversations_, &hit.pt);
+        entry = ListView_HitTest(lstConversations_, &hit);
+        if (entry >= 0) {
+            ListView_SetItemState(lstConversations_, entry, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+        }
+    }
+    if (entry < 0) return;
+    // Ticks go on while the menu is open and may remove entries: the window names the entry.
+    const WindowHandle window = list_->EntryData(entry);
+
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return;
+    AppendMenuA(menu, MF_STRING, kIdMenuAlwaysAnswer, "&Always answer");
+    AppendMenuA(menu, MF_STRING, kIdMenuNeverAnswer, "&Never answer");
+    AppendMenuA(menu, MF_STRING, kIdMenuDefaultRule, "As &ticked");
+    const ContactRule current = relay_->ContactRuleOf(entry);
+    const UINT checked = current == ContactRule::Always  ? kIdMenuAlwaysAnswer
+                         : current == ContactRule::Never ? kIdMenuNeverAnswer
+                                                         : kIdMenuDefaultRule;
+    CheckMenuRadioItem(menu, kIdMenuAlwaysAnswer, kIdMenuDefaultRule, checked, MF_BYCOMMAND);
+    const UINT command = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0,
+        hwnd_, nullptr));
+    DestroyMenu(menu);
+    if (command == 0 || hwnd_ == nullptr || !relay_->HasEntry(window)) return;
+    const ContactRule rule = command == kIdMenuAlwaysAnswer  ? ContactRule::Always
+                             : command == kIdMenuNeverAnswer ? ContactRule::Never
+                                                             : ContactRule::Default;
+    if (!relay_->SetContactRule(relay_->FindListIndex(window), rule)) {
+        dialogs_.ShowMessage(L"The rule could not be saved in " + settings_.FileWritten() + L".",
+                             L"Quorvanel");
+    }
 }
 
 void MainForm::mnuOptions_Click() {

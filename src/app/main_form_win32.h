@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/clock_win32.h"
 #include "platform/message_pump_win32.h"
 #include "app/news_panel_win32.h"
 #include "platform/window_scheduler_win32.h"
@@ -20,6 +21,7 @@
 #include "present/simulated_typing.h"
 #include "platform/ansi_text_win32.h"
 #include "relay/conversation_list_win32.h"
+#include "relay/answer_rules.h"
 #include "relay/conversations.h"
 #include "relay/relay_engine.h"
 #include "relay/reply_pipeline.h"
@@ -74,6 +76,8 @@ private:
     void mnuExit_Click();
     void Help_Click();
     void mnuAboutQuorvanel_Click();
+    // The list's context menu (at == -1: from the keyboard, at the selected entry).
+    void lstConversations_ContextMenu(LPARAM at);
     void ShowAdvert();
     void HideAdvert();
     void wbAdvert_DocumentComplete();
@@ -122,6 +126,8 @@ private:
     ChosenBotClient bot_{builtInBot_, serverBot_, settings_};
     User32WindowSystem windows_;
     ReplyPipeline replies_{windows_, Conversations_, bot_, typing_, settings_, dialogs_};
+    Win32Clock clock_;
+    AnswerRules rules_{settings_, clock_};
     std::unique_ptr<ConversationListControls> list_;
     std::unique_ptr<RelayEngine> relay_;
 };

@@ -186,12 +186,13 @@ int InsertListItem(HWND list, int index, std::wstring_view text, LPARAM data) {
     return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-std::wstring ListItemText(HWND list, int index) {
+std::wstring ListItemText(HWND list, int index, int subItem) {
     // Entry texts come from titles of at most 259 characters.
     constexpr int kChars = 300;
     if (const WideFunctions* w = Wide()) {
         std::vector<wchar_t> buffer(kChars, L'\0');
         LVITEMW item{};
+        item.iSubItem = subItem;
         item.pszText = buffer.data();
         item.cchTextMax = kChars;
         const auto length = w->SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
@@ -200,11 +201,37 @@ std::wstring ListItemText(HWND list, int index) {
     }
     std::vector<char> buffer(kChars, '\0');
     LVITEMA item{};
+    item.iSubItem = subItem;
     item.pszText = buffer.data();
     item.cchTextMax = kChars;
     const auto length = SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
                                      reinterpret_cast<LPARAM>(&item));
     return FromAnsi(buffer.data(), static_cast<std::size_t>(length));
+}
+
+void SetListItemText(HWND list, int index, int subItem, std::wstring_view text) {
+    if (const WideFunctions* w = Wide()) {
+        std::wstring copy(text);
+        LVITEMW item{};
+        item.iSubItem = subItem;
+        item.pszText = copy.data();
+        w->SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+        return;
+    }
+    std::string copy = ToAnsi(text);
+    LVITEMA item{};
+    item.iSubItem = subItem;
+    item.pszText = copy.data();
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+int ListStringWidth(HWND list, std::wstring_view text) {
+    if (const WideFunctions* w = Wide()) {
+        return static_cast<int>(w->SendMessageW(list, LVM_GETSTRINGWIDTHW, 0,
+                                                reinterpret_cast<LPARAM>(Terminated(text).c_str())));
+    }
+    return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
+                                         reinterpret_cast<LPARAM>(ToAnsi(text).c_str())));
 }
 
 void InsertListColumn(HWND list, int index, int width) {

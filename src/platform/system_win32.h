@@ -36,7 +36,10 @@ const char* RichEditClass();
 
 // Common controls, in the form of the control's window (wide on NT, ANSI on 9x).
 int InsertListItem(HWND list, int index, std::wstring_view text, LPARAM data);
-std::wstring ListItemText(HWND list, int index);
+std::wstring ListItemText(HWND list, int index, int subItem = 0);
+void SetListItemText(HWND list, int index, int subItem, std::wstring_view text);
+// The width in pixels the list's font gives the text.
+int ListStringWidth(HWND list, std::wstring_view text);
 void InsertListColumn(HWND list, int index, int width);
 void InsertTab(HWND tabs, int index, std::wstring_view text);
 // A tool of the tool tip window over `rect` of `window`, its text asked for by notification.

@@ -20,6 +20,9 @@ public:
     // Appends an unticked entry at the end; returns its index.
     virtual int AppendEntry(const std::wstring& text, WindowHandle data) = 0;
     virtual void TickEntry(int index) = 0;
+    virtual void UntickEntry(int index) = 0;
+    // A short text beside the entry's own (which stays as it is): why it is not answered.
+    virtual void SetEntryNote(int index, const std::wstring& note) = 0;
     virtual void RemoveEntry(int index) = 0;
 
     virtual bool IsEnableDefaultTicked() const = 0;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/system_win32.h"
@@ -38,8 +39,35 @@ int ConversationListControls::AppendEntry(const std::wstring& text, WindowHandle
 
 void ConversationListControls::TickEntry(int index) { ListView_SetCheckState(list_, index, TRUE); }
 
+void ConversationListControls::UntickEntry(int index) { ListView_SetCheckState(list_, index, FALSE); }
+
+void ConversationListControls::SetEntryNote(int index, const std::wstring& note) {
+    // Set every tick, it mostly says what it already says.
+    if (sys::ListItemText(list_, index, 1) == note) return;
+    sys::SetListItemText(list_, index, 1, note);
+    FitColumns();
+}
+
+void ConversationListControls::FitColumns() {
+    int widest = 0;
+    const int count = EntryCount();
+    for (int i = 0; i < count; ++i) {
+        const std::wstring note = sys::ListItemText(list_, i, 1);
+        if (!note.empty()) widest = std::max(widest, sys::ListStringWidth(list_, note));
+    }
+    // The column's own margins, in the list's font.
+    if (widest > 0) widest += sys::ListStringWidth(list_, L"ww");
+    RECT client{};
+    GetClientRect(list_, &client);
+    const int full = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    const int notes = std::min(widest, full * 3 / 5);
+    sys::Send(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(full - notes, 0));
+    sys::Send(list_, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(notes, 0));
+}
+
 void ConversationListControls::RemoveEntry(int index) {
     sys::Send(list_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+    FitColumns();
 }
 
 bool ConversationListControls::IsEnableDefaultTicked() const {

@@ -6,6 +6,7 @@
 
 #include "relay/history_watch.h"
 #include "relay/window_system.h"
+#include "settings/rules.h"
 
 namespace quorvanel {
 
@@ -22,6 +23,9 @@ struct ConversationSlot {
     std::int32_t DelayTicks = 0;
     std::int32_t TypingTicks = 0;
     HistoryStamp History;  // what the last full read of the history saw
+    ContactRule Rule = ContactRule::Default;  // the contact's own rule when the window was listed
+    std::wstring UserWriting;  // the user's own lines after the other party's, at the last read
+    std::int64_t StepBackUntilMs = 0;  // the robot keeps out of the conversation until then
 };
 
 // Indexed from 0; slot 0 is a spare that no window is ever given. Slots are only ever appended,

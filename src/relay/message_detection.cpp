@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "relay/conversations.h"
 #include "relay/messenger_window.h"
 
 namespace quorvanel {
@@ -51,41 +52,36 @@ std::wstring TrimSpaces(std::wstring_view text) {
     return std::wstring(text.substr(first, last - first + 1));
 }
 
-}  // namespace
-
-std::optional<std::wstring> ExtractLatestBlock(std::wstring_view history, std::wstring_view name) {
-    const std::size_t firstBreak = history.find(kLineBreak);
-    if (firstBreak == std::wstring_view::npos) return std::nullopt;
-    const std::size_t lineOneStart = firstBreak + kLineBreak.size();
-
-    // Speaker search from the last line down to line 1: the last "<CR LF><name> says:" that is
-    // followed by CR LF or by the end of the text. The CR LF in front keeps line 0 out. A CR LF
-    // cannot overlap another, so the lines found this way are those of a split from the start.
-    std::size_t blockStart = lineOneStart;  // no speaker line found: the block starts at line 1
-    if (name.find(kLineBreak) == std::wstring_view::npos) {
-        std::wstring pattern(kLineBreak);
-        pattern += name;
-        pattern += kSaysSuffix;
-        const ReverseSearcher searcher(pattern);
-        std::size_t before = history.size();
-        while (true) {
-            const std::size_t at = searcher.FindLast(history, before);
-            if (at == std::wstring_view::npos) break;
-            const std::size_t lineEnd = at + pattern.size();
-            if (lineEnd == history.size()) {
-                blockStart = std::wstring_view::npos;  // the speaker line is the last line
-                break;
-            }
-            if (history.substr(lineEnd, kLineBreak.size()) == kLineBreak) {
-                blockStart = lineEnd + kLineBreak.size();
-                break;
-            }
-            before = at + pattern.size() - 1;  // look further back
+// The other party's speaker line found last before `before` (the last "<CR LF><name> says:"
+// ending there or earlier that is followed by CR LF or by the end of the text): where it starts,
+// and where its block starts (npos when it is the history's last line). Without one, the block
+// starts at line 1. The CR LF in front keeps line 0 out. A CR LF cannot overlap another, so the
+// lines found this way are those of a split from the start.
+struct SpeakerLine {
+    std::size_t at = std::wstring_view::npos;
+    std::size_t blockStart;
+};
+SpeakerLine FindSpeakerLine(std::wstring_view history, const std::wstring& pattern,
+                            const ReverseSearcher& searcher, std::size_t lineOneStart,
+                            std::size_t before) {
+    if (pattern.find(kLineBreak, kLineBreak.size()) != std::wstring::npos) return {std::wstring_view::npos, lineOneStart};
+    while (true) {
+        const std::size_t at = searcher.FindLast(history, before);
+        if (at == std::wstring_view::npos) return {std::wstring_view::npos, lineOneStart};
+        const std::size_t lineEnd = at + pattern.size();
+        if (lineEnd == history.size()) return {at, std::wstring_view::npos};
+        if (history.substr(lineEnd, kLineBreak.size()) == kLineBreak) {
+            return {at, lineEnd + kLineBreak.size()};
         }
+        before = at + pattern.size() - 1;  // look further back
     }
+}
 
+// The lines from start up to the next speaker line, each followed by one space, cut at the first
+// NUL and trimmed; `start` is left at that speaker line, or npos at the end.
+std::wstring CollectBlock(std::wstring_view history, std::size_t& start) {
     std::wstring block;
-    for (std::size_t start = blockStart; start != std::wstring_view::npos;) {
+    while (start != std::wstring_view::npos) {
         const std::size_t next = NextLineStart(history, start);
         const std::size_t end = next == std::wstring_view::npos ? history.size()
                                                                  : next - kLineBreak.size();
@@ -96,6 +92,43 @@ std::optional<std::wstring> ExtractLatestBlock(std::wstring_view history, std::w
         start = next;
     }
     return TrimSpaces(CutAtNul(block));
+}
+
+}  // namespace
+
+LatestLines ReadLatestLines(std::wstring_view history, std::wstring_view name) {
+    LatestLines lines;
+    const std::size_t firstBreak = history.find(kLineBreak);
+    if (firstBreak == std::wstring_view::npos) return lines;
+    const std::size_t lineOneStart = firstBreak + kLineBreak.size();
+    std::wstring pattern(kLineBreak);
+    pattern += name;
+    pattern += kSaysSuffix;
+    const ReverseSearcher searcher(pattern);
+    const SpeakerLine latest = FindSpeakerLine(history, pattern, searcher, lineOneStart, history.size());
+    std::size_t at = latest.blockStart;
+    lines.block = CollectBlock(history, at);
+
+    // The user's writing counts from the other party's block before the latest: a line the user
+    // wrote just before the other party's latest one is still seen.
+    at = latest.at == std::wstring_view::npos
+             ? latest.blockStart
+             : FindSpeakerLine(history, pattern, searcher, lineOneStart, latest.at + pattern.size() - 1).blockStart;
+    CollectBlock(history, at);
+    const std::wstring_view otherParty(pattern.data() + kLineBreak.size(), pattern.size() - kLineBreak.size());
+    while (at != std::wstring_view::npos) {
+        const std::size_t next = NextLineStart(history, at);
+        const bool theirs = next != std::wstring_view::npos &&
+                            history.substr(at, next - kLineBreak.size() - at) == otherParty;
+        at = next;
+        const std::wstring text = CollectBlock(history, at);
+        if (!theirs && !text.empty() && text.back() != kOwnLineMarker) lines.userWriting = text;
+    }
+    return lines;
+}
+
+std::optional<std::wstring> ExtractLatestBlock(std::wstring_view history, std::wstring_view name) {
+    return ReadLatestLines(history, name).block;
 }
 
 }  // namespace quorvanel

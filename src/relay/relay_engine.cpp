@@ -15,12 +15,14 @@ constexpr std::size_t kTitleSuffixLength = 15;  // " - Conversation"
 }  // namespace
 
 RelayEngine::RelayEngine(WindowSystem& windows, ConversationListView& list,
-                         ConversationTable& conversations, ReplyStages* replies)
-    : windows_(windows), list_(list), conversations_(conversations), replies_(replies) {}
+                         ConversationTable& conversations, ReplyStages* replies, AnswerRules* rules)
+    : windows_(windows), list_(list), conversations_(conversations), replies_(replies), rules_(rules) {}
 
 void RelayEngine::Timer1_Timer() {
     ++ticks_;
+    if (rules_ != nullptr) rules_->Refresh();
     RefreshConversationList();
+    if (rules_ != nullptr) ShowReasons();
     if (replies_ == nullptr) return;
     // The upper index is read once: slots appended by a nested tick wait for the next tick.
     const int upper = static_cast<int>(conversations_.size()) - 1;
@@ -70,6 +72,10 @@ void RelayEngine::CheckConversation(WindowHandle window) {
     const std::wstring message = GetNewMessage(window);
     if (message.empty() || message.back() == kOwnLineMarker) return;
     if (replies_ == nullptr) return;
+    if (rules_ != nullptr) {
+        const int heard = FindSlot(window);
+        if (heard == 0 || !rules_->Heard(conversations_[heard], message)) return;
+    }
 
     // The delay is computed before the slot is looked up: computing it may show a message box,
     // during which other ticks run.
@@ -84,10 +90,14 @@ void RelayEngine::AddConversationIfNew(WindowHandle window) {
     // A title too short to hold the suffix is not listed yet; it is tried again every tick.
     if (title.size() < kTitleSuffixLength) return;
     std::wstring contact = title.substr(0, title.size() - kTitleSuffixLength);
+    const ContactRule rule = rules_ != nullptr ? rules_->RuleFor(contact) : ContactRule::Default;
     const int entry = list_.AppendEntry(contact, window);
-    if (list_.IsEnableDefaultTicked()) list_.TickEntry(entry);
+    if (rule == ContactRule::Always || (rule == ContactRule::Default && list_.IsEnableDefaultTicked())) {
+        list_.TickEntry(entry);
+    }
     ConversationSlot slot;
     slot.hWnd = window;
+    slot.Rule = rule;
     slot.Contact = std::move(contact);
     conversations_.push_back(std::move(slot));
 }
@@ -105,6 +115,36 @@ int RelayEngine::FindEntry(WindowHandle window) const {
         if (list_.EntryData(i) == window) return i;
     }
     return -1;
+}
+
+bool RelayEngine::SetContactRule(int entry, ContactRule rule) {
+    if (rules_ == nullptr || entry < 0 || entry >= list_.EntryCount()) return false;
+    const std::wstring contact = list_.EntryText(entry);
+    if (!rules_->SetRule(contact, rule)) return false;
+    for (std::size_t i = 1; i < conversations_.size(); ++i) {
+        if (conversations_[i].Contact == contact) conversations_[i].Rule = rule;
+    }
+    for (int i = 0; i < list_.EntryCount(); ++i) {
+        if (list_.EntryText(i) != contact) continue;
+        if (rule == ContactRule::Always) list_.TickEntry(i);
+        if (rule == ContactRule::Never) list_.UntickEntry(i);
+    }
+    ShowReasons();
+    return true;
+}
+
+ContactRule RelayEngine::ContactRuleOf(int entry) const {
+    const int slot = entry >= 0 && entry < list_.EntryCount() ? FindSlot(list_.EntryData(entry)) : 0;
+    return slot != 0 ? conversations_[slot].Rule : ContactRule::Default;
+}
+
+void RelayEngine::ShowReasons() {
+    if (rules_ == nullptr) return;
+    const int count = list_.EntryCount();
+    for (int i = 0; i < count; ++i) {
+        const int slot = FindSlot(list_.EntryData(i));
+        if (slot != 0) list_.SetEntryNote(i, rules_->Reason(conversations_[slot], list_.IsEntryTicked(i)));
+    }
 }
 
 int RelayEngine::FindListIndex(WindowHandle window) const { return std::max(FindEntry(window), 0); }
@@ -136,7 +176,13 @@ std::wstring RelayEngine::GetNewMessage(WindowHandle window) {
         text = GetControlText(windows_, history);
     }
     const std::wstring name = list_.EntryText(FindListIndex(window));
-    std::optional<std::wstring> block = ExtractLatestBlock(text, name);
+    LatestLines lines = ReadLatestLines(text, name);
+    // The user's own writing steps the robot back, dropping what it was about to say.
+    if (slot != 0 && rules_ != nullptr && rules_->UserWrote(conversations_[slot], std::move(lines.userWriting)) &&
+        replies_ != nullptr) {
+        replies_->DropReply(slot);
+    }
+    std::optional<std::wstring>& block = lines.block;
     if (!block) return {};
 
     if (slot == 0 || *block == conversations_[slot].LastMessage) return {};

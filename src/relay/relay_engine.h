@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "relay/answer_rules.h"
 #include "relay/conversation_list_view.h"
 #include "relay/conversations.h"
 #include "relay/window_system.h"
@@ -16,6 +17,8 @@ public:
     // Reading delay in ticks for a new message; 0 leaves it unanswered.
     virtual int GetDelayTicks() = 0;
     virtual void AdvanceReply(int slot) = 0;
+    // Drops the slot's pending reply, reading or typing, taking back its notice.
+    virtual void DropReply(int slot) = 0;
 };
 
 // The poll cycle: once a second it finds the messenger's conversation windows, keeps the list and
@@ -24,9 +27,10 @@ public:
 // one waits (for the bot server, or in a message box) may safely append slots.
 class RelayEngine {
 public:
-    // replies may be null: messages are then noticed but nothing is armed or advanced.
+    // replies may be null: messages are then noticed but nothing is armed or advanced. Without
+    // rules every new message in a ticked conversation is answered.
     RelayEngine(WindowSystem& windows, ConversationListView& list, ConversationTable& conversations,
-                ReplyStages* replies);
+                ReplyStages* replies, AnswerRules* rules = nullptr);
 
     void Timer1_Timer();
     void RefreshConversationList();
@@ -39,14 +43,22 @@ public:
     bool HasEntry(WindowHandle window) const;
     // The other party's latest message when it differs from the one seen last, else empty.
     std::wstring GetNewMessage(WindowHandle window);
+    // Gives the contact of a list entry their own rule, kept in the settings, and applies it to
+    // every entry of theirs now listed: "always" ticks them, "never" unticks them. False when the
+    // rule could not be saved.
+    bool SetContactRule(int entry, ContactRule rule);
+    ContactRule ContactRuleOf(int entry) const;
 
 private:
     int FindEntry(WindowHandle window) const;  // -1 when none
+    // Each entry's note: why the robot is not answering there.
+    void ShowReasons();
 
     WindowSystem& windows_;
     ConversationListView& list_;
     ConversationTable& conversations_;
     ReplyStages* replies_;
+    AnswerRules* rules_;
     // Ticks so far; spreads the full reads of unchanged-looking histories over the ticks.
     unsigned ticks_ = 0;
 };

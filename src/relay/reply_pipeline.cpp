@@ -44,28 +44,40 @@ void ReplyPipeline::AdvanceReply(int slot) {
 
 void ReplyPipeline::Type(int slot) {
     // Typing. A window that does not answer keeps its reply for a later tick: the tick it
-    // missed is not counted.
+    // missed is not counted. The last tick always shows the notice, so whether the window
+    // answers now is known before the reply's own messages go: a message that timed out may
+    // still be handled later, so once they have gone, they never go again.
     const int typing = conversations_[slot].TypingTicks;
     if (typing < 1) return;
+    bool boxFree = true;
     try {
-        if (typing % 5 != 0) ShowTypingNotice(windows_, conversations_[slot].hWnd);
-        // Whether the window answers now is asked first: a message that timed out may still be
-        // handled later, so once the reply's own messages have gone, they never go again.
-        if (typing == 1) {
-            const WindowHandle box = FindInputBox(windows_, conversations_[slot].hWnd);
-            if (box != 0) windows_.SendGetTextLength(box);
-        }
+        if (typing % 5 != 0) boxFree = ShowTypingNotice(windows_, conversations_[slot].hWnd);
     } catch (const WindowNotAnswering&) {
         return;
     }
     // Index again: sending dispatches the messages other programs send to this one.
     if (!Live(slot) || conversations_[slot].TypingTicks != typing) return;
+    if (!boxFree) {
+        // The user is writing there: this reply is dropped, their text left as it is.
+        conversations_[slot].TypingTicks = 0;
+        return;
+    }
     if (--conversations_[slot].TypingTicks > 0) return;
     try {
-        SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
+        if (SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText) && sent_) {
+            sent_(slot);
+        }
     } catch (const WindowNotAnswering&) {
         // It stopped answering just now: what was queued is handled when it wakes.
     }
+}
+
+void ReplyPipeline::DropReply(int slot) {
+    if (!Live(slot)) return;
+    conversations_[slot].DelayTicks = 0;
+    if (conversations_[slot].TypingTicks < 1) return;
+    conversations_[slot].TypingTicks = 0;
+    TakeBackNotice(slot);
 }
 
 void ReplyPipeline::TakeBackNotice(int slot) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "bot/bot_client.h"
 #include "present/dialogs.h"
@@ -27,6 +28,9 @@ public:
 
     int GetDelayTicks() override;
     void AdvanceReply(int slot) override;
+    void DropReply(int slot) override;
+    // Told of every reply that went into a conversation.
+    void OnSent(std::function<void(int slot)> sent) { sent_ = std::move(sent); }
 
     using RequestId = std::uint64_t;
     bool RequestOutstanding() const { return outstanding_ != 0; }
@@ -62,6 +66,7 @@ private:
     RequestId outstanding_ = 0;  // the request under way, 0 when none
     RequestId lastRequest_ = 0;
     bool stopped_ = false;
+    std::function<void(int)> sent_;
 };
 
 }  // namespace quorvanel

@@ -1,5 +1,7 @@
 #include "e2e/quorvanel_session_win32.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 
 #include "app/main_form_ids.h"
@@ -58,6 +60,30 @@ std::string QuorvanelSession::Label() const {
 
 int QuorvanelSession::EntryCount() const {
     return static_cast<int>(SendMessageA(GetDlgItem(main_, kIdConversations), 0x1004, 0, 0));
+}
+
+bool QuorvanelSession::EntryTicked(int index) const {
+    return ListView_GetCheckState(GetDlgItem(main_, kIdConversations), index) != 0;
+}
+
+std::string QuorvanelSession::EntryNote(int index) {
+    constexpr int kChars = 256;
+    const HANDLE process = program_.ProcessHandle();
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kChars, MEM_COMMIT, PAGE_READWRITE));
+    if (remote == nullptr) return "(no memory)";
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = remote + sizeof(LVITEMA);
+    item.cchTextMax = kChars;
+    char text[kChars] = {};
+    if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr)) {
+        SendMessageA(GetDlgItem(main_, kIdConversations), LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kChars - 1, nullptr);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return text;
 }
 
 bool QuorvanelSession::CloseProgram() {

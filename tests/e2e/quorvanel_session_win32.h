@@ -26,6 +26,10 @@ public:
     HWND MainWindow() const { return main_; }
     std::string Label() const;
     int EntryCount() const;
+    bool EntryTicked(int index) const;
+    // The entry's note (why the robot does not answer there), read through the program's memory:
+    // a list view's texts do not cross processes by themselves.
+    std::string EntryNote(int index);
     // Closes the main window; true when the program then ends by itself.
     bool CloseProgram();
 

@@ -371,5 +371,63 @@ TEST_F(BuiltInBot, TheBotChosenInTheOptionsAnswersFromTheNextQuestion) {
     EXPECT_EQ(server.Log().size(), log.size());
 }
 
+// Left in charge, the robot keeps to the user's rules: it never overwrites what the user types,
+// steps back when they write, leaves "never" contacts alone across windows and runs, and stops a
+// machine at the other end; the list says why.
+TEST_F(BuiltInBot, WhatTheUserTypesSurvivesAndTheirOwnLinesStepTheRobotBack) {
+    testing::WriteSetting("Rules", "StepBackMinutes", "5");
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    Exchange("a", "hello");
+    session.Messenger("type a my own words");
+    session.Messenger("say a are you there?");
+    ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "a", 4));
+    EXPECT_EQ(session.Entry("a"), "my own words");
+    EXPECT_EQ(ReplyCount("a"), 1);
+    session.Messenger("send a");
+    session.Messenger("say a and now?");
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(0).starts_with("stepped back until "); }, 20s))
+        << session.EntryNote(0);
+    ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "a", 3));
+    EXPECT_EQ(ReplyCount("a"), 2) << session.History("a");  // the reply and the user's own line
+}
+
+TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAndAfterARestart) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "b", "Boss");
+    // A right click on the entry, then the menu's "Never answer" by its key.
+    const HWND list = GetDlgItem(session.MainWindow(), kIdConversations);
+    POINT at{20, 6};
+    ClientToScreen(list, &at);
+    PostMessageA(session.MainWindow(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+    const HWND menu = testing::WaitForWindow("#32768", nullptr, 20s, [](HWND w) { return IsWindowVisible(w) != FALSE; });
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_CHAR, 'n', 0);
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(0) == "never"; }, 20s)) << session.EntryNote(0);
+    EXPECT_FALSE(session.EntryTicked(0));
+
+    ASSERT_TRUE(session.CloseProgram());
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "c", "Boss");
+    Open("open", "a", "Ann");  // answered: its looks count the ticks
+    session.Messenger("say c hello");
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(1) == "never"; }, 20s)) << session.EntryNote(1);
+    ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "a", 3));
+    EXPECT_FALSE(session.EntryTicked(1));
+    EXPECT_EQ(ReplyCount("c"), 0);
+}
+
+TEST_F(BuiltInBot, AnAnsweringMachineAtTheOtherEndIsStoppedAndTheUserTold) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "e", "Echo");
+    session.Messenger("echo e");
+    session.Messenger("say e hello");
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(0) == "another robot"; }, 120s)) << session.History("e");
+    const int replies = ReplyCount("e");
+    EXPECT_LE(replies, 15);
+    ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "e", 5));
+    EXPECT_EQ(ReplyCount("e"), replies);
+}
+
 }  // namespace
 }  // namespace quorvanel

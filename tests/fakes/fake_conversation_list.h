@@ -14,6 +14,7 @@ public:
         std::wstring text;
         WindowHandle data;
         bool ticked;
+        std::wstring note = {};
         bool operator==(const Entry&) const = default;
     };
 
@@ -30,6 +31,8 @@ public:
         return EntryCount() - 1;
     }
     void TickEntry(int index) override { entries.at(index).ticked = true; }
+    void UntickEntry(int index) override { entries.at(index).ticked = false; }
+    void SetEntryNote(int index, const std::wstring& note) override { entries.at(index).note = note; }
     void RemoveEntry(int index) override { entries.erase(entries.begin() + index); }
     bool IsEnableDefaultTicked() const override { return enableDefault; }
     void SetStatusText(const std::wstring& text) override { status = text; }

@@ -134,6 +134,7 @@ struct Conversation {
     ButtonState sendState;
     ButtonState contactState;
     unsigned looks = 0;  // times another program asked the history's length
+    bool echo = false;   // the other party answers every sent line at once, as a machine would
 };
 
 // ---------------------------------------------------------------------------
@@ -220,15 +221,16 @@ void setTitle(const Conversation& c) {
     SetWindowTextA(c.hwnd, title.c_str());
 }
 
-// Typed text ("Bob says:" + indented lines) from a control's contents.
-void postTypedText(const Conversation& c, HWND source, const std::string& speaker) {
-    if (!source) return;
+// Typed text ("Bob says:" + indented lines) from a control's contents; returns the text.
+std::wstring postTypedText(const Conversation& c, HWND source, const std::string& speaker) {
+    if (!source) return {};
     std::wstring text = readWide(source);
-    if (text.empty()) return;
+    if (text.empty()) return {};
     std::wstring msg = textutil::formatMessage(textutil::fromAnsi(speaker),
                                                textutil::splitLines(text));
     appendWide(c, msg);
     SetWindowTextW(source, L"");
+    return text;
 }
 
 // ---------------------------------------------------------------------------
@@ -364,7 +366,12 @@ LRESULT CALLBACK conversationProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             switch (LOWORD(wp)) {
             case kIdSend:
                 ++c->sendState.clicks;
-                postTypedText(*c, c->entry, c->ownName);
+                if (std::wstring sent = postTypedText(*c, c->entry, c->ownName); c->echo && !sent.empty()) {
+                    // Without the sender's own-line mark, or another copy would not answer it.
+                    while (!sent.empty() && (sent.back() == L'\u00A0' || sent.back() == L'\0')) sent.pop_back();
+                    appendWide(*c, textutil::formatMessage(textutil::fromAnsi(c->name),
+                                                           textutil::splitLines(L"You said: " + sent)));
+                }
                 return 0;
             case kIdContactSays:
                 ++c->contactState.clicks;
@@ -708,7 +715,8 @@ std::string App::handle(const std::string& line) {
 
     static constexpr const char* known[] = {"say",    "me",       "raw",    "fill",    "clear",
                                             "rename", "settitle", "entry",  "dump",    "send",
-                                            "close",  "myname",   "length", "replace", "looks"};
+                                            "close",  "myname",   "length", "replace", "looks",
+                                            "type",   "echo"};
     if (std::find_if(std::begin(known), std::end(known), [&](const char* k) { return cmd == k; }) ==
         std::end(known)) {
         return "error unknown command: " + cmd;
@@ -781,6 +789,16 @@ std::string App::handle(const std::string& line) {
     if (cmd == "entry") {
         if (!c->entry) return "error no entry box";
         return "ok " + textutil::escape(readControlAnsi(*c, c->entry));
+    }
+    if (cmd == "type") {
+        if (auto e = needArg("<text>"); !e.empty()) return e;
+        if (!c->entry) return "error no entry box";
+        SetWindowTextA(c->entry, textutil::unescape(arg).c_str());
+        return "ok";
+    }
+    if (cmd == "echo") {
+        c->echo = true;
+        return "ok";
     }
     if (cmd == "dump") {
         if (!c->history) return "error no history";
