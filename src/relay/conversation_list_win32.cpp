@@ -60,7 +60,7 @@ void ConversationListControls::FitColumns() {
     RECT client{};
     GetClientRect(list_, &client);
     const int full = client.right - GetSystemMetrics(SM_CXVSCROLL);
-    const int notes = std::min(widest, full * 3 / 5);
+    const int notes = std::min(widest, full * 3 / 4);
     sys::Send(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(full - notes, 0));
     sys::Send(list_, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(notes, 0));
 }
