@@ -6,6 +6,8 @@
 
 #include "fakes/fake_conversation_list.h"
 #include "fakes/fake_desktop.h"
+#include "fakes/fake_settings.h"
+#include "relay/answer_rules.h"
 #include "relay/message_detection.h"
 #include "relay/relay_engine.h"
 
@@ -67,13 +69,38 @@ void BM_MemchrPass(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-// One poll tick with 50 ticked conversations of 100 KB histories each, every one read in full.
+// Stands in for the reply pipeline and the clock where a tick consults the rules: every message
+// is given a reading delay, nothing is typed.
+class QuietStages final : public ReplyStages {
+public:
+    int GetDelayTicks() override { return 5; }
+    void AdvanceReply(int) override {}
+    void DropReply(int) override {}
+};
+class StillClock final : public Clock {
+public:
+    std::int64_t NowMs() override { return 1'000'000; }
+    int SecondOfDay() override { return 12 * 3600; }
+    std::int64_t IdleMs() override { return 0; }
+};
+
+// One poll tick with 50 ticked conversations of 100 KB histories each, every one read in full;
+// with range 1, every rule in force: a step back, hours, the cap, and a rule per contact.
 void BM_PollTick(benchmark::State& state) {
     testing::FakeDesktop desktop;
     testing::FakeConversationList list;
     list.enableDefault = true;
     ConversationTable table = NewConversationTable();
-    RelayEngine engine(desktop, list, table, nullptr);
+    testing::FakeSettings file;
+    StillClock clock;
+    AnswerRules rules(file, clock);
+    QuietStages stages;
+    const bool ruled = state.range(0) != 0;
+    if (ruled) {
+        WriteReplyRules(file, {5, AnswerWhen::Hours, 10, 8 * 60, 20 * 60, 60, 10});
+        WriteContactRule(file, L"Boss", ContactRule::Never);
+    }
+    RelayEngine engine(desktop, list, table, ruled ? &stages : nullptr, ruled ? &rules : nullptr);
     for (int i = 0; i < 50; ++i) desktop.AddConversation(L"Bob", MakeHistory(100'000));
     for (int i = 0; i < 30; ++i) desktop.AddWindow(L"Shell_TrayWnd", L"");
     engine.Timer1_Timer();
@@ -109,7 +136,7 @@ BENCHMARK(BM_MemchrPass)->HISTORY_SIZES;
 BENCHMARK(BM_ExtractLatestBlock)->HISTORY_SIZES;
 BENCHMARK(BM_ExtractLatestBlockNoSpeaker)->HISTORY_SIZES;
 BENCHMARK(BM_GetNewMessage)->HISTORY_SIZES;
-BENCHMARK(BM_PollTick)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PollTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // {conversations, ticked}
 BENCHMARK(BM_PollTickNobodyWriting)->Args({10, 1})->Args({50, 0})->Args({50, 1})->Unit(benchmark::kMicrosecond);
 

@@ -397,10 +397,10 @@ void MainForm::lstConversations_ContextMenu(LPARAM at) {
 
 void MainForm::mnuOptions_Click() {
     OptionsDialog options(settings_);
+    if (options.ShowModal(hwnd_, &pump_) != IDOK || hwnd_ == nullptr) return;
+    rules_.Reread();
     // A new AIML folder is loaded, or reported, at once rather than at the next question.
-    if (options.ShowModal(hwnd_, &pump_) == IDOK && hwnd_ != nullptr && UsesBuiltInBot(settings_)) {
-        builtInBot_.Prepare();
-    }
+    if (UsesBuiltInBot(settings_)) builtInBot_.Prepare();
 }
 
 void MainForm::mnuExit_Click() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }

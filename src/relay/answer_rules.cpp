@@ -10,7 +10,8 @@ constexpr std::int64_t kMinuteMs = 60 * 1000;
 }  // namespace
 
 void AnswerRules::Refresh() {
-    rules_ = ReadReplyRules(settings_);
+    if (sinceRead_ == 0) rules_ = ReadReplyRules(settings_);
+    sinceRead_ = (sinceRead_ + 1) % kRereadEveryTicks;
     now_ = clock_.NowMs();
     secondOfDay_ = clock_.SecondOfDay();
     whenHolds_.clear();

@@ -21,6 +21,8 @@ inline constexpr int kTurnsWatched = 10;
 inline constexpr int kMachineTurns = 8;  // of the last kTurnsWatched
 // A stopped exchange starts again once the other party has been quiet this long.
 inline constexpr std::int64_t kQuietMs = 10 * 60 * 1000;
+// A rule changed by hand in the settings file holds within this many ticks.
+inline constexpr int kRereadEveryTicks = 10;
 
 // Decides, by the user's rules, whether a new message may be answered, and says why not: the
 // step back after the user writes, the hours or the user's absence, another machine at the other
@@ -31,8 +33,11 @@ class AnswerRules {
 public:
     AnswerRules(SettingsStore& settings, Clock& clock) : settings_(settings), clock_(clock) {}
 
-    // Reads the rules and the time; at the start of each tick.
+    // Takes the time, and reads the rules every kRereadEveryTicks calls (reading seven values of
+    // the settings file each second would cost more than the rest of a tick); at each tick.
     void Refresh();
+    // The rules are read again at the next Refresh (the user has just changed them).
+    void Reread() { sinceRead_ = 0; }
     const ReplyRules& Rules() const { return rules_; }
 
     // The contact's own rule, from the settings file.
@@ -71,6 +76,7 @@ private:
     SettingsStore& settings_;
     Clock& clock_;
     ReplyRules rules_;
+    int sinceRead_ = 0;
     std::int64_t now_ = 0;
     int secondOfDay_ = 0;
     std::wstring whenHolds_;  // the hours or the user's presence: why nothing is answered now
