@@ -165,9 +165,18 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_NOTIFY:
-            if (wbAdvert_.OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+        case WM_NOTIFY: {
+            // The menu key, which not every Windows (nor Wine) turns into WM_CONTEXTMENU; its
+            // release goes to the menu's own loop. Shift+F10 comes as WM_CONTEXTMENU.
+            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (header.hwndFrom == lstConversations_ && header.code == LVN_KEYDOWN &&
+                reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_APPS) {
+                lstConversations_ContextMenu(MAKELPARAM(-1, -1));
+                return 0;
+            }
+            if (wbAdvert_.OnNotify(header)) return 0;
             break;
+        }
         case kWmNewsComplete:
             wbAdvert_DocumentComplete();
             return 0;
@@ -347,9 +356,12 @@ void MainForm::lstConversations_ContextMenu(LPARAM at) {
     if (!relay_) return;
     POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
     int entry = -1;
-    if (at == -1) {
+    // From the keyboard both coordinates are -1 (the whole parameter only in 32 bits).
+    if (point.x == -1 && point.y == -1) {
         entry = ListView_GetNextItem(lstConversations_, -1, LVNI_SELECTED);
         if (entry < 0) entry = ListView_GetNextItem(lstConversations_, -1, LVNI_FOCUSED);
+        // Nothing chosen yet: the first entry, where the list shows its focus.
+        if (entry < 0 && list_->EntryCount() > 0) entry = 0;
         RECT item{};
         if (entry >= 0 && ListView_GetItemRect(lstConversations_, entry, &item, LVIR_LABEL)) {
             point = {item.left, item.bottom};

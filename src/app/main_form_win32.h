@@ -76,7 +76,8 @@ private:
     void mnuExit_Click();
     void Help_Click();
     void mnuAboutQuorvanel_Click();
-    // The list's context menu (at == -1: from the keyboard, at the selected entry).
+    // The list's context menu, at the screen point `at`, or from the keyboard at the selected
+    // entry.
     void lstConversations_ContextMenu(LPARAM at);
     void ShowAdvert();
     void HideAdvert();

@@ -395,11 +395,10 @@ TEST_F(BuiltInBot, WhatTheUserTypesSurvivesAndTheirOwnLinesStepTheRobotBack) {
 TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAndAfterARestart) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "b", "Boss");
-    // A right click on the entry, then the menu's "Never answer" by its key.
+    // The menu key on the list, then the menu's "Never answer" by its letter.
     const HWND list = GetDlgItem(session.MainWindow(), kIdConversations);
-    POINT at{20, 6};
-    ClientToScreen(list, &at);
-    PostMessageA(session.MainWindow(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+    PostMessageA(list, WM_KEYDOWN, VK_APPS, 0);
+    PostMessageA(list, WM_KEYUP, VK_APPS, 0xC0000001);
     const HWND menu = testing::WaitForWindow("#32768", nullptr, 20s, [](HWND w) { return IsWindowVisible(w) != FALSE; });
     ASSERT_NE(menu, nullptr);
     PostMessageA(menu, WM_CHAR, 'n', 0);
