@@ -212,6 +212,17 @@ TEST_F(Pipeline, WhatTheUserTypesIsNeverOverwritten) {
     desktop.SetText(Entry(w), L"no, I'll answer");
     EXPECT_EQ(Ticks(w, 10), "- - - - - - - - - -");
     EXPECT_EQ(table[1].TypingTicks, 0);
+
+    // Dropped while the bot is being asked (the user wrote): the answer is not typed.
+    Speed(L"instant");
+    bot.later = true;
+    desktop.SetText(Entry(w), L"");
+    desktop.Say(w, L"Bob", L"one last");
+    Ticks(w);
+    pipeline.DropReply(1);
+    bot.waiting.at(0)(L"too late");
+    Ticks(w, 2);
+    EXPECT_EQ(desktop.Text(Entry(w)), L"");
 }
 
 // A new message while a reply is typed replaces it when its reading ends. A reply dropped unsent,

@@ -74,6 +74,8 @@ void ReplyPipeline::Type(int slot) {
 
 void ReplyPipeline::DropReply(int slot) {
     if (!Live(slot)) return;
+    // A question already asked: its answer, when it comes, is not typed.
+    if (outstanding_ != 0 && askingSlot_ == slot) dropped_ = outstanding_;
     conversations_[slot].DelayTicks = 0;
     if (conversations_[slot].TypingTicks < 1) return;
     conversations_[slot].TypingTicks = 0;
@@ -92,6 +94,7 @@ void ReplyPipeline::AskBot(int slot) {
     const std::wstring question = conversations_[slot].LastMessage;
     const std::wstring contact = conversations_[slot].Contact;
     const RequestId id = outstanding_ = ++lastRequest_;
+    askingSlot_ = slot;
     // The answer may come at once or from a later message; either way the slot is reached by its
     // index then, and the next question may be asked.
     // An answer that comes within this call is typed by the tick that asked; one that comes later
@@ -100,7 +103,7 @@ void ReplyPipeline::AskBot(int slot) {
     try {
         bot_.Ask(question, contact, [this, slot, id, asking](std::wstring answer) {
             End(id);
-            if (!Live(slot)) return;
+            if (id == dropped_ || !Live(slot)) return;
             Deliver(slot, std::move(answer));
             if (!*asking && Live(slot)) Type(slot);
         });

@@ -65,6 +65,8 @@ private:
     Dialogs& dialogs_;
     RequestId outstanding_ = 0;  // the request under way, 0 when none
     RequestId lastRequest_ = 0;
+    int askingSlot_ = 0;        // whose question the request under way is
+    RequestId dropped_ = 0;     // a request whose answer is not to be typed
     bool stopped_ = false;
     std::function<void(int)> sent_;
 };
