@@ -71,7 +71,7 @@ bool MainForm::RegisterWindowClass(HINSTANCE instance) {
     wc.lpszClassName = kMainFormClassName;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUORVANEL));
     if (wc.hIcon == nullptr) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return sys::RegisterClassOnce(wc);
 }
 
 bool MainForm::Create(HINSTANCE instance, int showCommand) {

@@ -1,5 +1,7 @@
 #include "platform/modal_window_win32.h"
 
+#include "platform/system_win32.h"
+
 namespace quorvanel {
 
 TwipsScale::TwipsScale() {
@@ -34,7 +36,7 @@ bool ModalWindow::RegisterModalClass(HINSTANCE instance, const char* className, 
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.hIcon = icon;
     wc.lpszClassName = className;
-    return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return sys::RegisterClassOnce(wc);
 }
 
 bool ModalWindow::CreateFixedWindow(HWND owner, const char* className, const char* caption,

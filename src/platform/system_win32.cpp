@@ -167,6 +167,18 @@ void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view captio
     }
 }
 
+bool RegisterClassOnce(const WNDCLASSEXA& windowClass) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExA(windowClass.hInstance, windowClass.lpszClassName, &existing)) return true;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+bool LoadCommonControls(DWORD family) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), family};
+    return InitCommonControlsEx(&controls) != FALSE;
+}
+
 int InsertListItem(HWND list, int index, std::wstring_view text, LPARAM data) {
     if (const WideFunctions* w = Wide()) {
         std::wstring copy(text);
@@ -355,7 +367,10 @@ DWORD Attributes(const std::wstring& path) {
 bool Exists(const std::wstring& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = Attributes(path);
+    // 9x refuses a folder named with a trailing backslash, except a drive's root ("C:\").
+    std::wstring bare = path;
+    while (bare.size() > 1 && bare.back() == L'\\' && !(bare.size() == 3 && bare[1] == L':')) bare.pop_back();
+    const DWORD attributes = Attributes(bare);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

@@ -31,6 +31,13 @@ void SetText(HWND window, std::wstring_view text);
 void MeasureText(HDC dc, std::wstring_view text, RECT& rect, UINT format);
 void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type);
 
+// Registers a window class unless the program has it already. Whether it has is asked, never
+// read from the last error: 9x's USER often leaves that unset when a class exists.
+bool RegisterClassOnce(const WNDCLASSEXA& windowClass);
+// Loads one family of common controls. Each family has a call of its own: a comctl32 that does
+// not know one flag (ICC_STANDARD_CLASSES is comctl32 6's) fails the whole call.
+bool LoadCommonControls(DWORD family);
+
 // The rich edit control's class in the program's family.
 const char* RichEditClass();
 

@@ -8,6 +8,7 @@
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
 #include "fakes/fake_settings.h"
+#include "platform/system_win32.h"
 #include "settings/options_dialog_ids.h"
 #include "settings/options_dialog_win32.h"
 #include "win32/modal_window_test_win32.h"
@@ -71,6 +72,20 @@ TEST(AboutAndHelp, OpenCentredEachTimeAndCloseByTheirKeys) {
             }), IDOK);
         }
     }
+}
+
+// A window opened again finds its class registered by asking Windows: 9x's USER often leaves the
+// last error unset when a registration fails for a class that exists.
+TEST(AboutAndHelp, ClassesAreFoundAgainWithoutTheLastError) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QuorvanelTwice";
+    ASSERT_TRUE(sys::RegisterClassOnce(wc));
+    SetLastError(0);
+    EXPECT_TRUE(sys::RegisterClassOnce(wc));
+    EXPECT_EQ(GetLastError(), 0u);
 }
 
 // The test command runs this in prefixes at 96, 120 and 144 dots per inch.
