@@ -416,6 +416,20 @@ TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAndAfterARestart) {
     EXPECT_EQ(ReplyCount("c"), 0);
 }
 
+TEST_F(BuiltInBot, OutsideTheChosenHoursNothingIsAnswered) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    testing::WriteSetting("Rules", "AnswerWhen", "hours");
+    testing::WriteSetting("Rules", "HoursFrom", std::to_string((now.wHour + 2) % 24) + ":00");
+    testing::WriteSetting("Rules", "HoursTo", std::to_string((now.wHour + 3) % 24) + ":00");
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    session.Messenger("say a hello");
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(0) == "outside the hours"; }, 20s)) << session.EntryNote(0);
+    ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "a", 3));
+    EXPECT_EQ(ReplyCount("a"), 0);
+}
+
 TEST_F(BuiltInBot, AnAnsweringMachineAtTheOtherEndIsStoppedAndTheUserTold) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "e", "Echo");
