@@ -177,9 +177,10 @@ bool IsWithin(HWND window, HWND ancestor) {
 }  // namespace
 
 HWND OptionsDialog::Create(HWND owner) {
-    // The main program loads only the list view's classes.
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    // The main program loads only the list view's classes (and the standard ones, where comctl32
+    // knows them): the tab strip and its tool tips are loaded here, without which there is no
+    // dialog to show.
+    if (!sys::LoadCommonControls(ICC_TAB_CLASSES)) return nullptr;
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!RegisterModalClass(instance, kOptionsDialogClassName)) return nullptr;
@@ -190,7 +191,7 @@ HWND OptionsDialog::Create(HWND owner) {
     page.hCursor = LoadCursor(nullptr, IDC_ARROW);
     page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     page.lpszClassName = kOptionsPageClassName;
-    if (RegisterClassExA(&page) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    if (!sys::RegisterClassOnce(page)) return nullptr;
 
     if (!CreateFixedWindow(owner, kOptionsDialogClassName, kOptionsCaption, kStyle, kExStyle, kClientWidthTwips,
                            kClientHeightTwips)) {
