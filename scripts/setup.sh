@@ -24,24 +24,11 @@ if [ -n "$missing" ]; then
     apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
 if [ ! -f "$pugixml_source/src/pugixml.cpp" ]; then
-    # The machine's own package sources, as source-package indexes, in a list of their own: the
-    # system's apt configuration is left as it was. apt checks the download against the signed
-    # index.
     work=$(mktemp -d)
-    chmod 755 "$work"  # apt downloads as its own user
-    mkdir -p "$work/lists/partial"
-    for list in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$list" ] && sed 's/^Types:.*/Types: deb-src/' "$list" >>"$work/src.sources" && echo >>"$work/src.sources"
-    done
-    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$list" ] && sed -n 's/^deb /deb-src /p' "$list" >>"$work/src.list"
-    done
-    [ -f "$work/src.sources" ] && options="-o Dir::Etc::sourcelist=$work/src.sources" ||
-        options="-o Dir::Etc::sourcelist=$work/src.list"
-    options="$options -o Dir::Etc::sourceparts=- -o Dir::State::lists=$work/lists"
-    apt-get $options update -qq
+    . "$(dirname "$0")/debian-sources.sh"
+    debian_sources "$work"
     version=$(dpkg-query -W -f='${Version}' libpugixml-dev)
-    (cd "$work" && apt-get $options source --download-only -qq "pugixml=$version" 2>/dev/null)
+    (cd "$work" && apt-get $apt_private source --download-only -qq "pugixml=$version" 2>/dev/null)
     mkdir -p "$pugixml_source"
     tar -xzf "$work"/pugixml_*.orig.tar.gz -C "$pugixml_source" --strip-components=1
     rm -rf "$work"
