@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs everything the build, the tests and the demo need on Debian 12 (run as root; a user
-# with the packages already installed can skip it).
+# with the packages and the 32-bit runtime already in place can skip it).
 set -eu
 packages="cmake make g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth
           googletest libbenchmark-dev libboost1.81-dev libpugixml-dev imagemagick binutils-mingw-w64-x86-64
-          clang libclang-rt-14-dev pkg-config curl nlohmann-json3-dev"
+          clang libclang-rt-14-dev pkg-config curl nlohmann-json3-dev
+          dpkg-dev bzip2 xz-utils libmpfr-dev libmpc-dev"
 # The XML parser compiled into the Windows programs: Debian's libpugixml-dev holds only a Linux
 # build, so its source package is unpacked here (the version the Linux build links).
 pugixml_source=/usr/local/src/pugixml
@@ -12,12 +13,13 @@ missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && [ -f "$pugixml_source/src/pugixml.cpp" ] && exit 0
-if [ "$(id -u)" != 0 ]; then
-    echo "Missing packages:$missing (or $pugixml_source); run this as root to install them." >&2
-    exit 1
+if [ -n "$missing" ] || [ ! -f "$pugixml_source/src/pugixml.cpp" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "Missing packages:$missing (or $pugixml_source); run this as root to install them." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
 fi
-export DEBIAN_FRONTEND=noninteractive
 if [ -n "$missing" ]; then
     apt-get update -qq
     # wine64 alone: the 32-bit loader is not wanted (and cannot run on every kernel).
@@ -34,3 +36,6 @@ if [ ! -f "$pugixml_source/src/pugixml.cpp" ]; then
     rm -rf "$work"
     [ -f "$pugixml_source/src/pugixml.cpp" ]
 fi
+# The runtime the 32-bit build links, rebuilt for the 486 once per machine (the last line of
+# packages above is for it).
+"$(dirname "$0")/build-i486-runtime.sh"
