@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/about_window_win32.h"
@@ -73,14 +74,20 @@ TEST_F(Replies, InstantReplyLatencyOverTwentyMessages) {
     Open("open", "a", "Ann");
     std::vector<long long> latencies;
     int mostLooks = 0;
+    auto replied = Clock::now();
     for (std::size_t i = 0, asked = 0; i < 20; ++i) {
         const auto& exchange = exchanges[i % std::size(exchanges)];
+        // Ann is a person: her line comes no sooner than she can type it at 60 words a minute,
+        // or the program would take her for another machine and stop answering.
+        const auto typed = replied + std::chrono::milliseconds(250 * std::strlen(exchange.said));
+        WaitUntil([&] { return Clock::now() >= typed; }, 30s);
         const int looked = testing::Looks(session.MessengerProcess(), "a");
         const auto said = Clock::now();
         session.Messenger(std::string("say a ") + exchange.said);
         ASSERT_TRUE(WaitUntil([&] { return ReplyCount("a") == static_cast<int>(i + 1); }, 20s))
             << session.History("a");
-        latencies.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - said).count());
+        replied = Clock::now();
+        latencies.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(replied - said).count());
         mostLooks = std::max(mostLooks, testing::Looks(session.MessengerProcess(), "a") - looked);
         // One message in a hundred gets a canned line, without asking the bot.
         const std::string history = session.History("a");
