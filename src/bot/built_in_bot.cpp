@@ -29,8 +29,8 @@ void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& conta
 }
 
 BuiltInBotClient::BuiltInBotClient(BotFileSource& files, SettingsStore& settings,
-                                   RandomSource& random, Dialogs& dialogs)
-    : files_(files), settings_(settings), random_(random), dialogs_(dialogs),
+                                   RandomSource& random, Dialogs& dialogs, Store* store)
+    : files_(files), settings_(settings), random_(random), dialogs_(dialogs), store_(store),
       contacts_(kMaxContacts) {}
 
 BuiltInBotClient::~BuiltInBotClient() = default;
@@ -52,6 +52,10 @@ void BuiltInBotClient::Prepare() {
         qvbot::LoadReport ignored;  // the starter bot is tested as it ships
         bot_ = qvbot::LoadBot(files_.StarterBot(), "", ignored);
     }
+    // Another bot, another memory: what this one was told stays with it.
+    const std::string key = folderAnswers ? qvbot::Utf8FromWide(folder) : std::string();
+    if (key != botKey_) contacts_.Clear();
+    botKey_ = key;
     if (problems.empty()) return;
     std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
@@ -79,6 +83,8 @@ qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contac
     auto conversation = std::make_unique<qvbot::Conversation>();
     conversation->id = qvbot::Utf8FromWide(contact);
     conversation->random = Seed(conversation->id);
+    // Bytes that do not restore leave the conversation new.
+    if (store_ != nullptr) qvbot::RestoreConversation(store_->LoadConversation(botKey_, conversation->id), *conversation);
     return **contacts_.Insert(contact, std::move(conversation));
 }
 
@@ -88,7 +94,10 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     Prepare();
     // The message box of a broken folder may have let a nested question load the bot already;
     // either way there is one now.
-    done(qvbot::WideFromUtf8(bot_->Respond(ConversationOf(contact), qvbot::Utf8FromWide(message))));
+    qvbot::Conversation& conversation = ConversationOf(contact);
+    const std::string answer = bot_->Respond(conversation, qvbot::Utf8FromWide(message));
+    if (store_ != nullptr) store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
+    done(qvbot::WideFromUtf8(answer));
 }
 
 }  // namespace quorvanel

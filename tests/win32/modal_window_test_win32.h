@@ -79,7 +79,7 @@ inline int ShowWhile(const std::function<int(HWND owner)>& show, const char* cla
         }
     });
     const int result = show(owner);
-    player.join();
+    player.Join();
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
     return result;

@@ -1,0 +1,205 @@
+// The store against the real SQLite, in temporary files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+
+#include "qvbot/bot.h"
+#include "store/sqlite_store.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace quorvanel {
+namespace {
+
+class TempFolder {
+  public:
+    TempFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("qv-store-" + std::to_string(std::random_device()()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string File(const char* name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(Store, KeepsEachBotsConversationsAcrossReopeningAndForgetsTheLongestUnheardFirst) {
+    TempFolder folder;
+    const std::string path = folder.File("memory.db");
+    StoreOptions options;
+    options.maxContacts = 3;
+    {
+        SqliteStore store(path, options);
+        ASSERT_TRUE(store.Ok());
+        store.SaveConversation("", "Ann", "ann 1");
+        store.SaveConversation("C:\\Bots", "Ann", "ann of the folder");
+        store.SaveConversation("", "Bob", "bob 1");
+        // Read back before the writer has it: the queue answers.
+        EXPECT_EQ(store.LoadConversation("", "Bob"), "bob 1");
+        store.Flush();
+        store.SaveConversation("", "Ann",
+                               "ann 2");  // Ann heard again: the folder's Ann is now oldest
+        store.SaveConversation("", "Cy", "cy 1");
+    }
+    SqliteStore store(path, options);
+    ASSERT_TRUE(store.Ok());
+    EXPECT_EQ(store.LoadConversation("", "Ann"), "ann 2");
+    EXPECT_EQ(store.LoadConversation("", "Bob"), "bob 1");
+    EXPECT_EQ(store.LoadConversation("", "Cy"), "cy 1");
+    EXPECT_EQ(store.LoadConversation("C:\\Bots", "Ann"), "");
+    EXPECT_EQ(store.LoadConversation("", "Dee"), "");
+    EXPECT_EQ(store.Skipped(), 0u);
+}
+
+TEST(Store, ConversationBytesRoundTripAndAnythingElseIsRefused) {
+    qvbot::Conversation conversation;
+    conversation.id = "Ann";
+    conversation.random = 0x0123456789ABCDEFull;
+    conversation.predicates = {{"name", "Ann"}, {"topic", "ZO\xC3\x8B"}, {"empty", ""}};
+    conversation.inputs = {{"WHAT IS MY NAME"}, {"MY NAME IS ANN", "HELLO"}};
+    conversation.answers = {{"YOUR NAME IS ANN"}, {}};
+    const std::string bytes = qvbot::SaveConversation(conversation);
+    qvbot::Conversation back;
+    back.id = "kept";
+    ASSERT_TRUE(qvbot::RestoreConversation(bytes, back));
+    EXPECT_EQ(back.id, "kept");
+    EXPECT_EQ(back.random, conversation.random);
+    EXPECT_EQ(back.predicates, conversation.predicates);
+    EXPECT_EQ(back.inputs, conversation.inputs);
+    EXPECT_EQ(back.answers, conversation.answers);
+    // Every shorter prefix, a longer one, and a history past the engine's limit.
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        EXPECT_FALSE(qvbot::RestoreConversation(bytes.substr(0, size), back)) << size;
+    }
+    EXPECT_FALSE(qvbot::RestoreConversation(bytes + '\0', back));
+    conversation.inputs.resize(qvbot::kHistory + 1);
+    EXPECT_FALSE(qvbot::RestoreConversation(qvbot::SaveConversation(conversation), back));
+    EXPECT_EQ(back.predicates.at("name"), "Ann");  // untouched by what was refused
+}
+
+// Random bytes, a file cut short, another program's database: each moved aside whole, under a
+// name that says why, and a new file kept in its place.
+TEST(Store, ADamagedOrForeignFileIsMovedAsideAndANewOneStarted) {
+    TempFolder folder;
+    const std::string path = folder.File("memory.db");
+    std::uintmax_t whole = 0;
+    std::string random(5000, '\0');
+    std::mt19937 generator(27);
+    for (char& c : random) c = static_cast<char>(generator());
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        const char* why;
+    } cases[] = {
+        {"cut short", [&] { std::filesystem::resize_file(path, whole / 2); }, ".damaged-"},
+        {"random bytes", [&] { std::ofstream(path, std::ios::binary) << random; }, ".damaged-"},
+        {"another program's",
+         [&] {
+             std::filesystem::remove(path);
+             Database(path, 0).Execute(
+                 "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')");
+         },
+         ".foreign-"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        {
+            SqliteStore store(path, {});
+            for (int i = 0; i < 200; ++i)
+                store.SaveConversation("", std::to_string(i), std::string(2000, 'x'));
+            store.SaveConversation("", "Ann", "ann");
+        }
+        whole = std::filesystem::file_size(path);
+        c.spoil();
+        const auto spoiled = std::filesystem::file_size(path);
+        SqliteStore store(path, {});
+        ASSERT_TRUE(store.Ok()) << c.name;
+        EXPECT_NE(store.MovedAside().find(c.why), std::string::npos)
+            << c.name << ": " << store.MovedAside();
+        EXPECT_EQ(std::filesystem::file_size(store.MovedAside()), spoiled) << c.name;
+        store.SaveConversation("", "Bob", "bob");
+        store.Flush();
+        EXPECT_EQ(store.LoadConversation("", "Bob"), "bob") << c.name;
+        EXPECT_EQ(store.LoadConversation("", "Ann"), "") << c.name;
+        std::filesystem::remove(store.MovedAside());
+    }
+    EXPECT_EQ(SqliteStore(path, {}).MovedAside(), "");  // the new file is ours
+}
+
+TEST(Store, AWriteMeetingAnotherProgramsLockIsSkippedAndCounted) {
+    TempFolder folder;
+    const std::string path = folder.File("busy.db");
+    StoreOptions options;
+    options.writerBusyMs = 50;
+    SqliteStore store(path, options);
+    ASSERT_TRUE(store.Ok());
+    {
+        Database other(path, 0);
+        ASSERT_TRUE(other.Execute("BEGIN EXCLUSIVE"));
+        store.SaveConversation("", "Ann", "lost");
+        store.Flush();
+        EXPECT_EQ(store.Skipped(), 1u);
+        other.Execute("COMMIT");
+    }
+    store.SaveConversation("", "Ann", "kept");
+    store.Flush();
+    EXPECT_EQ(store.Skipped(), 1u);
+    EXPECT_EQ(store.LoadConversation("", "Ann"), "kept");
+}
+
+#ifndef _WIN32
+// A writer killed at random moments, 100 times: the file stays whole, and every write it had
+// reported done is there.
+TEST(Store, AWriterKilledAtAnyMomentLeavesTheFileWholeAndLosesOnlyTheWriteInFlight) {
+    TempFolder folder;
+    const std::string path = folder.File("crash.db");
+    std::mt19937 random(std::random_device{}());
+    long long acknowledged = 0;
+    for (int run = 0; run < 100; ++run) {
+        int pipe[2];
+        ASSERT_EQ(::pipe(pipe), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(pipe[0]);
+            SqliteStore store(path, {});
+            for (long long n = acknowledged + 1; store.Ok(); ++n) {
+                store.SaveConversation("", "c" + std::to_string(n % 50), std::to_string(n));
+                store.Flush();
+                if (write(pipe[1], &n, sizeof n) != sizeof n) break;
+            }
+            _exit(1);
+        }
+        close(pipe[1]);
+        usleep(std::uniform_int_distribution<useconds_t>(1000, 30000)(random));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        long long n = 0;
+        while (read(pipe[0], &n, sizeof n) == sizeof n) acknowledged = n;
+        close(pipe[0]);
+        Database db(path, 1000);
+        ASSERT_EQ(db.Query("PRAGMA integrity_check"), "ok") << "run " << run;
+        const long long latest =
+            std::stoll("0" + db.Query("SELECT max(CAST(state AS INTEGER)) FROM memory"));
+        ASSERT_GE(latest, acknowledged) << "run " << run;
+        ASSERT_LE(latest, acknowledged + 1) << "run " << run;
+        acknowledged = latest;
+    }
+    EXPECT_GT(acknowledged, 100);
+}
+#endif
+
+}  // namespace
+}  // namespace quorvanel
