@@ -1,6 +1,7 @@
 #include "app/about_window_win32.h"
 
 #include "platform/resource_ids.h"
+#include "platform/system_win32.h"
 
 namespace quorvanel {
 namespace {
@@ -11,6 +12,8 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
 // Client area and controls as designed, in twips.
 constexpr int kClientWidthTwips = 5730;
 constexpr int kClientHeightTwips = 2055;
+// The data file's line below the rest, when there is one.
+constexpr int kDataFileHeightTwips = 330;
 
 struct Placement {
     int left, top, width, height;
@@ -22,6 +25,7 @@ constexpr Placement kLblDescription{1050, 720, 3885, 330};
 constexpr Placement kLblDisclaimer{240, 1260, 3225, 690};
 constexpr Placement kLblTitle{1050, 240, 3885, 240};
 constexpr Placement kLblVersion{1050, 480, 3885, 225};
+constexpr Placement kLblDataFile{240, 2010, 5250, 240};
 
 // The etched rule between the texts and the thanks.
 constexpr int kRuleLeftTwips = 120;
@@ -43,8 +47,9 @@ HWND AboutWindow::Create(HWND owner) {
     cmdOK_ = nullptr;
     focus_ = nullptr;
 
+    const int height = kClientHeightTwips + (dataFile_.empty() ? 0 : kDataFileHeightTwips);
     if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle, kClientWidthTwips,
-                           kClientHeightTwips)) {
+                           height)) {
         return nullptr;
     }
     CreateControls();
@@ -72,6 +77,16 @@ void AboutWindow::CreateControls() {
     make("STATIC", kDisclaimer, SS_LEFT | SS_NOPREFIX, kLblDisclaimer, kIdAboutDisclaimer);
     make("STATIC", kTitle, SS_LEFT | SS_NOPREFIX, kLblTitle, kIdAboutTitle);
     make("STATIC", kVersion, SS_LEFT | SS_NOPREFIX, kLblVersion, kIdAboutVersion);
+    if (!dataFile_.empty()) {
+        // Wide on NT: a profile folder's name may lie outside the ANSI code page.
+        const RECT at{twips_.X(kLblDataFile.left), twips_.Y(kLblDataFile.top),
+                      twips_.X(kLblDataFile.left + kLblDataFile.width),
+                      twips_.Y(kLblDataFile.top + kLblDataFile.height)};
+        HWND label = sys::CreateControl(0, "STATIC", L"Memory: " + dataFile_,
+                                        WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, at,
+                                        hwnd_, kIdAboutDataFile);
+        SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
 
     // The program's own icon at its designed 32 x 32; a program built without it shows the
     // system's application icon rather than nothing.

@@ -276,6 +276,8 @@ void MainForm::Form_Load() {
 
     // 2. The conversation table: the spare slot 0 alone.
     Conversations_ = NewConversationTable();
+    // A memory file that could not be used was moved aside, and a new one answers meanwhile.
+    if (const std::wstring moved = MovedAsideMessage(*store_); !moved.empty()) dialogs_.ShowMessage(moved, L"Quorvanel");
 
     // 3. The tray icon record, in the size of the platform's first version, ANSI form.
     TrayIconData_ = {};
@@ -423,7 +425,7 @@ void MainForm::Help_Click() {
 }
 
 void MainForm::mnuAboutQuorvanel_Click() {
-    AboutWindow about;
+    AboutWindow about(store_->Ok() ? StoreFilePath() : std::wstring());
     about.ShowModal(hwnd_, &pump_);
 }
 

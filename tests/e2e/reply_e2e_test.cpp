@@ -353,6 +353,25 @@ TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
     EXPECT_EQ(server.Log().size(), 0u);
 }
 
+TEST_F(BuiltInBot, AContactIsRememberedAfterExitAndANewStart) {
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    const std::string named = Exchange("a", "My name is Ann.");
+    EXPECT_TRUE(named.starts_with("Nice to meet you, Ann.") || named.starts_with("Check this:")) << named;
+    // Commands > Exit, and a new start.
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuExit, 0);
+    ASSERT_EQ(WaitForSingleObject(session.Program().ProcessHandle(), 30000), WAIT_OBJECT_0);
+    session.CloseProgram();
+    session.Messenger("close a");
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "c", "Ann");
+    Open("open", "b", "Bob");
+    const std::string again = Exchange("c", "What is my name?");
+    EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;
+    const std::string bob = Exchange("b", "What is my name?");
+    EXPECT_TRUE(bob.starts_with("You have not told me your name yet.") || bob.starts_with("Check this:")) << bob;
+}
+
 TEST_F(BuiltInBot, TheBotChosenInTheOptionsAnswersFromTheNextQuestion) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "a", "Ann");
