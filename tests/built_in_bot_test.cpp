@@ -54,14 +54,12 @@ protected:
     Dialogs dialogs;
     BuiltInBotClient bot{files, file, random, dialogs};
 
+    BuiltInBotClient* asked = &bot;  // the bot Ask asks
+
     std::wstring Ask(const std::wstring& contact, const std::wstring& message, float draw = 0.5f) {
-        return AskOf(bot, contact, message, draw);
-    }
-    std::wstring AskOf(BuiltInBotClient& client, const std::wstring& contact, const std::wstring& message,
-                       float draw = 0.5f) {
         random.Push(draw);
         std::wstring answer = L"(no answer)";
-        client.Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
+        asked->Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
         return answer;
     }
 };
@@ -114,17 +112,19 @@ TEST_F(BuiltInBot, WithAStoreRemembersEachContactAcrossARestartAndEachBotApart) 
     {
         SqliteStore store(path, {});
         BuiltInBotClient first{files, file, random, dialogs, &store};
-        EXPECT_EQ(AskOf(first, L"Ann", L"My name is Ann."), L"Nice to meet you, Ann.");
+        asked = &first;
+        EXPECT_EQ(Ask(L"Ann", L"My name is Ann."), L"Nice to meet you, Ann.");
         // The same contact, to a folder of the user's: its own memory.
         file.Set(L"ConnectionSettings", L"AIMLFolder", (root / "sample").wstring());
-        EXPECT_EQ(AskOf(first, L"Ann", L"hello"), L"From a, Sample.");
+        EXPECT_EQ(Ask(L"Ann", L"hello"), L"From a, Sample.");
         file.Set(L"ConnectionSettings", L"AIMLFolder", L"");
     }
     {
         SqliteStore store(path, {});
         BuiltInBotClient second{files, file, random, dialogs, &store};
-        EXPECT_EQ(AskOf(second, L"Ann", L"What is my name?"), L"Your name is Ann.");
-        EXPECT_EQ(AskOf(second, L"Bob", L"What is my name?"), L"You have not told me your name yet. What is your name?");
+        asked = &second;
+        EXPECT_EQ(Ask(L"Ann", L"What is my name?"), L"Your name is Ann.");
+        EXPECT_EQ(Ask(L"Bob", L"What is my name?"), L"You have not told me your name yet. What is your name?");
         qvbot::Conversation folders;
         EXPECT_TRUE(qvbot::RestoreConversation(store.LoadConversation((root / "sample").string(), "Ann"), folders));
         EXPECT_EQ(folders.predicates.count("name"), 0u);

@@ -96,8 +96,15 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     // either way there is one now.
     qvbot::Conversation& conversation = ConversationOf(contact);
     const std::string answer = bot_->Respond(conversation, qvbot::Utf8FromWide(message));
-    if (store_ != nullptr) store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
+    if (store_ == nullptr) return done(qvbot::WideFromUtf8(answer));
+    store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
     done(qvbot::WideFromUtf8(answer));
+    // Told after the answer is on its way, and once a run.
+    if (store_->TakeDiskFull()) {
+        dialogs_.ShowMessage(L"The disk is full: Quorvanel goes on answering, but what the built-in bot "
+                             L"learns of your contacts is not kept until there is room again.",
+                             kCaption);
+    }
 }
 
 }  // namespace quorvanel

@@ -14,6 +14,8 @@ class Store {
     // Keeps it, written soon after in one transaction; the contact is now the one heard from last.
     virtual void SaveConversation(const std::string& bot, const std::string& contact,
                                   std::string state) = 0;
+    // True once, the first time it is asked after a write failed for want of disk space.
+    virtual bool TakeDiskFull() = 0;
 };
 
 }  // namespace quorvanel

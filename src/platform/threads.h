@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>  // std::lock_guard, for the users of Mutex
 #include <utility>
 
 #ifndef _WIN32

@@ -21,6 +21,8 @@ struct StoreOptions {
     std::size_t maxContacts = 10000;
     // How long the writer waits for another program's lock before it skips a write.
     int writerBusyMs = 2000;
+    // Pages the file may grow to (SQLite's max_page_count); 0 for SQLite's own bound.
+    std::int64_t maxPages = 0;
     // Renames a file (names in UTF-8); the C library's rename when empty.
     std::function<bool(const std::string& from, const std::string& to)> moveFile;
 };
@@ -45,6 +47,7 @@ class SqliteStore final : public Store {
     std::string LoadConversation(const std::string& bot, const std::string& contact) override;
     void SaveConversation(const std::string& bot, const std::string& contact,
                           std::string state) override;
+    bool TakeDiskFull() override;
     // Waits until everything queued so far is written or skipped.
     void Flush();
     // Saves not written: the file busy past the wait, or failing.
@@ -72,6 +75,7 @@ class SqliteStore final : public Store {
     std::vector<Job> writing_;  // taken by the writer, not yet committed
     bool stopping_ = false;
     std::size_t skipped_ = 0;
+    enum class DiskFull { kNo, kToTell, kTold } diskFull_ = DiskFull::kNo;
     Signal work_;
     Signal written_;
     std::unique_ptr<Statement> save_;    // the writer's

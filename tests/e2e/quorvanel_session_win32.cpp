@@ -15,12 +15,12 @@ void ClearSettings() {
     char directory[MAX_PATH] = {};
     GetWindowsDirectoryA(directory, MAX_PATH);
     DeleteFileA((std::string(directory) + "\\quorvanel11.ini").c_str());
-    std::string data = std::string(directory) + "\\quorvanel.db";
     char appData[MAX_PATH] = {};
-    if (!(GetVersion() & 0x80000000u) && GetEnvironmentVariableA("APPDATA", appData, MAX_PATH) > 0) {
-        data = std::string(appData) + "\\Quorvanel\\quorvanel.db";
+    GetEnvironmentVariableA("APPDATA", appData, MAX_PATH);
+    for (const std::string& data :
+         {std::string(directory) + "\\quorvanel.db", std::string(appData) + "\\Quorvanel\\quorvanel.db"}) {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) DeleteFileA((data + suffix).c_str());
     }
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) DeleteFileA((data + suffix).c_str());
 }
 
 }  // namespace

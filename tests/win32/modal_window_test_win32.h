@@ -13,7 +13,7 @@
 #include "platform/modal_window_win32.h"
 #include "win32/child_process_win32.h"
 #include "win32/layout_win32.h"
-#include "win32/threads_win32.h"
+#include "platform/threads.h"
 
 namespace quorvanel::testing {
 
