@@ -25,7 +25,8 @@ constexpr Placement kLblDescription{1050, 720, 3885, 330};
 constexpr Placement kLblDisclaimer{240, 1260, 3225, 690};
 constexpr Placement kLblTitle{1050, 240, 3885, 240};
 constexpr Placement kLblVersion{1050, 480, 3885, 225};
-constexpr Placement kLblDataFile{240, 2010, 5250, 240};
+constexpr Placement kLblDataFile{240, 2025, 840, 240};
+constexpr Placement kTxtDataFile{1080, 2010, 4410, 270};
 
 // The etched rule between the texts and the thanks.
 constexpr int kRuleLeftTwips = 120;
@@ -48,8 +49,8 @@ HWND AboutWindow::Create(HWND owner) {
     focus_ = nullptr;
 
     const int height = kClientHeightTwips + (dataFile_.empty() ? 0 : kDataFileHeightTwips);
-    if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle, kClientWidthTwips,
-                           height)) {
+    if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle,
+                           kClientWidthTwips, height)) {
         return nullptr;
     }
     CreateControls();
@@ -78,14 +79,16 @@ void AboutWindow::CreateControls() {
     make("STATIC", kTitle, SS_LEFT | SS_NOPREFIX, kLblTitle, kIdAboutTitle);
     make("STATIC", kVersion, SS_LEFT | SS_NOPREFIX, kLblVersion, kIdAboutVersion);
     if (!dataFile_.empty()) {
-        // Wide on NT: a profile folder's name may lie outside the ANSI code page.
-        const RECT at{twips_.X(kLblDataFile.left), twips_.Y(kLblDataFile.top),
-                      twips_.X(kLblDataFile.left + kLblDataFile.width),
-                      twips_.Y(kLblDataFile.top + kLblDataFile.height)};
-        HWND label = sys::CreateControl(0, "STATIC", L"Memory: " + dataFile_,
-                                        WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, at,
-                                        hwnd_, kIdAboutDataFile);
-        SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        // A read-only box, so that a path of any length can be read to its end and copied; wide
+        // on NT, where a profile folder's name may lie outside the ANSI code page.
+        make("STATIC", "Memory:", SS_LEFT | SS_NOPREFIX, kLblDataFile, kIdAboutDataFileLabel);
+        const RECT at{twips_.X(kTxtDataFile.left), twips_.Y(kTxtDataFile.top),
+                      twips_.X(kTxtDataFile.left + kTxtDataFile.width),
+                      twips_.Y(kTxtDataFile.top + kTxtDataFile.height)};
+        HWND box = sys::CreateControl(
+            0, "EDIT", dataFile_, WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
+            at, hwnd_, kIdAboutDataFile);
+        SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
 
     // The program's own icon at its designed 32 x 32; a program built without it shows the

@@ -18,7 +18,8 @@ inline constexpr int kIdAboutDescription = 202;  // lblDescription
 inline constexpr int kIdAboutDisclaimer = 203;   // lblDisclaimer
 inline constexpr int kIdAboutTitle = 204;        // lblTitle
 inline constexpr int kIdAboutVersion = 205;      // lblVersion
-inline constexpr int kIdAboutDataFile = 206;     // where the program keeps what it remembers
+inline constexpr int kIdAboutDataFile = 206;       // where the program keeps what it remembers
+inline constexpr int kIdAboutDataFileLabel = 207;  // its label
 
 // frmAbout: the program's name, version, contact address and thanks, with an OK button that
 // Enter and Esc both press.

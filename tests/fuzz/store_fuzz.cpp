@@ -19,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qvbot::RestoreConversation(bytes, conversation);
     const auto folder =
         std::filesystem::temp_directory_path() / ("qv-store-fuzz-" + std::to_string(getpid()));
-    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "memory.db").string();
     std::ofstream(path, std::ios::binary) << bytes;
