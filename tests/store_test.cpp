@@ -18,17 +18,18 @@
 namespace quorvanel {
 namespace {
 
-// Each test's files in a folder of their own, removed after it.
+// Each test's files in a folder of their own, removed after it, named outside any ANSI code page
+// (Windows then takes SQLite's wide path); `path` is the file's name in UTF-8, as SQLite takes it.
 class Store : public ::testing::Test {
   protected:
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("qv-store-" + std::to_string(std::random_device()()));
-    const std::string path = (folder / "memory.db").string();
+    const std::string name = "qv-Pawe\xC5\x82 \xD0\x96-" + std::to_string(std::random_device()());
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / std::u8string(name.begin(), name.end());
+    const std::filesystem::path file = folder / "memory.db";
+    const std::string path = reinterpret_cast<const char*>(file.u8string().c_str());
+    std::error_code ignored;
     void SetUp() override { std::filesystem::create_directories(folder); }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    void TearDown() override { std::filesystem::remove_all(folder, ignored); }
 };
 
 TEST_F(Store, KeepsEachBotsConversationsAcrossReopeningAndForgetsTheLongestUnheardFirst) {
@@ -90,36 +91,37 @@ TEST_F(Store, ADamagedOrForeignFileIsMovedAsideAndANewOneStarted) {
         std::function<void()> spoil;
         const char* why;
     } cases[] = {
-        {"cut short", [&] { std::filesystem::resize_file(path, whole / 2); }, ".damaged-"},
-        {"random bytes", [&] { std::ofstream(path, std::ios::binary) << random; }, ".damaged-"},
+        {"cut short", [&] { std::filesystem::resize_file(file, whole / 2); }, ".damaged-"},
+        {"random bytes", [&] { std::ofstream(file, std::ios::binary) << random; }, ".damaged-"},
         {"another program's",
          [&] {
-             std::filesystem::remove(path);
+             std::filesystem::remove(file);
              Database(path, 0).Execute(
                  "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')");
          },
          ".foreign-"},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove(path);
+        std::filesystem::remove(file);
         {
             SqliteStore store(path, {});
             for (int i = 0; i < 200; ++i)
                 store.SaveConversation("", std::to_string(i), std::string(2000, 'x'));
             store.SaveConversation("", "Ann", "ann");
         }
-        whole = std::filesystem::file_size(path);
+        whole = std::filesystem::file_size(file);
         c.spoil();
-        const auto spoiled = std::filesystem::file_size(path);
+        const auto spoiled = std::filesystem::file_size(file);
         SqliteStore store(path, {});
         ASSERT_TRUE(store.Ok()) << c.name;
         EXPECT_NE(store.MovedAside().find(c.why), std::string::npos)
             << c.name << ": " << store.MovedAside();
-        EXPECT_EQ(std::filesystem::file_size(store.MovedAside()), spoiled) << c.name;
+        const auto aside = folder / std::filesystem::path(store.MovedAside()).filename();
+        EXPECT_EQ(std::filesystem::file_size(aside), spoiled) << c.name;
         store.SaveConversation("", "Bob", "bob");
         store.Flush();
         EXPECT_EQ(store.LoadConversation("", "Bob"), "bob") << c.name;
-        std::filesystem::remove(store.MovedAside());
+        std::filesystem::remove(aside);
     }
     EXPECT_EQ(SqliteStore(path, {}).MovedAside(), "");  // the new file is ours
 }

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "qvbot/text.h"
+
 namespace quorvanel {
 namespace {
 
@@ -64,7 +66,12 @@ std::string AsideName(const std::string& path, FileState state) {
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    // The names are UTF-8, which the C library's narrow functions would take for ANSI.
+    return _wrename(qvbot::WideFromUtf8(from).c_str(), qvbot::WideFromUtf8(to).c_str()) == 0;
+#else
     return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 }  // namespace
@@ -81,8 +88,8 @@ SqliteStore::SqliteStore(std::string path, StoreOptions options)
         const auto move = options_.moveFile ? options_.moveFile : RenameFile;
         if (move(path_, aside)) {
             movedAside_ = aside;
-            for (const char* journal : {"-wal", "-journal"}) move(path_ + journal, aside + journal);
-            std::remove((path_ + "-shm").c_str());
+            for (const char* journal : {"-wal", "-journal", "-shm"})
+                move(path_ + journal, aside + journal);
             reader_ = std::make_unique<Database>(path_, kReaderBusyMs);
             state = Prepare(*reader_, options_.writeAheadLog);
         }
