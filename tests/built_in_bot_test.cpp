@@ -126,7 +126,7 @@ TEST_F(BuiltInBot, WithAStoreRemembersEachContactAcrossARestartAndEachBotApart) 
         EXPECT_EQ(Ask(L"Ann", L"What is my name?"), L"Your name is Ann.");
         EXPECT_EQ(Ask(L"Bob", L"What is my name?"), L"You have not told me your name yet. What is your name?");
         qvbot::Conversation folders;
-        EXPECT_TRUE(qvbot::RestoreConversation(store.LoadConversation((root / "sample").string(), "Ann"), folders));
+        EXPECT_TRUE(qvbot::RestoreConversation(store.LoadConversation((root / "sample").string(), "Ann").value_or(""), folders));
         EXPECT_EQ(folders.predicates.count("name"), 0u);
     }
     std::filesystem::remove_all(root);

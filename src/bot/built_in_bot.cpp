@@ -54,7 +54,10 @@ void BuiltInBotClient::Prepare() {
     }
     // Another bot, another memory: what this one was told stays with it.
     const std::string key = folderAnswers ? qvbot::Utf8FromWide(folder) : std::string();
-    if (key != botKey_) contacts_.Clear();
+    if (key != botKey_) {
+        contacts_.Clear();
+        unread_.clear();
+    }
     botKey_ = key;
     if (problems.empty()) return;
     std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";
@@ -79,13 +82,23 @@ std::wstring BuiltInBotClient::BotName() const {
 }
 
 qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contact) {
-    if (const auto found = contacts_.Find(contact)) return **found;
-    auto conversation = std::make_unique<qvbot::Conversation>();
-    conversation->id = qvbot::Utf8FromWide(contact);
-    conversation->random = Seed(conversation->id);
-    // Bytes that do not restore leave the conversation new.
-    if (store_ != nullptr) qvbot::RestoreConversation(store_->LoadConversation(botKey_, conversation->id), *conversation);
-    return **contacts_.Insert(contact, std::move(conversation));
+    auto found = contacts_.Find(contact);
+    if (found == nullptr) {
+        auto conversation = std::make_unique<qvbot::Conversation>();
+        conversation->id = qvbot::Utf8FromWide(contact);
+        conversation->random = Seed(conversation->id);
+        found = contacts_.Insert(contact, std::move(conversation));
+        if (store_ != nullptr) unread_.insert((*found)->id);
+    }
+    qvbot::Conversation& conversation = **found;
+    if (store_ != nullptr && unread_.count(conversation.id) != 0) {
+        // Bytes that do not restore leave the conversation as it is.
+        if (const auto saved = store_->LoadConversation(botKey_, conversation.id)) {
+            qvbot::RestoreConversation(*saved, conversation);
+            unread_.erase(conversation.id);
+        }
+    }
+    return conversation;
 }
 
 void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& contact,
@@ -97,7 +110,9 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     qvbot::Conversation& conversation = ConversationOf(contact);
     const std::string answer = bot_->Respond(conversation, qvbot::Utf8FromWide(message));
     if (store_ == nullptr) return done(qvbot::WideFromUtf8(answer));
-    store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
+    if (unread_.count(conversation.id) == 0) {
+        store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
+    }
     done(qvbot::WideFromUtf8(answer));
     // Told after the answer is on its way, and once a run.
     if (store_->TakeDiskFull()) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "bot/bot_client.h"
@@ -63,6 +64,9 @@ private:
     std::wstring loadedFolder_;  // the setting the loaded bot came from
     Store* store_;
     std::string botKey_;  // what the store knows the loaded bot by: its folder, empty for the starter
+    // Contacts whose saved conversation could not be read yet (the file was busy): read again
+    // when they next speak, and not saved over until then.
+    std::set<std::string> unread_;
     qvbot::LruMap<std::wstring, std::unique_ptr<qvbot::Conversation>> contacts_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace quorvanel {
@@ -9,8 +10,9 @@ class Store {
   public:
     virtual ~Store() = default;
     // The conversation last saved for `contact` of `bot` (the engine's bytes); empty when there
-    // is none or it cannot be read.
-    virtual std::string LoadConversation(const std::string& bot, const std::string& contact) = 0;
+    // is none or it cannot be read; none when the file is busy this moment: ask again later.
+    virtual std::optional<std::string> LoadConversation(const std::string& bot,
+                                                        const std::string& contact) = 0;
     // Keeps it, written soon after in one transaction; the contact is now the one heard from last.
     virtual void SaveConversation(const std::string& bot, const std::string& contact,
                                   std::string state) = 0;

@@ -12,8 +12,9 @@ namespace {
 // "QVNL": tells our files from other programs' SQLite databases.
 constexpr std::int64_t kApplicationId = 0x51564E4C;
 constexpr int kSchemaVersion = 1;
-// The reader meets the writer's lock only on a rollback journal, for the time of one commit.
-constexpr int kReaderBusyMs = 200;
+// The reader never waits (it runs on the UI thread): it meets the writer's lock only on a
+// rollback journal, for the time of one commit, and is then told to ask again.
+constexpr int kReaderBusyMs = 0;
 
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS memory("
@@ -122,8 +123,9 @@ const SqliteStore::Job* SqliteStore::Pending(const std::string& bot,
     return nullptr;
 }
 
-std::string SqliteStore::LoadConversation(const std::string& bot, const std::string& contact) {
-    if (!ok_) return {};
+std::optional<std::string> SqliteStore::LoadConversation(const std::string& bot,
+                                                         const std::string& contact) {
+    if (!ok_) return std::string();
     {
         std::lock_guard lock(mutex_);
         if (const Job* job = Pending(bot, contact)) return job->state;
@@ -131,7 +133,9 @@ std::string SqliteStore::LoadConversation(const std::string& bot, const std::str
     load_->Bind(1, bot).Bind(2, contact);
     std::string state = load_->Step() ? load_->Text(0) : std::string();
     load_->Reset();
+    const int error = reader_->LastError();
     reader_->ClearError();
+    if (error == kSqliteBusy || error == kSqliteLocked) return std::nullopt;
     return state;
 }
 
@@ -184,14 +188,19 @@ void SqliteStore::Write() {
     if (options_.maxPages > 0) {
         db.Execute(("PRAGMA max_page_count=" + std::to_string(options_.maxPages)).c_str());
     }
-    save_ = std::make_unique<Statement>(
-        db,
-        "INSERT INTO memory(bot, contact, heard, state)"
-        " VALUES(?1, ?2, (SELECT coalesce(max(heard), 0) + 1 FROM memory), ?3)"
-        " ON CONFLICT(bot, contact) DO UPDATE SET heard=excluded.heard, state=excluded.state");
-    forget_ = std::make_unique<Statement>(db,
-                                          "DELETE FROM memory WHERE heard <= (SELECT heard FROM "
-                                          "memory ORDER BY heard DESC LIMIT 1 OFFSET ?1)");
+    // Prepared at the first write, and again after a failure: a file busy as the writer starts
+    // must not keep it from every write after.
+    const auto prepared = [&] {
+        if (save_ != nullptr && save_->Ok() && forget_->Ok()) return true;
+        save_ = std::make_unique<Statement>(
+            db, "INSERT INTO memory(bot, contact, heard, state)"
+                " VALUES(?1, ?2, (SELECT coalesce(max(heard), 0) + 1 FROM memory), ?3)"
+                " ON CONFLICT(bot, contact) DO UPDATE SET heard=excluded.heard, state=excluded.state");
+        forget_ = std::make_unique<Statement>(
+            db, "DELETE FROM memory WHERE heard <="
+                " (SELECT heard FROM memory ORDER BY heard DESC LIMIT 1 OFFSET ?1)");
+        return save_->Ok() && forget_->Ok();
+    };
     for (;;) {
         work_.Wait();
         bool stopping = false;
@@ -202,7 +211,7 @@ void SqliteStore::Write() {
         }
         if (!writing_.empty()) {
             db.ClearError();
-            const bool written = save_->Ok() && forget_->Ok() && WriteBatch(db, writing_);
+            const bool written = prepared() && WriteBatch(db, writing_);
             std::lock_guard lock(mutex_);
             if (!written) skipped_ += writing_.size();
             if (!written && db.LastError() == kSqliteFull && diskFull_ == DiskFull::kNo) {

@@ -24,7 +24,7 @@ struct StoreOptions {
     // Pages the file may grow to (SQLite's max_page_count); 0 for SQLite's own bound.
     std::int64_t maxPages = 0;
     // Renames a file (names in UTF-8); the C library's rename when empty.
-    std::function<bool(const std::string& from, const std::string& to)> moveFile;
+    std::function<bool(const std::string& from, const std::string& to)> moveFile = {};
 };
 
 // The Store in an SQLite file. Reads are made on the caller's thread, from a connection of
@@ -44,7 +44,8 @@ class SqliteStore final : public Store {
     // opened; empty when none was.
     const std::string& MovedAside() const { return movedAside_; }
     const std::string& Path() const { return path_; }
-    std::string LoadConversation(const std::string& bot, const std::string& contact) override;
+    std::optional<std::string> LoadConversation(const std::string& bot,
+                                                const std::string& contact) override;
     void SaveConversation(const std::string& bot, const std::string& contact,
                           std::string state) override;
     bool TakeDiskFull() override;

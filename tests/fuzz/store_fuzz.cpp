@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "memory.db").string();
     std::ofstream(path, std::ios::binary) << bytes;
-    qvbot::RestoreConversation(SqliteStore(path, {}).LoadConversation("", "Ann"), conversation);
+    qvbot::RestoreConversation(SqliteStore(path, {}).LoadConversation("", "Ann").value_or(""), conversation);
     std::filesystem::remove_all(folder);
     return 0;
 }
