@@ -276,8 +276,6 @@ void MainForm::Form_Load() {
 
     // 2. The conversation table: the spare slot 0 alone.
     Conversations_ = NewConversationTable();
-    // A memory file that could not be used was moved aside, and a new one answers meanwhile.
-    if (const std::wstring moved = MovedAsideMessage(*store_); !moved.empty()) dialogs_.ShowMessage(moved, L"Quorvanel");
 
     // 3. The tray icon record, in the size of the platform's first version, ANSI form.
     TrayIconData_ = {};
@@ -322,6 +320,11 @@ void MainForm::Form_Loaded() {
 
     ShowWindow(hwnd_, showCommand_);
     UpdateWindow(hwnd_);
+    // A memory file that could not be used was moved aside: said once, from the message loop, so
+    // that the program answers while the box is open.
+    if (std::wstring moved = MovedAsideMessage(*store_); !moved.empty()) {
+        scheduler_.After(0, [this, moved] { dialogs_.ShowMessage(moved, L"Quorvanel"); });
+    }
 }
 
 void MainForm::Form_Resize(WPARAM sizeType) {
