@@ -33,7 +33,8 @@ phase "windows build"
 cmake --preset windows
 cmake --build --preset windows
 # The 32-bit build too: it is not run (the machines here cannot run 32-bit code), but the tests
-# under Wine read its manifest. Each build checks its executables' imports as it links them.
+# under Wine read its manifest. Each build checks its executables' imports as it links them, the
+# 32-bit one their instructions too (none a 486 lacks).
 cmake --preset windows-i686
 cmake --build --preset windows-i686
 

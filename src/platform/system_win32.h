@@ -35,7 +35,7 @@ void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view captio
 // read from the last error: 9x's USER often leaves that unset when a class exists.
 bool RegisterClassOnce(const WNDCLASSEXA& windowClass);
 // Loads one family of common controls. Each family has a call of its own: a comctl32 that does
-// not know one flag (ICC_STANDARD_CLASSES is comctl32 6's) fails the whole call.
+// not know one flag (the standard classes are comctl32 6's) fails the whole call.
 bool LoadCommonControls(DWORD family);
 
 // The rich edit control's class in the program's family.

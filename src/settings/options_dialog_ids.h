@@ -16,6 +16,7 @@ inline constexpr int kIdOptionsOK = 302;       // cmdOK: not IDOK, so that Enter
 inline constexpr int kIdOptionsCancel = IDCANCEL;  // cmdCancel: Esc presses it
 inline constexpr int kIdBehaviourPage = 310;   // picOptions(0)
 inline constexpr int kIdConnectionPage = 311;  // picOptions(1)
+inline constexpr int kIdRulesPage = 312;
 
 // On the "Bot Behaviour" page.
 inline constexpr int kIdFrame1 = 320;
@@ -40,5 +41,27 @@ inline constexpr int kIdUseBotServer = 338;   // option: a bot server
 inline constexpr int kIdAimlFolderLabel = 339;
 inline constexpr int kIdAimlFolder = 340;     // the built-in bot's AIML folder; empty: the starter bot
 inline constexpr int kIdAimlFolderNote = 341;
+
+// On the "Rules" page: each box follows the label that names it.
+inline constexpr int kIdStepBackLabel = 350;
+inline constexpr int kIdStepBack = 351;  // minutes
+inline constexpr int kIdStepBackUnit = 352;
+inline constexpr int kIdAnswerFrame = 353;
+inline constexpr int kIdAnswerAlways = 354;  // the three options, in this order
+inline constexpr int kIdAnswerAway = 355;
+inline constexpr int kIdAnswerHours = 356;
+inline constexpr int kIdAwayLabel = 357;
+inline constexpr int kIdAwayMinutes = 358;
+inline constexpr int kIdAwayUnit = 359;
+inline constexpr int kIdHoursFromLabel = 360;
+inline constexpr int kIdHoursFrom = 361;  // HH:MM
+inline constexpr int kIdHoursToLabel = 362;
+inline constexpr int kIdHoursTo = 363;  // HH:MM
+inline constexpr int kIdCapAnswersLabel = 364;
+inline constexpr int kIdCapAnswers = 365;
+inline constexpr int kIdCapAnswersUnit = 366;
+inline constexpr int kIdCapMinutesLabel = 367;
+inline constexpr int kIdCapMinutes = 368;
+inline constexpr int kIdCapMinutesUnit = 369;
 
 }  // namespace quorvanel

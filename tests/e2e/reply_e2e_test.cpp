@@ -404,7 +404,7 @@ TEST_F(BuiltInBot, WhatTheUserTypesSurvivesAndTheirOwnLinesStepTheRobotBack) {
     EXPECT_EQ(ReplyCount("a"), 2) << session.History("a");  // the reply and the user's own line
 }
 
-TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAndAfterARestart) {
+TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAfterARestartAsDoTheHours) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "b", "Boss");
     // The menu key on the list, then the menu's "Never answer" by its letter.
@@ -417,15 +417,23 @@ TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAndAfterARestart) {
     EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(0) == "never"; }, 20s)) << session.EntryNote(0);
     EXPECT_FALSE(session.EntryTicked(0));
 
+    // After a restart, with hours chosen that do not hold now.
     ASSERT_TRUE(session.CloseProgram());
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    testing::WriteSetting("Rules", "AnswerWhen", "hours");
+    testing::WriteSetting("Rules", "HoursFrom", std::to_string((now.wHour + 2) % 24) + ":00");
+    testing::WriteSetting("Rules", "HoursTo", std::to_string((now.wHour + 3) % 24) + ":00");
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "c", "Boss");
-    Open("open", "a", "Ann");  // answered: its looks count the ticks
+    Open("open", "a", "Ann");  // served: its looks count the ticks
     session.Messenger("say c hello");
+    session.Messenger("say a hello");
     EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(1) == "never"; }, 20s)) << session.EntryNote(1);
+    EXPECT_TRUE(WaitUntil([&] { return session.EntryNote(2) == "outside the hours"; }, 20s)) << session.EntryNote(2);
     ASSERT_TRUE(testing::WaitTicks(session.MessengerProcess(), "a", 3));
     EXPECT_FALSE(session.EntryTicked(1));
-    EXPECT_EQ(ReplyCount("c"), 0);
+    EXPECT_EQ(ReplyCount("c") + ReplyCount("a"), 0);
 }
 
 TEST_F(BuiltInBot, AnAnsweringMachineAtTheOtherEndIsStoppedAndTheUserTold) {

@@ -24,7 +24,21 @@ int RunDialog(SettingsStore& settings, const std::function<void(HWND)>& user) {
     return ShowWhile(dialog, kOptionsDialogClassName, [&](HWND window, HWND) { user(window); });
 }
 
-// What OK writes shows which buttons the stored values checked, and what the boxes held.
+// Presses OK, which is to answer with a message box and keep the dialog open; the box's text.
+std::wstring RefusedOk(HWND dialog) {
+    Click(dialog, kIdOptionsOK);
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = MessageBoxOf(dialog)) != nullptr; }, kPatience)) return L"";
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return MessageBoxOf(dialog) == nullptr; }, kPatience));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    return text;
+}
+
+// What OK writes shows which buttons the stored values checked, and what the boxes held: the six
+// settings in their order, then the rules, one not understood as its default.
 TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllSixInOrder) {
     const struct {
         const wchar_t *speed, *style;  // stored; null: none
@@ -44,6 +58,10 @@ TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllSixInOrder) {
         settings.Set(L"ConnectionSettings", L"BotServer", server);
         settings.Set(L"ConnectionSettings", L"BotID", id);
         settings.Set(L"ConnectionSettings", L"BotName", name);
+        for (auto [key, value] : {std::pair{L"StepBackMinutes", L"5"}, {L"AnswerWhen", L"hours"}, {L"AwayMinutes", L"0"},
+                                  {L"HoursFrom", L"7:05"}, {L"CapAnswers", L"1000"}, {L"CapMinutes", L"15"}}) {
+            settings.Set(L"Rules", key, value);
+        }
         EXPECT_EQ(RunDialog(settings, [&](HWND dialog) {
                       Click(dialog, kIdOptionsOK);
                       EXPECT_TRUE(WaitClosed(dialog));
@@ -56,6 +74,10 @@ TEST(OptionsDialogTest, StoredValuesShowAndOkWritesAllSixInOrder) {
             {L"ConnectionSettings", L"BotID", id},
             {L"ConnectionSettings", L"BotName", name},
             {L"ConnectionSettings", L"AIMLFolder", L""},
+            {L"Rules", L"StepBackMinutes", L"5"}, {L"Rules", L"AnswerWhen", L"hours"},
+            {L"Rules", L"AwayMinutes", L"10"}, {L"Rules", L"HoursFrom", L"07:05"},
+            {L"Rules", L"HoursTo", L"08:00"}, {L"Rules", L"CapAnswers", L"1000"},
+            {L"Rules", L"CapMinutes", L"15"},
         };
         EXPECT_EQ(settings.writes, written);
     }
@@ -80,7 +102,8 @@ TEST(OptionsDialogTest, TheBuiltInBotIsAnEmptyBotServer) {
     EXPECT_EQ(settings.Get(L"ConnectionSettings", L"AIMLFolder"), L"C:\\bots");
 }
 
-// Cancel, Esc and the close box leave the store as it was; OK saves the choices and edits.
+// Cancel, Esc and the close box leave the store as it was; OK saves the choices and edits, a
+// rule's box beside an option not chosen too.
 TEST(OptionsDialogTest, ChoicesAndEditsAreSavedByOkOnly) {
     using Act = std::function<void(HWND)>;
     const Act closes[] = {[](HWND d) { Click(d, kIdOptionsCancel); },
@@ -93,8 +116,10 @@ TEST(OptionsDialogTest, ChoicesAndEditsAreSavedByOkOnly) {
         EXPECT_EQ(RunDialog(settings, [&](HWND dialog) {
                       Click(dialog, kIdFast);
                       Click(dialog, kIdMessy);
-                      EXPECT_TRUE(WaitUntil([&] { return IsChecked(dialog, kIdFast) && IsChecked(dialog, kIdMessy); }, kPatience));
+                      Click(dialog, kIdAnswerAway);
+                      EXPECT_TRUE(WaitUntil([&] { return IsChecked(dialog, kIdFast) && IsChecked(dialog, kIdMessy) && IsChecked(dialog, kIdAnswerAway); }, kPatience));
                       SetWindowTextW(Control(dialog, kIdBotName), L"Other");
+                      SetWindowTextW(Control(dialog, kIdHoursTo), L"23:59");
                       close(dialog);
                       EXPECT_TRUE(WaitClosed(dialog));
                   }),
@@ -104,40 +129,55 @@ TEST(OptionsDialogTest, ChoicesAndEditsAreSavedByOkOnly) {
     EXPECT_EQ(settings.Get(L"BotBehaviour", L"TypeSpeed"), L"fast");
     EXPECT_EQ(settings.Get(L"BotBehaviour", L"TypeStyle"), L"messy");
     EXPECT_EQ(settings.Get(L"ConnectionSettings", L"BotName"), L"Other");
+    EXPECT_EQ(settings.Get(L"Rules", L"AnswerWhen"), L"away");
+    EXPECT_EQ(settings.Get(L"Rules", L"HoursTo"), L"23:59");
 }
 
-// The first failed write ends the save; the message names the file, and the dialog stays open.
-TEST(OptionsDialogTest, AFailedSaveSaysWhereAndKeepsTheDialogOpen) {
+// OK keeps the dialog open. On a rule it cannot take it writes nothing, names the box and turns
+// to the Rules page, the box in focus with its text selected; on a failed write it says where.
+TEST(OptionsDialogTest, RefusedOkKeepsTheDialogOpen) {
+    const struct {
+        int box;
+        const wchar_t *typed, *named;
+    } cases[] = {{kIdStepBack, L"1441", L"\"Step back when I write\""}, {kIdAwayMinutes, L"0", L"away for\""},
+                 {kIdHoursTo, L"24:00", L"\"and\""}, {kIdCapAnswers, L"x", L"\"Never more than\""}};
+    FakeSettings settings;
+    for (const auto& c : cases) {
+        RunDialog(settings, [&](HWND dialog) {
+            HWND box = Control(dialog, c.box);
+            SetWindowTextW(box, c.typed);
+            EXPECT_NE(RefusedOk(dialog).find(c.named), std::wstring::npos) << c.named;
+            EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == box; }, kPatience)) << c.named;
+            EXPECT_EQ(SendMessageW(Control(dialog, kIdOptionsTabs), TCM_GETCURSEL, 0, 0), 2);
+            EXPECT_EQ(SendMessageW(box, EM_GETSEL, 0, 0), MAKELRESULT(0, lstrlenW(c.typed)));
+        });
+    }
+    EXPECT_TRUE(settings.writes.empty());
     FakeSettings failing;
     failing.failWrites = true;
-    EXPECT_EQ(RunDialog(failing, [&](HWND dialog) {
-        Click(dialog, kIdOptionsOK);
-        HWND box = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (box = MessageBoxOf(dialog)) != nullptr; }, kPatience));
-        wchar_t text[1024] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 1024);
-        EXPECT_NE(std::wstring(text).find(SettingsFilePath()), std::wstring::npos);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(WaitUntil([&] { return MessageBoxOf(dialog) == nullptr; }, kPatience));
-        EXPECT_TRUE(IsWindowVisible(dialog));
-        Click(dialog, kIdOptionsCancel);
-        EXPECT_TRUE(WaitClosed(dialog));
-    }), IDCANCEL);
+    RunDialog(failing, [&](HWND dialog) {
+        EXPECT_NE(RefusedOk(dialog).find(SettingsFilePath()), std::wstring::npos);
+    });
     EXPECT_EQ(failing.writes.size(), 1u);
 }
 
+// Each page in turn, the others disabled; on the Rules page a label's access key reaches the box
+// after it.
 TEST(OptionsDialogTest, CtrlTabTurnsThePages) {
     FakeSettings settings;
     RunDialog(settings, [&](HWND dialog) {
-        HWND pages[] = {Control(dialog, kIdBehaviourPage), Control(dialog, kIdConnectionPage)};
+        HWND pages[] = {Control(dialog, kIdBehaviourPage), Control(dialog, kIdConnectionPage),
+                        Control(dialog, kIdRulesPage)};
         ASSERT_TRUE(BringToFront(dialog));
-        for (int shown : {1, 0, 1}) {
+        for (int shown : {1, 2, 0}) {
             Press({VK_CONTROL, VK_TAB});
             ASSERT_TRUE(WaitUntil([&] {
                 return SendMessageW(Control(dialog, kIdOptionsTabs), TCM_GETCURSEL, 0, 0) == shown;
             }, kPatience));
-            EXPECT_TRUE(IsWindowEnabled(pages[shown]));
-            EXPECT_FALSE(IsWindowEnabled(pages[1 - shown]));
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(IsWindowEnabled(pages[i]) != FALSE, i == shown);
+            if (shown != 2) continue;
+            Press({VK_MENU, 'H'});
+            EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kIdCapMinutes); }, kPatience));
         }
     });
 }
