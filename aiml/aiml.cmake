@@ -10,6 +10,7 @@ add_library(qv_aiml STATIC
     ${QV_AIML_DIR}/src/xml_pugixml.cpp
     ${QV_AIML_DIR}/src/graph.cpp
     ${QV_AIML_DIR}/src/bot.cpp
+    ${QV_AIML_DIR}/src/conversation_bytes.cpp
     ${QV_AIML_DIR}/src/bot_folder.cpp
     ${QV_AIML_DIR}/src/disk_folder.cpp
     ${QV_AIML_DIR}/src/properties.cpp

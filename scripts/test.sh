@@ -93,7 +93,7 @@ nice -n 19 cmake --preset fuzz
 nice -n 19 cmake --build --preset fuzz
 # The fuzz targets, each for a bounded short time from its seed corpus, beside the lanes too (run
 # them longer by hand: see tests/fuzz).
-for target in html_reader_fuzz message_detection_fuzz reply_page_fuzz settings_fuzz; do
+for target in html_reader_fuzz message_detection_fuzz reply_page_fuzz settings_fuzz store_fuzz; do
     mkdir -p build/fuzz/corpus/$target
     cp tests/fuzz/corpus/$target/* build/fuzz/corpus/$target/
     nice -n 19 ./build/fuzz/$target -max_total_time="${QV_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 \

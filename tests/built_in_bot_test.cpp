@@ -8,8 +8,10 @@
 #include "bot/bot_server.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_settings.h"
+#include "qvbot/bot.h"
 #include "qvbot/folder.h"
 #include "sample_bot_folder.h"
+#include "store/sqlite_store.h"
 
 namespace quorvanel {
 namespace {
@@ -52,10 +54,12 @@ protected:
     Dialogs dialogs;
     BuiltInBotClient bot{files, file, random, dialogs};
 
+    BuiltInBotClient* asked = &bot;  // the bot Ask asks
+
     std::wstring Ask(const std::wstring& contact, const std::wstring& message, float draw = 0.5f) {
         random.Push(draw);
         std::wstring answer = L"(no answer)";
-        bot.Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
+        asked->Ask(message, contact, [&](std::wstring got) { answer = std::move(got); });
         return answer;
     }
 };
@@ -98,6 +102,34 @@ TEST_F(BuiltInBot, RemembersAThousandContactsForgettingTheLeastRecentlyHeard) {
     EXPECT_EQ(bot.ContactCount(), kMaxContacts);
     EXPECT_EQ(Ask(L"Ann", L"What is my name?"), L"Your name is Ann.");
     EXPECT_NE(Ask(L"Bob", L"What is my name?"), L"Your name is Bob.");
+}
+
+TEST_F(BuiltInBot, WithAStoreRemembersEachContactAcrossARestartAndEachBotApart) {
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("qv-memory-" + std::to_string(std::random_device()()));
+    testing::WriteSampleBotFolder(root / "sample");
+    const std::string path = (root / "memory.db").string();
+    {
+        SqliteStore store(path, {});
+        BuiltInBotClient first{files, file, random, dialogs, &store};
+        asked = &first;
+        EXPECT_EQ(Ask(L"Ann", L"My name is Ann."), L"Nice to meet you, Ann.");
+        // The same contact, to a folder of the user's: its own memory.
+        file.Set(L"ConnectionSettings", L"AIMLFolder", (root / "sample").wstring());
+        EXPECT_EQ(Ask(L"Ann", L"hello"), L"From a, Sample.");
+        file.Set(L"ConnectionSettings", L"AIMLFolder", L"");
+    }
+    {
+        SqliteStore store(path, {});
+        BuiltInBotClient second{files, file, random, dialogs, &store};
+        asked = &second;
+        EXPECT_EQ(Ask(L"Ann", L"What is my name?"), L"Your name is Ann.");
+        EXPECT_EQ(Ask(L"Bob", L"What is my name?"), L"You have not told me your name yet. What is your name?");
+        qvbot::Conversation folders;
+        EXPECT_TRUE(qvbot::RestoreConversation(store.LoadConversation((root / "sample").string(), "Ann").value_or(""), folders));
+        EXPECT_EQ(folders.predicates.count("name"), 0u);
+    }
+    std::filesystem::remove_all(root);
 }
 
 TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnce) {

@@ -1,6 +1,7 @@
 #include "app/about_window_win32.h"
 
 #include "platform/resource_ids.h"
+#include "platform/system_win32.h"
 
 namespace quorvanel {
 namespace {
@@ -11,6 +12,8 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
 // Client area and controls as designed, in twips.
 constexpr int kClientWidthTwips = 5730;
 constexpr int kClientHeightTwips = 2055;
+// The data file's line below the rest, when there is one.
+constexpr int kDataFileHeightTwips = 330;
 
 struct Placement {
     int left, top, width, height;
@@ -22,6 +25,8 @@ constexpr Placement kLblDescription{1050, 720, 3885, 330};
 constexpr Placement kLblDisclaimer{240, 1260, 3225, 690};
 constexpr Placement kLblTitle{1050, 240, 3885, 240};
 constexpr Placement kLblVersion{1050, 480, 3885, 225};
+constexpr Placement kLblDataFile{240, 2025, 840, 240};
+constexpr Placement kTxtDataFile{1080, 2010, 4410, 270};
 
 // The etched rule between the texts and the thanks.
 constexpr int kRuleLeftTwips = 120;
@@ -43,8 +48,9 @@ HWND AboutWindow::Create(HWND owner) {
     cmdOK_ = nullptr;
     focus_ = nullptr;
 
-    if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle, kClientWidthTwips,
-                           kClientHeightTwips)) {
+    const int height = kClientHeightTwips + (dataFile_.empty() ? 0 : kDataFileHeightTwips);
+    if (!CreateFixedWindow(owner, kAboutClassName, kAboutCaption, kStyle, kExStyle,
+                           kClientWidthTwips, height)) {
         return nullptr;
     }
     CreateControls();
@@ -72,6 +78,18 @@ void AboutWindow::CreateControls() {
     make("STATIC", kDisclaimer, SS_LEFT | SS_NOPREFIX, kLblDisclaimer, kIdAboutDisclaimer);
     make("STATIC", kTitle, SS_LEFT | SS_NOPREFIX, kLblTitle, kIdAboutTitle);
     make("STATIC", kVersion, SS_LEFT | SS_NOPREFIX, kLblVersion, kIdAboutVersion);
+    if (!dataFile_.empty()) {
+        // A read-only box, so that a path of any length can be read to its end and copied; wide
+        // on NT, where a profile folder's name may lie outside the ANSI code page.
+        make("STATIC", "Memory:", SS_LEFT | SS_NOPREFIX, kLblDataFile, kIdAboutDataFileLabel);
+        const RECT at{twips_.X(kTxtDataFile.left), twips_.Y(kTxtDataFile.top),
+                      twips_.X(kTxtDataFile.left + kTxtDataFile.width),
+                      twips_.Y(kTxtDataFile.top + kTxtDataFile.height)};
+        HWND box = sys::CreateControl(
+            0, "EDIT", dataFile_, WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
+            at, hwnd_, kIdAboutDataFile);
+        SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
 
     // The program's own icon at its designed 32 x 32; a program built without it shows the
     // system's application icon rather than nothing.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/modal_window_win32.h"
 
 namespace quorvanel {
@@ -16,10 +18,17 @@ inline constexpr int kIdAboutDescription = 202;  // lblDescription
 inline constexpr int kIdAboutDisclaimer = 203;   // lblDisclaimer
 inline constexpr int kIdAboutTitle = 204;        // lblTitle
 inline constexpr int kIdAboutVersion = 205;      // lblVersion
+inline constexpr int kIdAboutDataFile = 206;       // where the program keeps what it remembers
+inline constexpr int kIdAboutDataFileLabel = 207;  // its label
 
 // frmAbout: the program's name, version, contact address and thanks, with an OK button that
 // Enter and Esc both press.
 class AboutWindow : public ModalWindow {
+public:
+    // dataFile: the file the program remembers contacts in, shown so that it can be found and
+    // backed up; none is shown when empty.
+    explicit AboutWindow(std::wstring dataFile = {}) : dataFile_(std::move(dataFile)) {}
+
 protected:
     HWND Create(HWND owner) override;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -30,6 +39,7 @@ private:
     void cmdOK_Click();
     void PaintRule(HDC dc) const;
 
+    std::wstring dataFile_;
     HWND cmdOK_ = nullptr;
     HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
     HICON icon_ = nullptr;

@@ -320,6 +320,11 @@ void MainForm::Form_Loaded() {
 
     ShowWindow(hwnd_, showCommand_);
     UpdateWindow(hwnd_);
+    // A memory file that could not be used was moved aside: said once, from the message loop, so
+    // that the program answers while the box is open.
+    if (std::wstring moved = MovedAsideMessage(*store_); !moved.empty()) {
+        scheduler_.After(0, [this, moved] { dialogs_.ShowMessage(moved, L"Quorvanel"); });
+    }
 }
 
 void MainForm::Form_Resize(WPARAM sizeType) {
@@ -423,7 +428,7 @@ void MainForm::Help_Click() {
 }
 
 void MainForm::mnuAboutQuorvanel_Click() {
-    AboutWindow about;
+    AboutWindow about(store_->Ok() ? StoreFilePath() : std::wstring());
     about.ShowModal(hwnd_, &pump_);
 }
 

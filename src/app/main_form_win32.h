@@ -27,6 +27,7 @@
 #include "relay/reply_pipeline.h"
 #include "relay/window_system_win32.h"
 #include "settings/settings_store_win32.h"
+#include "store/store_file_win32.h"
 
 namespace quorvanel {
 
@@ -122,7 +123,8 @@ private:
     WindowScheduler scheduler_;
     PageFetcher transport_{http_, codec_, scheduler_, [this](const std::wstring& text) { ReportTrouble(text); }};
     Win32BotFiles botFiles_{GetModuleHandleA(nullptr)};
-    BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_};
+    std::unique_ptr<SqliteStore> store_ = OpenStoreFile();
+    BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_, store_.get()};
     BotServerClient serverBot_{transport_, settings_, random_, codec_, ConversationToken_};
     ChosenBotClient bot_{builtInBot_, serverBot_, settings_};
     User32WindowSystem windows_;

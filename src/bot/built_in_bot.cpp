@@ -29,8 +29,8 @@ void ChosenBotClient::Ask(const std::wstring& message, const std::wstring& conta
 }
 
 BuiltInBotClient::BuiltInBotClient(BotFileSource& files, SettingsStore& settings,
-                                   RandomSource& random, Dialogs& dialogs)
-    : files_(files), settings_(settings), random_(random), dialogs_(dialogs),
+                                   RandomSource& random, Dialogs& dialogs, Store* store)
+    : files_(files), settings_(settings), random_(random), dialogs_(dialogs), store_(store),
       contacts_(kMaxContacts) {}
 
 BuiltInBotClient::~BuiltInBotClient() = default;
@@ -52,6 +52,13 @@ void BuiltInBotClient::Prepare() {
         qvbot::LoadReport ignored;  // the starter bot is tested as it ships
         bot_ = qvbot::LoadBot(files_.StarterBot(), "", ignored);
     }
+    // Another bot, another memory: what this one was told stays with it.
+    const std::string key = folderAnswers ? qvbot::Utf8FromWide(folder) : std::string();
+    if (key != botKey_) {
+        contacts_.Clear();
+        unread_.clear();
+    }
+    botKey_ = key;
     if (problems.empty()) return;
     std::wstring text = L"The AIML folder " + folder + L" could not be used as it is:";
     for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
@@ -75,11 +82,23 @@ std::wstring BuiltInBotClient::BotName() const {
 }
 
 qvbot::Conversation& BuiltInBotClient::ConversationOf(const std::wstring& contact) {
-    if (const auto found = contacts_.Find(contact)) return **found;
-    auto conversation = std::make_unique<qvbot::Conversation>();
-    conversation->id = qvbot::Utf8FromWide(contact);
-    conversation->random = Seed(conversation->id);
-    return **contacts_.Insert(contact, std::move(conversation));
+    auto found = contacts_.Find(contact);
+    if (found == nullptr) {
+        auto conversation = std::make_unique<qvbot::Conversation>();
+        conversation->id = qvbot::Utf8FromWide(contact);
+        conversation->random = Seed(conversation->id);
+        found = contacts_.Insert(contact, std::move(conversation));
+        if (store_ != nullptr) unread_.insert((*found)->id);
+    }
+    qvbot::Conversation& conversation = **found;
+    if (store_ != nullptr && unread_.count(conversation.id) != 0) {
+        // Bytes that do not restore leave the conversation as it is.
+        if (const auto saved = store_->LoadConversation(botKey_, conversation.id)) {
+            qvbot::RestoreConversation(*saved, conversation);
+            unread_.erase(conversation.id);
+        }
+    }
+    return conversation;
 }
 
 void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& contact,
@@ -88,7 +107,19 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     Prepare();
     // The message box of a broken folder may have let a nested question load the bot already;
     // either way there is one now.
-    done(qvbot::WideFromUtf8(bot_->Respond(ConversationOf(contact), qvbot::Utf8FromWide(message))));
+    qvbot::Conversation& conversation = ConversationOf(contact);
+    const std::string answer = bot_->Respond(conversation, qvbot::Utf8FromWide(message));
+    if (store_ == nullptr) return done(qvbot::WideFromUtf8(answer));
+    if (unread_.count(conversation.id) == 0) {
+        store_->SaveConversation(botKey_, conversation.id, qvbot::SaveConversation(conversation));
+    }
+    done(qvbot::WideFromUtf8(answer));
+    // Told after the answer is on its way, and once a run.
+    if (store_->TakeDiskFull()) {
+        dialogs_.ShowMessage(L"The disk is full: Quorvanel goes on answering, but what the built-in bot "
+                             L"learns of your contacts is not kept until there is room again.",
+                             kCaption);
+    }
 }
 
 }  // namespace quorvanel

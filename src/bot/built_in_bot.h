@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "bot/bot_client.h"
+#include "bot/store.h"
 #include "present/dialogs.h"
 #include "present/random_source.h"
 #include "qvbot/lru_map.h"
@@ -32,11 +34,13 @@ public:
 inline constexpr std::size_t kMaxContacts = 1000;
 
 // The bot built into the program: the AIML engine answers in-process, with no request and no
-// wait, and each contact has a conversation of its own (name, topic, what was said).
+// wait, and each contact has a conversation of its own (name, topic, what was said). With a
+// store, each conversation is saved after each answer and read back when the contact next
+// speaks, in this run or a later one; each bot (the starter bot, a folder) keeps its own.
 class BuiltInBotClient final : public BotClient {
 public:
     BuiltInBotClient(BotFileSource& files, SettingsStore& settings, RandomSource& random,
-                     Dialogs& dialogs);
+                     Dialogs& dialogs, Store* store = nullptr);
     ~BuiltInBotClient() override;
 
     // Answers at once, inside the call.
@@ -58,6 +62,11 @@ private:
     Dialogs& dialogs_;
     std::unique_ptr<qvbot::Bot> bot_;
     std::wstring loadedFolder_;  // the setting the loaded bot came from
+    Store* store_;
+    std::string botKey_;  // what the store knows the loaded bot by: its folder, empty for the starter
+    // Contacts whose saved conversation could not be read yet (the file was busy): read again
+    // when they next speak, and not saved over until then.
+    std::set<std::string> unread_;
     qvbot::LruMap<std::wstring, std::unique_ptr<qvbot::Conversation>> contacts_;
 };
 

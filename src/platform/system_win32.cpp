@@ -27,6 +27,7 @@ struct WideFunctions {
     decltype(&::SetFileAttributesW) SetFileAttributesW = nullptr;
     decltype(&::CreateDirectoryW) CreateDirectoryW = nullptr;
     decltype(&::CopyFileW) CopyFileW = nullptr;
+    decltype(&::MoveFileW) MoveFileW = nullptr;
     decltype(&::CreateFileW) CreateFileW = nullptr;
     decltype(&::FindFirstFileW) FindFirstFileW = nullptr;
     decltype(&::FindNextFileW) FindNextFileW = nullptr;
@@ -62,6 +63,7 @@ WideFunctions BindWideFunctions() {
     Bind(w.SetFileAttributesW, kernel, "SetFileAttributesW");
     Bind(w.CreateDirectoryW, kernel, "CreateDirectoryW");
     Bind(w.CopyFileW, kernel, "CopyFileW");
+    Bind(w.MoveFileW, kernel, "MoveFileW");
     Bind(w.CreateFileW, kernel, "CreateFileW");
     Bind(w.FindFirstFileW, kernel, "FindFirstFileW");
     Bind(w.FindNextFileW, kernel, "FindNextFileW");
@@ -74,7 +76,7 @@ WideFunctions BindWideFunctions() {
     const bool complete = w.CreateWindowExW && w.SendMessageW && w.SendMessageTimeoutW && w.GetWindowTextLengthW &&
                           w.GetWindowTextW && w.SetWindowTextW && w.DrawTextW && w.MessageBoxW &&
                           w.LCMapStringW && w.GetWindowsDirectoryW && w.GetFileAttributesW &&
-                          w.SetFileAttributesW && w.CreateDirectoryW && w.CopyFileW &&
+                          w.SetFileAttributesW && w.CreateDirectoryW && w.CopyFileW && w.MoveFileW &&
                           w.CreateFileW && w.FindFirstFileW && w.FindNextFileW &&
                           w.GetPrivateProfileStringW && w.WritePrivateProfileStringW;
     if (!complete) w = {};
@@ -347,15 +349,19 @@ std::wstring WindowsDirectory() {
     return path;
 }
 
-std::wstring LocalAppDataFolder() {
+namespace {
+std::wstring ShellFolder(int csidl) {
     const WideFunctions* w = Wide();
     if (w == nullptr || w->SHGetFolderPathW == nullptr) return {};
     std::vector<wchar_t> folder(MAX_PATH + 1, L'\0');
-    if (w->SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder.data()) != S_OK) {
-        return {};
-    }
+    if (w->SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder.data()) != S_OK) return {};
     return folder.data();
 }
+}  // namespace
+
+std::wstring LocalAppDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
+
+std::wstring AppDataFolder() { return ShellFolder(CSIDL_APPDATA); }
 
 namespace {
 DWORD Attributes(const std::wstring& path) {
@@ -385,6 +391,11 @@ void CreateFolder(const std::wstring& path) {
 bool CopyNewFile(const std::wstring& from, const std::wstring& to) {
     if (const WideFunctions* w = Wide()) return w->CopyFileW(from.c_str(), to.c_str(), TRUE) != FALSE;
     return CopyFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), TRUE) != FALSE;
+}
+
+bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
+    if (const WideFunctions* w = Wide()) return w->MoveFileW(from.c_str(), to.c_str()) != FALSE;
+    return MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str()) != FALSE;
 }
 
 void ClearFileAttributes(const std::wstring& path) {

@@ -68,10 +68,14 @@ bool WriteProfileString(const std::wstring& file, std::wstring_view section, std
 std::wstring WindowsDirectory();  // ending in a backslash; empty when it cannot be had
 // The user's local application data folder; empty where there is none (9x).
 std::wstring LocalAppDataFolder();
+// The user's (roaming) application data folder; empty where there is none (9x).
+std::wstring AppDataFolder();
 bool Exists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 void CreateFolder(const std::wstring& path);
 bool CopyNewFile(const std::wstring& from, const std::wstring& to);
+// Renames a file on its volume; false when it is missing or `to` exists.
+bool MoveFileTo(const std::wstring& from, const std::wstring& to);
 void ClearFileAttributes(const std::wstring& path);
 // The whole file, when it has at most maxBytes.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, DWORD maxBytes);

@@ -9,10 +9,18 @@
 namespace quorvanel::testing {
 namespace {
 
+// The settings file, and the file the program remembers contacts in with its journals: every
+// test starts as a fresh install.
 void ClearSettings() {
     char directory[MAX_PATH] = {};
     GetWindowsDirectoryA(directory, MAX_PATH);
     DeleteFileA((std::string(directory) + "\\quorvanel11.ini").c_str());
+    char appData[MAX_PATH] = {};
+    GetEnvironmentVariableA("APPDATA", appData, MAX_PATH);
+    for (const std::string& data :
+         {std::string(directory) + "\\quorvanel.db", std::string(appData) + "\\Quorvanel\\quorvanel.db"}) {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) DeleteFileA((data + suffix).c_str());
+    }
 }
 
 }  // namespace

@@ -343,7 +343,9 @@ protected:
     }
 };
 
-TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
+// Ann is remembered after Commands > Exit and a new start, Bob after the program was killed right
+// after his answer; each in a new window.
+TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwnThatOutlastsARestart) {
     ASSERT_TRUE(session.StartProgram(nullptr));
     Open("open", "a", "Ann");
     // At the typing speed of a fresh install. (Each contact's own memory is the engine's test.)
@@ -351,12 +353,22 @@ TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwn) {
     testing::WriteSetting("BotBehaviour", "TypeSpeed", "instant");
     const std::string named = Exchange("a", "My name is Ann.");
     EXPECT_TRUE(named.starts_with("Nice to meet you, Ann.") || named.starts_with("Check this:")) << named;
-    // Ann comes back in a new window: she is remembered.
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuExit, 0);
+    ASSERT_TRUE(session.CloseProgram());
     session.Messenger("close a");
-    ASSERT_TRUE(WaitUntil([&] { return session.EntryCount() == 0; }, 20s));
+    ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "c", "Ann");
     const std::string again = Exchange("c", "What is my name?");
     EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;
+    Open("open", "b", "Bob");
+    Exchange("b", "My name is Bob.");
+    TerminateProcess(session.Program().ProcessHandle(), 1);
+    session.CloseProgram();
+    session.Messenger("close b");
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "d", "Bob");
+    const std::string bob = Exchange("d", "What is my name?");
+    EXPECT_TRUE(bob.starts_with("Your name is Bob.") || bob.starts_with("Check this:")) << bob;
     EXPECT_EQ(server.Log().size(), 0u);
 }
 

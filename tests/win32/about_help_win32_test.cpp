@@ -95,7 +95,7 @@ TEST(AboutAndHelp, EveryWindowIsLaidOutAtTheScreensDpi) {
         EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), std::atoi(asked));
         ReleaseDC(nullptr, screen);  // the prefix has the dpi the run asked for
     }
-    AboutWindow about;
+    AboutWindow about(L"C:\\Documents and Settings\\Pawe\u0142 \u0416\\Application Data\\Quorvanel\\quorvanel.db");
     HelpWindow help;
     testing::FakeSettings settings;
     OptionsDialog options(settings);

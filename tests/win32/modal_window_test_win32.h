@@ -13,7 +13,7 @@
 #include "platform/modal_window_win32.h"
 #include "win32/child_process_win32.h"
 #include "win32/layout_win32.h"
-#include "win32/threads_win32.h"
+#include "platform/threads.h"
 
 namespace quorvanel::testing {
 
@@ -79,7 +79,7 @@ inline int ShowWhile(const std::function<int(HWND owner)>& show, const char* cla
         }
     });
     const int result = show(owner);
-    player.join();
+    player.Join();
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
     return result;

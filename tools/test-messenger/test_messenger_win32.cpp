@@ -23,7 +23,7 @@
 #include <memory>
 #include <mutex>
 
-#include "win32/threads_win32.h"
+#include "platform/threads.h"
 #include <cstdlib>
 #include <sstream>
 #include <cstring>
@@ -62,7 +62,7 @@ struct LineQueue {
         bool overlong = false;
     };
 
-    quorvanel::testing::Mutex mutex;
+    quorvanel::Mutex mutex;
     std::deque<Line> lines;
     bool wakePending = false;
     bool eof = false;

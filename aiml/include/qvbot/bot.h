@@ -55,6 +55,12 @@ struct Conversation {
 std::size_t PredicateBytes(const Conversation& conversation);
 std::size_t HistoryBytes(const Conversation& conversation);
 
+// A conversation as bytes, to keep it between runs (its id is not in them: the caller keys it).
+std::string SaveConversation(const Conversation& conversation);
+// Takes back what SaveConversation wrote. Bytes it did not write, or whose conversation breaks
+// the limits above, are refused: false, and `conversation` is left as it was.
+bool RestoreConversation(std::string_view bytes, Conversation& conversation);
+
 class Bot {
   public:
     explicit Bot(Properties properties);

@@ -41,6 +41,10 @@ class LruMap {
     }
 
     std::size_t Size() const { return recent_.size(); }
+    void Clear() {
+        index_.clear();
+        recent_.clear();
+    }
 
   private:
     using Entry = std::pair<Key, Value>;
