@@ -119,7 +119,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                            ->type_name("DIR")
                            ->excludes("--aiml");
     app.add_option("--default-bot", options.default_bot,
-                   "the botid that answers a botid no bot has (default: the first bot)");
+                   "the botid that answers a botid no bot has (default: the first bot)")
+        ->type_name("BOTID");
     std::string forget_after = "30d";
     app.add_option("--store", options.store,
                    "where conversations are kept: memory (default, this process only) or "
@@ -128,7 +129,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         ->type_name("STORE");
     app.add_option("--forget-after", forget_after,
                    "with Redis: a conversation nobody used for this long is forgotten (default 30d; "
-                   "s, m, h or d)");
+                   "s, m, h or d)")
+        ->type_name("TIME");
     app.add_option("--store-timeout", options.store_timeout_ms,
                    "with Redis: milliseconds one connection or command may take (default 500)")
         ->check(CLI::Range(10, 10000));
@@ -144,6 +146,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                    "for standard output, none for no log")
         ->type_name("FILE");
     app.add_flag("--log-messages", options.log_messages, "also write each message's text in the access log");
+    app.set_config("--config", "", "read options from FILE too (\"name = value\" lines, # comments)")
+        ->type_name("FILE");
     bool help_test = false;
     app.add_flag("--help-test", help_test, "the options for tests");
 

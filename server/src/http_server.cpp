@@ -173,7 +173,7 @@ class Session : public std::enable_shared_from_this<Session> {
 void Server::State::Accept() {
     acceptor.async_accept(
         asio::make_strand(context), [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
-            if (self->stopped) return;
+            if (self->stopped || self->draining) return;
             if (error) {
                 // A client that resets before it is taken, or no descriptor left: neither ends
                 // the server. The first few are told; a pause lets a shortage ease.

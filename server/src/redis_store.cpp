@@ -147,6 +147,9 @@ bool RedisStore::WithConnection(Work work) {
         // A server-side error leaves the connection usable; a lost one does not.
         if (!connection->err) return false;
         if (!reused) break;
+        // The rest of the pool is as stale (Redis restarted): one more try on a new connection.
+        const std::lock_guard lock(mutex_);
+        idle_.clear();
     }
     MarkDown();
     return false;

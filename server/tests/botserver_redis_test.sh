@@ -100,9 +100,8 @@ done
 
 # Redis killed: quick refusals, then answers once it is back, from its append-only file.
 kill -9 "$rpid"; wait "$rpid" 2>/dev/null || true
-[ "$(post one b0b t1 'log')" = 503 ] || fail "no 503 without Redis"
-grep -qi '^Retry-After' "$work/page.one" || curl -s -D - -o /dev/null --max-time 10 --data "message=x" \
-    "http://127.0.0.1:$port_one/pandora/talk" | grep -qi '^Retry-After: 1' || fail "no Retry-After"
+curl -s -D - -o /dev/null --max-time 10 --data "message=x" "http://127.0.0.1:$port_one/pandora/talk" |
+    tr -d '\r' | sed -n '1p;/^Retry-After/p' | tr '\n' ' ' | grep -q '503 .*Retry-After: 1' || fail "no 503 without Redis"
 took=$(curl -s -o /dev/null -w '%{time_total}' --max-time 10 "http://127.0.0.1:$port_two/healthz")
 [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port_two/healthz")" = 503 ] || fail "healthz without Redis"
 awk "BEGIN { exit !($took < 1.5) }" || fail "slow refusal: $took s"
