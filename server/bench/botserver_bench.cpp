@@ -169,6 +169,20 @@ void BM_Answer50000Categories(benchmark::State& state) {
 }
 BENCHMARK(BM_Answer50000Categories)->Unit(benchmark::kMicrosecond);
 
+// Starts args[0] (looked for on the PATH) with its standard output thrown away.
+pid_t Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
 // The real executable with the starter bot on a free loopback port, for one benchmark's length.
 class ServerProcess {
   public:
@@ -178,14 +192,7 @@ class ServerProcess {
         std::vector<std::string> args = {BOTSERVER_PATH, "--port", "0", "--port-file", port_file};
         if (more.empty()) more = {"--aiml", QVBOT_STARTER};
         args.insert(args.end(), more.begin(), more.end());
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn(&pid_, BOTSERVER_PATH, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = Spawn(args);
         for (int i = 0; i < 6000 && port_ == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             std::ifstream in(port_file);
@@ -227,14 +234,7 @@ class RedisProcess {
             std::vector<std::string> args = {"redis-server", "--bind", "127.0.0.1", "--port", std::to_string(port_),
                                              "--dir", folder.string(), "--save", "", "--appendonly", "yes",
                                              "--appendfsync", "everysec"};
-            std::vector<char*> argv;
-            for (auto& arg : args) argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawnp(&pid_, "redis-server", &actions, nullptr, argv.data(), environ);
-            posix_spawn_file_actions_destroy(&actions);
+            pid_ = Spawn(args);
             for (int i = 0; i < 200 && !context_ && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 redisContext* context = redisConnect("127.0.0.1", port_);
