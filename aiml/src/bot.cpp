@@ -110,8 +110,10 @@ struct Bot::Context {
 
 namespace {
 std::size_t NodeBytes(const XmlNode& node) {
-    std::size_t bytes = node.children.capacity() * sizeof(XmlNode) + node.name.capacity() + node.text.capacity();
-    for (const auto& [key, value] : node.attributes) bytes += sizeof(key) * 2 + key.capacity() + value.capacity();
+    std::size_t bytes =
+        node.children.capacity() * sizeof(XmlNode) + node.name.capacity() + node.text.capacity();
+    for (const auto& [key, value] : node.attributes)
+        bytes += sizeof(key) * 2 + key.capacity() + value.capacity();
     for (const auto& child : node.children) bytes += NodeBytes(child);
     return bytes;
 }

@@ -25,9 +25,11 @@ WordGraph::WordGraph() : nodes_(1) {}
 
 std::size_t WordGraph::MemoryBytes() const {
     // Each word sits in a hash node of its own beside the bucket array.
-    std::size_t bytes = nodes_.capacity() * sizeof(Node) + edges_.slots_.capacity() * sizeof(EdgeTable::Slot) +
+    std::size_t bytes = nodes_.capacity() * sizeof(Node) +
+                        edges_.slots_.capacity() * sizeof(EdgeTable::Slot) +
                         words_.bucket_count() * sizeof(void*);
-    for (const auto& [word, id] : words_) bytes += sizeof(void*) + sizeof(word) + sizeof(id) + word.capacity();
+    for (const auto& [word, id] : words_)
+        bytes += sizeof(void*) + sizeof(word) + sizeof(id) + word.capacity();
     return bytes;
 }
 

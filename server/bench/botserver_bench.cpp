@@ -6,11 +6,6 @@
 // Every run is bounded in count and time and talks to 127.0.0.1 only.
 #include <benchmark/benchmark.h>
 #include <hiredis/hiredis.h>
-#include <boost/asio/connect.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/write.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -18,6 +13,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -187,7 +187,8 @@ pid_t Spawn(std::vector<std::string> args) {
 class ServerProcess {
   public:
     explicit ServerProcess(std::vector<std::string> more = {}, const std::string& name = "") {
-        const std::string port_file = std::filesystem::temp_directory_path() / ("qvbot-bench-port" + name);
+        const std::string port_file =
+            std::filesystem::temp_directory_path() / ("qvbot-bench-port" + name);
         std::filesystem::remove(port_file);
         std::vector<std::string> args = {BOTSERVER_PATH, "--port", "0", "--port-file", port_file};
         if (more.empty()) more = {"--aiml", QVBOT_STARTER};
@@ -231,9 +232,10 @@ class RedisProcess {
             std::filesystem::remove_all(folder);
             std::filesystem::create_directories(folder);
             port_ = 20000 + static_cast<int>(seed() % 40000);
-            std::vector<std::string> args = {"redis-server", "--bind", "127.0.0.1", "--port", std::to_string(port_),
-                                             "--dir", folder.string(), "--save", "", "--appendonly", "yes",
-                                             "--appendfsync", "everysec"};
+            std::vector<std::string> args = {
+                "redis-server", "--bind",        "127.0.0.1", "--port", std::to_string(port_),
+                "--dir",        folder.string(), "--save",    "",       "--appendonly",
+                "yes",          "--appendfsync", "everysec"};
             pid_ = Spawn(args);
             for (int i = 0; i < 200 && !context_ && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -260,7 +262,8 @@ class RedisProcess {
             argv.push_back(arg.data());
             sizes.push_back(arg.size());
         }
-        auto* reply = static_cast<redisReply*>(redisCommandArgv(context_, static_cast<int>(argv.size()), argv.data(), sizes.data()));
+        auto* reply = static_cast<redisReply*>(
+            redisCommandArgv(context_, static_cast<int>(argv.size()), argv.data(), sizes.data()));
         long long n = -1;
         if (reply && reply->type == REDIS_REPLY_INTEGER) n = reply->integer;
         if (reply && reply->type == REDIS_REPLY_STRING && !field.empty()) {
@@ -274,7 +277,8 @@ class RedisProcess {
     std::vector<std::string> Keys() {
         std::vector<std::string> keys;
         auto* reply = static_cast<redisReply*>(redisCommand(context_, "KEYS qvbot:*"));
-        for (std::size_t i = 0; reply && i < reply->elements; ++i) keys.emplace_back(reply->element[i]->str, reply->element[i]->len);
+        for (std::size_t i = 0; reply && i < reply->elements; ++i)
+            keys.emplace_back(reply->element[i]->str, reply->element[i]->len);
         if (reply) freeReplyObject(reply);
         return keys;
     }
@@ -299,7 +303,8 @@ struct Timings {
 
 // `clients` clients post `posts` messages in all, each keeping its connection alive (or with a
 // new connection per post when `reconnect`).
-void Load(benchmark::State& state, int clients, int posts, bool reconnect, std::vector<int> ports = {}) {
+void Load(benchmark::State& state, int clients, int posts, bool reconnect,
+          std::vector<int> ports = {}) {
     std::optional<ServerProcess> own;
     if (ports.empty()) ports = {own.emplace().Port()};
     Timings timings;
@@ -314,7 +319,8 @@ void Load(benchmark::State& state, int clients, int posts, bool reconnect, std::
                 auto client = std::make_unique<TalkClient>(ports[c % ports.size()]);
                 const std::string token = "client" + std::to_string(c);
                 for (int r = 0; r < posts / clients; ++r) {
-                    if (reconnect && r > 0) client = std::make_unique<TalkClient>(ports[(c + r) % ports.size()]);
+                    if (reconnect && r > 0)
+                        client = std::make_unique<TalkClient>(ports[(c + r) % ports.size()]);
                     const auto sent = Clock::now();
                     const std::string page = client->Post("botcust2=" + token + "&message=My%20name%20is%20Ann" + std::to_string(r));
                     per_client[c].push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
@@ -343,8 +349,9 @@ BENCHMARK(BM_TwoHundredClientsConnectingPerPost)->Unit(benchmark::kMillisecond)-
 void FiveHundredSlowClients(benchmark::State& state, bool redis_store) {
     std::optional<RedisProcess> redis;
     if (redis_store) redis.emplace();
-    ServerProcess server(redis ? std::vector<std::string>{"--aiml", QVBOT_STARTER, "--store", redis->Url()}
-                               : std::vector<std::string>{});
+    ServerProcess server(
+        redis ? std::vector<std::string>{"--aiml", QVBOT_STARTER, "--store", redis->Url()}
+              : std::vector<std::string>{});
     for (auto _ : state) {
         boost::asio::io_context context;
         std::vector<tcp::socket> slow;
@@ -403,16 +410,23 @@ void FiveHundredSlowClients(benchmark::State& state, bool redis_store) {
         state.counters["last_cut_after_s"] = cut_after_s.load();
     }
 }
-BENCHMARK_CAPTURE(FiveHundredSlowClients, InMemory, false)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK_CAPTURE(FiveHundredSlowClients, Redis, true)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK_CAPTURE(FiveHundredSlowClients, InMemory, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(FiveHundredSlowClients, Redis, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // 100,000 posts with fresh tokens from one client cannot push out the conversations that others
 // used in the last 30 minutes.
 void FreshTokensDoNotEvictLiveConversations(benchmark::State& state, bool redis_store) {
     std::optional<RedisProcess> redis;
     if (redis_store) redis.emplace();
-    ServerProcess server(redis ? std::vector<std::string>{"--aiml", QVBOT_STARTER, "--store", redis->Url()}
-                               : std::vector<std::string>{});
+    ServerProcess server(
+        redis ? std::vector<std::string>{"--aiml", QVBOT_STARTER, "--store", redis->Url()}
+              : std::vector<std::string>{});
     for (auto _ : state) {
         TalkClient people(server.Port());
         for (int i = 0; i < 50; ++i) people.Post("botcust2=person" + std::to_string(i) + "&message=My%20name%20is%20P" + std::to_string(i));
@@ -427,16 +441,24 @@ void FreshTokensDoNotEvictLiveConversations(benchmark::State& state, bool redis_
         TalkClient back(server.Port());
         int remembered = 0;
         for (int i = 0; i < 50; ++i) {
-            remembered += back.Post("botcust2=person" + std::to_string(i) + "&message=What%20is%20my%20name%3F")
-                              .find("Your name is P" + std::to_string(i) + ".") != std::string::npos;
+            remembered +=
+                back.Post("botcust2=person" + std::to_string(i) +
+                          "&message=What%20is%20my%20name%3F")
+                    .find("Your name is P" + std::to_string(i) + ".") != std::string::npos;
         }
         state.counters["flood_answered"] = answered;
         state.counters["flood_per_s"] = answered / seconds;
         state.counters["live_remembered_of_50"] = remembered;
     }
 }
-BENCHMARK_CAPTURE(FreshTokensDoNotEvictLiveConversations, InMemory, false)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK_CAPTURE(FreshTokensDoNotEvictLiveConversations, Redis, true)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK_CAPTURE(FreshTokensDoNotEvictLiveConversations, InMemory, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(FreshTokensDoNotEvictLiveConversations, Redis, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Two instances sharing one Redis, 200 kept-alive clients each talking to both in turn; then
 // Redis's memory per conversation and the commands an answer took.
@@ -452,12 +474,15 @@ void BM_TwoInstancesAndRedis(benchmark::State& state) {
     const long long before = round_trips();
     Load(state, 200, 20000, false, {one.Port(), two.Port()});
     const double answered = state.counters["answered"];
-    state.counters["redis_round_trips_per_answer"] = static_cast<double>(round_trips() - before) / answered;
+    state.counters["redis_round_trips_per_answer"] =
+        static_cast<double>(round_trips() - before) / answered;
     std::vector<long long> bytes;
-    for (const auto& key : redis.Keys()) bytes.push_back(redis.Number({"MEMORY", "USAGE", key, "SAMPLES", "0"}));
+    for (const auto& key : redis.Keys())
+        bytes.push_back(redis.Number({"MEMORY", "USAGE", key, "SAMPLES", "0"}));
     std::sort(bytes.begin(), bytes.end());
     state.counters["conversations"] = static_cast<double>(bytes.size());
-    state.counters["redis_bytes_median"] = bytes.empty() ? -1 : static_cast<double>(bytes[bytes.size() / 2]);
+    state.counters["redis_bytes_median"] =
+        bytes.empty() ? -1 : static_cast<double>(bytes[bytes.size() / 2]);
     state.counters["redis_bytes_worst"] = bytes.empty() ? -1 : static_cast<double>(bytes.back());
 }
 BENCHMARK(BM_TwoInstancesAndRedis)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
@@ -471,12 +496,14 @@ void BM_Load20BotsAtStart(benchmark::State& state) {
     for (int b = 0; b < 20; ++b) {
         const auto bot = folder / ("bot" + std::to_string(b));
         std::filesystem::create_directories(bot);
-        std::ofstream(bot / "bot.properties") << "botid = bench" << b << "\nname = Bench" << b << "\n";
+        std::ofstream(bot / "bot.properties")
+            << "botid = bench" << b << "\nname = Bench" << b << "\n";
         std::ofstream out(bot / "set.aiml");
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<aiml version=\"1.0.1\">\n";
         for (int i = 0; i < 5000; ++i) {
-            out << "<category><pattern>" << Word(random) << " " << Word(random) << " " << Word(random)
-                << " *</pattern><template>Answer " << i << " about <star/>.</template></category>\n";
+            out << "<category><pattern>" << Word(random) << " " << Word(random) << " "
+                << Word(random) << " *</pattern><template>Answer " << i
+                << " about <star/>.</template></category>\n";
         }
         out << "</aiml>\n";
     }

@@ -2,6 +2,7 @@
 // conversation token from its own conversation with the bot the botid names, and serves the news
 // page. Conversations live in this process or in Redis, shared by every instance. A test-only
 // group of options adds a request log, control requests and faults on demand.
+#include <CLI/CLI.hpp>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -18,16 +19,14 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "bots.h"
 #include "http_server.h"
 #include "qvbot/bot.h"
+#include "qvbot/text.h"
 #include "random_bytes.h"
 #include "store.h"
 #include "sync.h"
 #include "talk_protocol.h"
-#include "qvbot/text.h"
 #ifdef QV_HAVE_REDIS
 #include "redis_store.h"
 #endif
@@ -100,7 +99,11 @@ std::optional<std::chrono::seconds> ParseDuration(const std::string& text) {
         return {};
     }
     const std::string unit = text.substr(used);
-    const long long scale = unit.empty() || unit == "s" ? 1 : unit == "m" ? 60 : unit == "h" ? 3600 : unit == "d" ? 86400 : 0;
+    const long long scale = unit.empty() || unit == "s" ? 1
+                            : unit == "m"               ? 60
+                            : unit == "h"               ? 3600
+                            : unit == "d"               ? 86400
+                                                        : 0;
     if (scale == 0 || n <= 0 || n > 3650LL * 86400 / scale) return {};
     return std::chrono::seconds(n * scale);
 }
@@ -109,15 +112,18 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     Options options;
     CLI::App app{"quorvanel-botserver: AIML bots behind the talk protocol", "quorvanel-botserver"};
     app.get_formatter()->column_width(26);
-    const auto* aiml = app.add_option("--aiml", options.aiml, "one bot: every *.aiml file in DIR and its subfolders")
+    const auto* aiml = app.add_option("--aiml", options.aiml,
+                                      "one bot: every *.aiml file in DIR and its subfolders")
                            ->type_name("DIR");
-    app.add_option("--properties", options.properties,
-                   "with --aiml: the bot's name, botid and other properties (\"name = value\" lines; "
-                   "default: bot.properties in DIR, when there is one)")
+    app.add_option(
+           "--properties", options.properties,
+           "with --aiml: the bot's name, botid and other properties (\"name = value\" lines; "
+           "default: bot.properties in DIR, when there is one)")
         ->type_name("FILE");
-    const auto* bots = app.add_option("--bots", options.bots, "many bots: every subfolder of DIR is one")
-                           ->type_name("DIR")
-                           ->excludes("--aiml");
+    const auto* bots =
+        app.add_option("--bots", options.bots, "many bots: every subfolder of DIR is one")
+            ->type_name("DIR")
+            ->excludes("--aiml");
     app.add_option("--default-bot", options.default_bot,
                    "the botid that answers a botid no bot has (default: the first bot)")
         ->type_name("BOTID");
@@ -125,11 +131,13 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     app.add_option("--store", options.store,
                    "where conversations are kept: memory (default, this process only) or "
                    "redis://HOST:PORT[/DB], shared by every instance; Redis's password, if it asks "
-                   "for one, is read from the environment variable " + std::string(kPasswordVariable))
+                   "for one, is read from the environment variable " +
+                       std::string(kPasswordVariable))
         ->type_name("STORE");
-    app.add_option("--forget-after", forget_after,
-                   "with Redis: a conversation nobody used for this long is forgotten (default 30d; "
-                   "s, m, h or d)")
+    app.add_option(
+           "--forget-after", forget_after,
+           "with Redis: a conversation nobody used for this long is forgotten (default 30d; "
+           "s, m, h or d)")
         ->type_name("TIME");
     app.add_option("--store-timeout", options.store_timeout_ms,
                    "with Redis: milliseconds one connection or command may take (default 500)")
@@ -138,15 +146,20 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                    "the address to listen on (default 127.0.0.1, this machine only; 0.0.0.0 for "
                    "every network)")
         ->type_name("ADDR");
-    app.add_option("--port", options.port, "the port (default 8088; 0: any free port)")->check(CLI::Range(0, 65535));
-    app.add_option("--port-file", options.port_file, "also write the port and a newline to FILE")->type_name("FILE");
-    app.add_option("--threads", options.threads, "threads answering requests (default 4)")->check(CLI::Range(1, 256));
+    app.add_option("--port", options.port, "the port (default 8088; 0: any free port)")
+        ->check(CLI::Range(0, 65535));
+    app.add_option("--port-file", options.port_file, "also write the port and a newline to FILE")
+        ->type_name("FILE");
+    app.add_option("--threads", options.threads, "threads answering requests (default 4)")
+        ->check(CLI::Range(1, 256));
     app.add_option("--access-log", options.access_log,
                    "one line per request (time, botid, status, milliseconds) to FILE; - (default) "
                    "for standard output, none for no log")
         ->type_name("FILE");
-    app.add_flag("--log-messages", options.log_messages, "also write each message's text in the access log");
-    app.set_config("--config", "", "read options from FILE too (\"name = value\" lines, # comments)")
+    app.add_flag("--log-messages", options.log_messages,
+                 "also write each message's text in the access log");
+    app.set_config("--config", "",
+                   "read options from FILE too (\"name = value\" lines, # comments)")
         ->type_name("FILE");
     bool help_test = false;
     app.add_flag("--help-test", help_test, "the options for tests");
@@ -179,7 +192,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         std::fprintf(stderr, "quorvanel-botserver: %s (see --help)\n", what.c_str());
         return std::nullopt;
     };
-    if (aiml->count() == 0 && bots->count() == 0) return bad("--aiml DIR or --bots DIR is required");
+    if (aiml->count() == 0 && bots->count() == 0)
+        return bad("--aiml DIR or --bots DIR is required");
     const auto forget = ParseDuration(forget_after);
     if (!forget) return bad("bad --forget-after: " + forget_after);
     options.forget_after = *forget;
@@ -337,7 +351,8 @@ class AccessLog {
              std::chrono::steady_clock::time_point started) {
         if (!file_) return;
         const auto now = std::chrono::system_clock::now();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
         const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
         std::tm utc{};
 #ifdef _WIN32
@@ -348,11 +363,15 @@ class AccessLog {
         char when[32];
         std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &utc);
         const double took =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        std::string line = std::string(when) + "." + std::to_string(1000 + ms % 1000).substr(1) + "Z " +
-                           req.method + " " + req.path + " botid=" + talk::JsonString(botid) + " " +
-                           std::to_string(status) + " " + std::to_string(took).substr(0, 6) + "ms";
-        if (messages_) line += " message=" + talk::JsonString(talk::FormField(req.body, "message").value_or(""));
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
+        std::string line = std::string(when) + "." + std::to_string(1000 + ms % 1000).substr(1) +
+                           "Z " + req.method + " " + req.path +
+                           " botid=" + talk::JsonString(botid) + " " + std::to_string(status) +
+                           " " + std::to_string(took).substr(0, 6) + "ms";
+        if (messages_)
+            line +=
+                " message=" + talk::JsonString(talk::FormField(req.body, "message").value_or(""));
         line += '\n';
         std::fputs(line.c_str(), file_);  // whole lines: the C library locks the stream per call
     }
@@ -381,14 +400,16 @@ class TalkServer {
     void Handle(const web::Request& req, web::Reply reply) {
         if (options_.control && req.path.rfind("/__", 0) == 0) return Control(req, reply);
         if (options_.control) log_.Add(req);
-        reply = [this, req, reply = std::move(reply), started = std::chrono::steady_clock::now()](web::Response response) {
+        reply = [this, req, reply = std::move(reply),
+                 started = std::chrono::steady_clock::now()](web::Response response) {
             access_.Add(req, req.Param("botid"), response.status, started);
             reply(std::move(response));
         };
         const bool get = req.method == "GET", post = req.method == "POST";
         if (get && req.path == "/pandora/talk") {
             Misbehave(Scope::kTalkGet, reply, [this, req, reply](const Fault& shape) {
-                const talk::PageText page{Choose(req).bot->properties().at("name"), Botid(req), NextToken()};
+                const talk::PageText page{Choose(req).bot->properties().at("name"), Botid(req),
+                                          NextToken()};
                 reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
             });
         } else if (post && req.path == "/pandora/talk") {
@@ -433,7 +454,9 @@ class TalkServer {
     }
 
     static web::Response Busy() {
-        return {503, "text/plain", "the conversation store cannot be reached; try again shortly\n",
+        return {503,
+                "text/plain",
+                "the conversation store cannot be reached; try again shortly\n",
                 {{"Retry-After", kRetryAfter}}};
     }
 
@@ -452,8 +475,9 @@ class TalkServer {
             if (options_.answer_html) {
                 answer = *options_.answer_html;
             } else {
-                const auto said = store_.Answer(bot->properties().at("botid"), token,
-                                                [&](qvbot::Conversation& c) { return bot->Respond(c, message); });
+                const auto said =
+                    store_.Answer(bot->properties().at("botid"), token,
+                                  [&](qvbot::Conversation& c) { return bot->Respond(c, message); });
                 if (!said) return Busy();
                 answer = talk::HtmlEscape(*said);
             }
@@ -511,13 +535,15 @@ class TalkServer {
         if (choice.known) return choice;
         const std::lock_guard lock(botid_mutex_);
         if (unknown_botids_.size() < kMaxNotedBotids && unknown_botids_.insert(botid).second) {
-            std::fprintf(stderr, "quorvanel-botserver: unknown botid \"%s\", answered by %s\n", botid.c_str(),
-                         choice.bot->properties().at("botid").c_str());
+            std::fprintf(stderr, "quorvanel-botserver: unknown botid \"%s\", answered by %s\n",
+                         botid.c_str(), choice.bot->properties().at("botid").c_str());
         }
         return choice;
     }
 
-    static std::string Botid(const web::Request& req) { return qvbot::ClientTextToUtf8(req.Param("botid")); }
+    static std::string Botid(const web::Request& req) {
+        return qvbot::ClientTextToUtf8(req.Param("botid"));
+    }
 
     std::string ContentType() const {
         return options_.utf8 ? "text/html; charset=UTF-8" : "text/html; charset=ISO-8859-1";
@@ -568,7 +594,9 @@ bool OpenLog(const std::string& path, std::FILE*& file) {
         return true;
     }
     file = std::fopen(path.c_str(), "a");
-    if (!file) std::fprintf(stderr, "quorvanel-botserver: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    if (!file)
+        std::fprintf(stderr, "quorvanel-botserver: cannot open %s: %s\n", path.c_str(),
+                     std::strerror(errno));
     return file != nullptr;
 }
 
@@ -581,8 +609,9 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 
     qvbot::BotSet bots;
-    if (!bots.Load(options->bots.empty() ? std::vector<qvbot::BotSource>{{options->aiml, options->properties}}
-                                         : qvbot::BotFolders(options->bots),
+    if (!bots.Load(options->bots.empty()
+                       ? std::vector<qvbot::BotSource>{{options->aiml, options->properties}}
+                       : qvbot::BotFolders(options->bots),
                    options->default_bot)) {
         return 1;
     }
@@ -594,14 +623,16 @@ int main(int argc, char** argv) {
     if (!store) return 2;
     std::FILE* log_file = nullptr;
     std::FILE* access_file = nullptr;
-    if (!OpenLog(options->log_path, log_file) || !OpenLog(options->access_log, access_file)) return 1;
+    if (!OpenLog(options->log_path, log_file) || !OpenLog(options->access_log, access_file))
+        return 1;
     if (access_file && access_file != stdout) std::setvbuf(access_file, nullptr, _IOLBF, 1 << 16);
 
     TalkServer talk(*options, bots, *store, seed, log_file, access_file);
     web::Limits limits;
     limits.max_body = kMaxBody;
-    web::Server server([&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
-                       limits, options->threads);
+    web::Server server(
+        [&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
+        limits, options->threads);
     talk.Attach(server);
     std::string error;
     if (!server.Listen(options->listen, options->port, error)) {

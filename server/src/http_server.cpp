@@ -25,8 +25,12 @@ std::string Request::Param(std::string_view name) const {
 
 struct Server::State : std::enable_shared_from_this<Server::State> {
     State(Handler h, Limits l, int n)
-        : handler(std::move(h)), limits(l), threads(n < 1 ? 1 : n), acceptor(context),
-          signals(context), reload_signals(context) {}
+        : handler(std::move(h)),
+          limits(l),
+          threads(n < 1 ? 1 : n),
+          acceptor(context),
+          signals(context),
+          reload_signals(context) {}
 
     Handler handler;
     Limits limits;
@@ -145,12 +149,13 @@ class Session : public std::enable_shared_from_this<Session> {
     void Write(Message message, bool again) {
         auto owned = std::make_shared<Message>(std::move(message));
         stream_.expires_after(state_->limits.request_deadline);
-        http::async_write(stream_, *owned,
-                          [self = shared_from_this(), owned, again](beast::error_code error, std::size_t) {
-                              if (std::exchange(self->handling_, false)) --self->state_->busy;
-                              if (error || !again) return self->Close();
-                              self->Read();
-                          });
+        http::async_write(
+            stream_, *owned,
+            [self = shared_from_this(), owned, again](beast::error_code error, std::size_t) {
+                if (std::exchange(self->handling_, false)) --self->state_->busy;
+                if (error || !again) return self->Close();
+                self->Read();
+            });
     }
 
     void Close() {
@@ -172,7 +177,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
 void Server::State::Accept() {
     acceptor.async_accept(
-        asio::make_strand(context), [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
+        asio::make_strand(context),
+        [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
             if (self->stopped || self->draining) return;
             if (error) {
                 // A client that resets before it is taken, or no descriptor left: neither ends

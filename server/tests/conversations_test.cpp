@@ -1,7 +1,8 @@
 // The bot server's store of conversations, one per token.
+#include "conversations.h"
+
 #include <gtest/gtest.h>
 
-#include "conversations.h"
 #include "store.h"
 
 namespace qvbot {
@@ -46,7 +47,8 @@ TEST(Conversations, BytesRoundTripAndDamagedOnesAreRefused) {
     EXPECT_EQ(back.id, "kept");
     EXPECT_EQ(EncodeConversation(back), bytes);
     EXPECT_EQ(back.predicates, c.predicates);
-    for (std::size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(DecodeConversation(bytes.substr(0, n), back)) << n;
+    for (std::size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_FALSE(DecodeConversation(bytes.substr(0, n), back)) << n;
     EXPECT_FALSE(DecodeConversation(bytes + "x", back));
     EXPECT_FALSE(DecodeConversation("C\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x7f", back));
 }
