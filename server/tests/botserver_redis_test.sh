@@ -98,6 +98,12 @@ for i in $(seq 1 10); do
     for w in "a$i" "b$i" "c$i" "d$i" "e$i" "f$i"; do echo "$log" | grep -qw "$w" || fail "lost $w: $log"; done
 done
 
+# Redis hanging: a refusal within a few store timeouts, not a hang; answers once it goes on.
+kill -STOP "$rpid"
+[ "$(post one b0b t1 log)" = 503 ] || fail "no 503 with Redis hanging"
+kill -CONT "$rpid"
+wait_for 3 sh -c "curl -s -f http://127.0.0.1:$port_one/healthz" || fail "not back after the hang"
+
 # Redis killed: quick refusals, then answers once it is back, from its append-only file.
 kill -9 "$rpid"; wait "$rpid" 2>/dev/null || true
 curl -s -D - -o /dev/null --max-time 10 --data "message=x" "http://127.0.0.1:$port_one/pandora/talk" |
