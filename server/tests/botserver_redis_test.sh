@@ -100,7 +100,7 @@ done
 
 # Redis hanging: a refusal within a few store timeouts, not a hang; answers once it goes on.
 kill -STOP "$rpid"
-[ "$(post one b0b t1 log)" = 503 ] || fail "no 503 with Redis hanging"
+s=$(post one b0b t1 log); [ "$s" = 503 ] || fail "no 503 with Redis hanging: $s"
 kill -CONT "$rpid"
 wait_for 3 sh -c "curl -s -f http://127.0.0.1:$port_one/healthz" || fail "not back after the hang"
 
