@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -607,6 +608,10 @@ int main(int argc, char** argv) {
     if (!options) return 2;
     // Lines as they come, so that a log reader or a test sees each request when it is done.
     std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+#ifdef SIGPIPE
+    // An access log into a pipe nobody reads any more fails its writes; it must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     qvbot::BotSet bots;
     if (!bots.Load(options->bots.empty()
