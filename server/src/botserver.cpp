@@ -420,7 +420,9 @@ class TalkServer {
                 reply(Page(talk::NewsPage(req.Param("progversion"), shape.kind != FaultKind::kNoMarker)));
             });
         } else if (get && req.path == "/healthz") {
-            reply(store_.Healthy() ? web::Response{200, "text/plain", "ok\n"} : Busy());
+            // A balancer that keeps its connection hears of a stop before the instance goes.
+            const bool healthy = !server_->Draining() && store_.Healthy();
+            reply(healthy ? web::Response{200, "text/plain", "ok\n"} : Busy());
         } else {
             reply({404, "text/plain", "not found\n"});
         }

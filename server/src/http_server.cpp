@@ -300,6 +300,7 @@ void Server::OnStopSignal(std::function<void()> f) {
     });
 }
 
+bool Server::Draining() const { return state_->draining; }
 std::size_t Server::OpenConnections() const { return state_->open; }
 std::size_t Server::AcceptErrors() const { return state_->accept_errors; }
 

@@ -72,6 +72,8 @@ class Server {
     // Calls f on one of the server's threads on every SIGHUP (never on Windows, which has none).
     void OnReloadSignal(std::function<void()> f);
 
+    // Whether Drain() has begun: the instance is going away.
+    bool Draining() const;
     std::size_t OpenConnections() const;
     std::size_t AcceptErrors() const;
 
