@@ -131,5 +131,12 @@ for zip in build/windows/quorvanel-1.11-win64.zip build/windows-i686/quorvanel-1
         echo "$contents" | grep -qx "$file" || { echo "$zip lacks $file" >&2; exit 1; }
     done
 done
+# The bot server's Debian package: the server, its service unit and its settings file.
+(cd build/native && cpack -G DEB)
+contents=$(dpkg-deb -c build/native/quorvanel-botserver_1.11_amd64.deb)
+for file in ./usr/bin/quorvanel-botserver ./usr/lib/systemd/system/quorvanel-botserver.service \
+            ./etc/quorvanel-botserver/botserver.conf ./usr/share/quorvanel-botserver/bots/kestro/bot.properties; do
+    echo "$contents" | grep -q " $file\$" || { echo "the Debian package lacks $file" >&2; exit 1; }
+done
 phase "done"
 echo "All tests passed."
