@@ -1,6 +1,6 @@
 #!/bin/sh
-# The bot service of README's "Serving a community" on one machine: a redis-server of its own
-# (append-only file on, in build/community), two instances of quorvanel-botserver sharing it on
+# The bot service of docs/botserver.md ("Several instances sharing Redis") on one machine: a
+# redis-server of its own (append-only file on, in build/community), two instances sharing it on
 # ports 8091 and 8092, and haproxy in front on 8090 when it is installed. Ctrl+C stops them all.
 # Usage: scripts/community.sh [BOTS_DIR]   (every subfolder a bot; default: the starter bot)
 set -eu

@@ -222,7 +222,7 @@ long ProcessRssKb(pid_t pid) {
 }
 
 // A redis-server of the benchmark's own on a free loopback port, in a fresh folder, with the
-// append-only file on as README advises.
+// append-only file on as docs/botserver.md advises.
 class RedisProcess {
   public:
     RedisProcess() {
