@@ -60,8 +60,11 @@ TEST_F(Aiml2, PatternPriorityOrder) {
 TEST_F(Aiml2, Conformance) {
     const Case cases[] = {
         {"# and ^ take no words or more; * does not",
-         Category("HEY #", "[<star/>]") + Category("YO ^ END", "[<star/>]") + Category("BYE *", "bye"),
-         {{"hey", "[]"}, {"hey you two", "[you two]"}, {"yo end", "[]"}, {"yo a b end", "[a b]"}, {"bye", ""}}},
+         Category("HEY #", "[<star/>]") + Category("YO ^ END", "[<star/>]") + Category("BYE *", "bye") +
+             Category("ASK", "Do you like tea?") +
+             "<category><pattern>OK #</pattern><that>DO YOU LIKE *</that><template><thatstar/></template></category>",
+         {{"hey", "[]"}, {"hey you two", "[you two]"}, {"yo end", "[]"}, {"yo a b end", "[a b]"}, {"bye", ""},
+          {"ask", "Do you like tea?"}, {"ok", "tea"}}},
         {"sets match their longest entry first and give it as a star",
          Category("I LIKE <set>color</set> *", "<star/>|<star index=\"2\"/>") +
              Category("I SAW <set>color</set> RED", "<star/>") + Category("A <set>animal</set>", "<star/>"),
