@@ -49,6 +49,9 @@ constexpr char kUsage[] = R"(usage: quorvanel-botserver --aiml DIR [options]
                       0.0.0.0 for every network)
   --port N            the port (default 8088; 0: any free port)
   --port-file FILE    also write the port and a newline to FILE
+  --allow-learnf      let <learnf> add categories to learnf.aiml in DIR, which every
+                      conversation answers from after the next start (off: <learnf>
+                      learns for its own conversation only)
   --help              this text
 )";
 
@@ -74,6 +77,7 @@ struct Options {
     int port = 8088;
     std::string port_file;
     bool control = false;
+    bool allow_learnf = false;
     std::string log_path;
     std::optional<std::string> token;
     std::optional<std::uint64_t> seed;
@@ -92,8 +96,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             std::fputs(name == "--help" ? kUsage : kTestUsage, stdout);
             std::exit(0);
         }
-        if (name == "--test-control") {
-            options.control = true;
+        if (name == "--test-control" || name == "--allow-learnf") {
+            (name == "--test-control" ? options.control : options.allow_learnf) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -486,6 +490,24 @@ int main(int argc, char** argv) {
                      element.c_str());
     }
     if (report.files == 0 && !std::filesystem::is_directory(options->aiml)) return 1;
+    // Off unless asked: what one contact teaches would reach every contact after a restart.
+    qvbot::sync::Mutex learnf_mutex;
+    if (options->allow_learnf) {
+        const std::filesystem::path file = std::filesystem::path(options->aiml) / qvbot::kLearnfFile;
+        bot->SetLearnf([&learnf_mutex, file](const std::string& category) {
+            const std::lock_guard lock(learnf_mutex);
+            std::string text;
+            std::error_code error;
+            if (std::filesystem::exists(file, error) && !ReadFile(file.string(), text)) return false;
+            const auto updated = qvbot::AddLearnedCategory(text, category);
+            if (!updated) return false;
+            // Written whole beside it, then put in its place: a crash leaves the old file.
+            const std::filesystem::path written = file.string() + ".new";
+            if (std::ofstream out(written, std::ios::binary | std::ios::trunc); !(out << *updated)) return false;
+            std::filesystem::rename(written, file, error);
+            return !error;
+        });
+    }
 
     std::FILE* log_file = nullptr;
     if (!options->log_path.empty()) {
