@@ -33,6 +33,11 @@ struct WordGraph::Search {
     MatchOrder order;
     std::vector<std::pair<std::size_t, std::size_t>> captures;  // [from, to) per wildcard
     std::unordered_set<std::uint64_t> failed;                   // (node, pos) known to fail
+    std::vector<std::size_t> part_end;  // per position, where its part ends (the next marker)
+    // Per node reached through a wildcard: the first position from which every later one has
+    // been tried and failed. Later starts in the same part skip them, so a chain of wildcards
+    // costs words times nodes, not words squared.
+    std::unordered_map<std::uint32_t, std::size_t> failed_from;
     int leaf = -1;
 };
 
@@ -187,13 +192,17 @@ bool WordGraph::Walk(Search& search, std::uint32_t node, std::size_t pos) const 
         return false;
     };
     // Words up to the next part marker.
-    std::size_t words = 0;
-    while (pos + words < end && search.shown[pos + words]) ++words;
+    const std::size_t words = pos < end ? search.part_end[pos] - pos : 0;
     const auto wildcard = [&](std::uint32_t child, std::size_t least, Rank rank) {
         if (child == 0) return false;
-        for (std::size_t taken = least; taken <= words; ++taken) {
-            if (take(child, pos + taken, Step(rank, taken), true)) return true;
+        const auto [known, added] = search.failed_from.try_emplace(child, pos + words + 1);
+        const std::size_t stop = std::min(pos + words + 1, known->second);
+        for (std::size_t to = pos + least; to < stop; ++to) {
+            if (take(child, to, Step(rank, to - pos), true)) return true;
         }
+        // Walks may have added entries: look the node up again.
+        auto& from = search.failed_from[child];
+        from = std::min(from, pos + least);
         return false;
     };
     const Node& here = nodes_[node];
@@ -266,6 +275,11 @@ int WordGraph::Match(const Input& input, const Input& that, const Input& topic, 
     search.keys.push_back(nullptr);
     part(topic);
 
+    search.part_end.resize(search.path.size());
+    for (std::size_t i = search.path.size(), next = search.path.size(); i-- > 0;) {
+        if (!search.shown[i]) next = i;
+        search.part_end[i] = next;
+    }
     if (!Walk(search, 0, 0)) return -1;
     stars = {};
     for (const auto& [from, to] : search.captures) {
