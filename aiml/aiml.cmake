@@ -56,7 +56,7 @@ target_link_libraries(qv_aiml PRIVATE qv_nlohmann_json)
 set(QV_STARTER_BOT_DIR ${QV_AIML_DIR}/bots/kestro)
 
 if(QV_BUILD_FUZZERS)
-    foreach(target aiml_file_fuzz aiml_message_fuzz)
+    foreach(target aiml_file_fuzz aiml_message_fuzz aiml_sets_fuzz)
         add_executable(${target} ${QV_AIML_DIR}/tests/${target}.cpp)
         target_link_libraries(${target} PRIVATE qv_aiml)
         target_compile_definitions(${target} PRIVATE QVBOT_STARTER="${QV_STARTER_BOT_DIR}")
