@@ -459,7 +459,9 @@ std::string Bot::Condition(const XmlNode& node, Context& context) const {
     if ((name || var) && value) return matches(name, var, *value) ? EvalChildren(node, context) : "";
     std::string out;
     // An item holding <loop/> has the condition tried again after it, a bounded number of times.
-    for (int round = 0; round < kMaxLoops && context.budget-- > 0; ++round) {
+    for (int round = 0; round < kMaxLoops; ++round) {
+        // Rounds after the first share the message's budget, as reductions do.
+        if (round > 0 && --context.budget < 0) break;
         const XmlNode* chosen = nullptr;
         for (const XmlNode& li : node.children) {
             if (li.name != "li") continue;

@@ -64,7 +64,8 @@ std::string StrftimeOfJava(std::string_view java) {
         if (c == '\'') {
             const std::size_t close = java.find('\'', i + 1);
             const std::string_view quoted = java.substr(i + 1, close == std::string_view::npos ? close : close - i - 1);
-            out += quoted.empty() ? "'" : std::string(quoted);
+            if (quoted.empty()) out += '\'';
+            for (const char q : quoted) out += q == '%' ? "%%" : std::string(1, q);
             i = close == std::string_view::npos ? java.size() : close + 1;
             continue;
         }

@@ -92,11 +92,11 @@ TEST_F(Aiml2, Conformance) {
          {{"x ab c", "a b c|ab|c|NIL"}, {"echo one", "echo one|x ab c|a b c ab c NIL"}, {"norm", "what is up"},
           {"oob", "ab"}}},
         {"date formats and intervals",
-         Category("DAY", "<date timezone=\"0\" jformat=\"yyyy-MM-dd HH:mm\"/>|<date timezone=\"0\" format=\"%Y %Q\"/>") +
+         Category("DAY", "<date timezone=\"0\" jformat=\"yyyy-MM-dd HH:mm\"/>|<date timezone=\"0\" format=\"%Y %Q\"/>|<date timezone=\"0\" jformat=\"'100%' yy\"/>") +
              Category("AGE", "<interval><style>years</style><from><bot name=\"birthday\"/></from>"
                              "<to><date timezone=\"0\" jformat=\"MMMMMMMMM dd, yyyy\"/></to></interval>") +
              Category("SPAN", "<interval jformat=\"yyyy-MM-dd\" style=\"days\" from=\"2024-02-28\" to=\"2024-03-01\"/>"),
-         {{"day", "2023-11-14 22:13|2023"}, {"age", "3"}, {"span", "2"}}},
+         {{"day", "2023-11-14 22:13|2023 |100% 23"}, {"age", "3"}, {"span", "2"}}},
         {"learn takes <eval> now and competes by priority",
          Category("WHO IS *", "nobody") +
              Category("REMEMBER * IS *", "<learn><category><pattern>WHO IS <eval><star/></eval></pattern>"
