@@ -46,7 +46,10 @@ void WordSets::Add(std::string_view name, const std::vector<std::string>& words)
     auto it = sets_.find(name);
     if (it == sets_.end()) it = sets_.emplace(std::string(name), Set{}).first;
     std::string entry;
-    for (const std::string& word : words) entry += (entry.empty() ? "" : " ") + word;
+    for (const std::string& word : words) {
+        if (!entry.empty()) entry += ' ';
+        entry += word;
+    }
     it->second.entries.insert(std::move(entry));
     it->second.longest = std::max(it->second.longest, words.size());
 }
@@ -229,7 +232,8 @@ bool WordGraph::Walk(Search& search, std::uint32_t node, std::size_t pos) const 
             std::string phrase;
             std::vector<std::size_t> ends;
             for (std::size_t i = 0; i < most; ++i) {
-                phrase += (i ? " " : "") + *search.keys[pos + i];
+                if (i > 0) phrase += ' ';
+                phrase += *search.keys[pos + i];
                 ends.push_back(phrase.size());
             }
             for (std::size_t length = most; length > 0; --length) {

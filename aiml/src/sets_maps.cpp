@@ -28,7 +28,8 @@ std::optional<std::string> JsonText(const nlohmann::json& value) {
     std::string text;
     for (const auto& word : value) {
         if (!word.is_string()) return std::nullopt;
-        text += (text.empty() ? "" : " ") + word.get<std::string>();
+        if (!text.empty()) text += ' ';
+        text += word.get_ref<const std::string&>();
     }
     return text;
 }
