@@ -135,6 +135,28 @@ struct Bot::Context {
     std::map<std::string, std::string, std::less<>> vars;  // the template's own variables
 };
 
+namespace {
+std::size_t NodeBytes(const XmlNode& node) {
+    std::size_t bytes =
+        node.children.capacity() * sizeof(XmlNode) + node.name.capacity() + node.text.capacity();
+    for (const auto& [key, value] : node.attributes)
+        bytes += sizeof(key) * 2 + key.capacity() + value.capacity();
+    for (const auto& child : node.children) bytes += NodeBytes(child);
+    return bytes;
+}
+}  // namespace
+
+std::size_t Bot::MemoryBytes() const {
+    std::size_t bytes = brain_.graph.MemoryBytes() + brain_.templates.capacity() * sizeof(XmlNode) +
+                        sets_.MemoryBytes();
+    for (const auto& node : brain_.templates) bytes += NodeBytes(node);
+    for (const auto& [name, map] : maps_) {
+        // A tree node each: three pointers and a colour beside the two strings.
+        for (const auto& [key, value] : map) bytes += 4 * sizeof(void*) + sizeof(key) * 2 + key.capacity() + value.capacity();
+    }
+    return bytes;
+}
+
 Bot::Bot(Properties properties) : properties_(std::move(properties)) {
     clock_ = [] { return std::time(nullptr); };
 }

@@ -59,13 +59,30 @@ const WordSets::Set* WordSets::Find(std::string_view name) const {
     return it == sets_.end() ? nullptr : &it->second;
 }
 
-std::size_t WordSets::EntryCount() const {
-    std::size_t count = 0;
-    for (const auto& [name, set] : sets_) count += set.entries.size();
-    return count;
+std::size_t WordSets::MemoryBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [name, set] : sets_) {
+        bytes += set.entries.bucket_count() * sizeof(void*);
+        for (const auto& entry : set.entries) bytes += 2 * sizeof(void*) + sizeof(entry) + entry.capacity();
+    }
+    return bytes;
 }
 
 WordGraph::WordGraph() : nodes_(1) {}
+
+std::size_t WordGraph::MemoryBytes() const {
+    // Each word sits in a hash node of its own beside the bucket array.
+    std::size_t bytes = nodes_.capacity() * sizeof(Node) +
+                        edges_.slots_.capacity() * sizeof(EdgeTable::Slot) +
+                        words_.bucket_count() * sizeof(void*);
+    for (const auto& [word, id] : words_)
+        bytes += sizeof(void*) + sizeof(word) + sizeof(id) + word.capacity();
+    for (const auto& edges : set_edges_) {
+        bytes += sizeof(edges) + edges.capacity() * sizeof(edges[0]);
+        for (const auto& [name, child] : edges) bytes += name.capacity();
+    }
+    return bytes;
+}
 
 std::size_t WordGraph::EdgeTable::Home(std::uint64_t key) const {
     return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);

@@ -27,7 +27,8 @@ class WordSets {
     // Adds an entry (words already upper case) to the set `name`, creating it.
     void Add(std::string_view name, const std::vector<std::string>& words);
     bool Has(std::string_view name) const { return sets_.find(name) != sets_.end(); }
-    std::size_t EntryCount() const;
+    // About the bytes the entries hold.
+    std::size_t MemoryBytes() const;
 
     struct Set {
         std::unordered_set<std::string> entries;
@@ -63,6 +64,8 @@ class WordGraph {
               const WordSets* sets = nullptr, MatchOrder* order = nullptr) const;
 
     std::size_t NodeCount() const { return nodes_.size(); }
+    // About the bytes the graph holds: its arrays and its words.
+    std::size_t MemoryBytes() const;
 
   private:
     struct Node {
@@ -92,6 +95,7 @@ class WordGraph {
             std::uint32_t child = 0;
         };
         std::size_t Home(std::uint64_t key) const;
+        friend class WordGraph;
         std::vector<Slot> slots_ = std::vector<Slot>(1024);
         std::size_t used_ = 0;
     };
