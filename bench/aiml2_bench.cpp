@@ -17,7 +17,8 @@ constexpr int kSets = 5;
 constexpr int kEntries = 10000;
 
 std::string Category(const std::string& pattern, const std::string& answer) {
-    return "<category><pattern>" + pattern + "</pattern><template>" + answer + "</template></category>\n";
+    return "<category><pattern>" + pattern + "</pattern><template>" + answer +
+           "</template></category>\n";
 }
 
 // The same bot every time: its categories cycle through the 2.0 pattern forms and templates.
@@ -29,8 +30,10 @@ const qvbot::Bot& GeneratedBot() {
             std::string entries, map;
             for (int i = 0; i < kEntries; ++i) {
                 // One entry in four has two words, so entries of several words are looked up too.
-                entries += "item" + std::to_string(s) + "x" + std::to_string(i) + (i % 4 == 0 ? " extra\n" : "\n");
-                map += "item" + std::to_string(s) + "x" + std::to_string(i) + ":value " + std::to_string(i) + "\n";
+                entries += "item" + std::to_string(s) + "x" + std::to_string(i) +
+                           (i % 4 == 0 ? " extra\n" : "\n");
+                map += "item" + std::to_string(s) + "x" + std::to_string(i) + ":value " +
+                       std::to_string(i) + "\n";
             }
             made->LoadSetOrMap("sets/s" + std::to_string(s) + ".txt", entries, report);
             made->LoadSetOrMap("maps/m" + std::to_string(s) + ".txt", map, report);
@@ -39,15 +42,31 @@ const qvbot::Bot& GeneratedBot() {
         for (int i = 0; i < kCategories; ++i) {
             const std::string n = std::to_string(i), set = "s" + std::to_string(i % kSets);
             switch (i % 5) {
-                case 0: file += Category("WHAT IS <set>" + set + "</set> NUMBER " + n, "<map name=\"m" + std::to_string(i % kSets) + "\"><star/></map>"); break;
-                case 1: file += Category("# TOPIC" + n + " ^", "<srai>TOPIC" + n + "</srai>"); break;
-                case 2: file += Category("TOPIC" + n, "<think><set var=\"x\"><star/></set></think>topic " + n); break;
-                case 3: file += Category("$SAY" + n + " *", "<condition name=\"mood\"><li value=\"happy\">glad</li><li><star/></li></condition>"); break;
-                default: file += Category("_ WORD" + n + " #", "<set name=\"last\"><star/></set>"); break;
+                case 0:
+                    file +=
+                        Category("WHAT IS <set>" + set + "</set> NUMBER " + n,
+                                 "<map name=\"m" + std::to_string(i % kSets) + "\"><star/></map>");
+                    break;
+                case 1:
+                    file += Category("# TOPIC" + n + " ^", "<srai>TOPIC" + n + "</srai>");
+                    break;
+                case 2:
+                    file += Category("TOPIC" + n,
+                                     "<think><set var=\"x\"><star/></set></think>topic " + n);
+                    break;
+                case 3:
+                    file += Category("$SAY" + n + " *",
+                                     "<condition name=\"mood\"><li "
+                                     "value=\"happy\">glad</li><li><star/></li></condition>");
+                    break;
+                default:
+                    file += Category("_ WORD" + n + " #", "<set name=\"last\"><star/></set>");
+                    break;
             }
         }
         // What no input of the run quite matches: each `#` and `^` could take any words.
-        file += Category("# ALPHA # BETA ^ GAMMA # DELTA", "never") + Category("^ ALPHA ^ BETA # GAMMA ^ OMEGA", "never");
+        file += Category("# ALPHA # BETA ^ GAMMA # DELTA", "never") +
+                Category("^ ALPHA ^ BETA # GAMMA ^ OMEGA", "never");
         made->LoadText("bench.aiml", file + "</aiml>", report);
         return made;
     }();
@@ -63,9 +82,13 @@ void Report(benchmark::State& state, std::vector<double>& micros) {
 
 void BM_Aiml2Answer(benchmark::State& state) {
     const qvbot::Bot& bot = GeneratedBot();
-    const std::string messages[] = {"What is item3x4023 number 4023?", "Tell me about topic1206 now please",
-                                    "topic7777", "say4443 hello there", "my word9999 is here",
-                                    "What is item1x4 extra number 9001?", "Nothing matches this at all.",
+    const std::string messages[] = {"What is item3x4023 number 4023?",
+                                    "Tell me about topic1206 now please",
+                                    "topic7777",
+                                    "say4443 hello there",
+                                    "my word9999 is here",
+                                    "What is item1x4 extra number 9001?",
+                                    "Nothing matches this at all.",
                                     "Hello! How are you? topic12"};
     std::vector<qvbot::Conversation> conversations(1500);
     std::vector<double> micros;
@@ -74,7 +97,9 @@ void BM_Aiml2Answer(benchmark::State& state) {
         qvbot::Conversation& conversation = conversations[i % conversations.size()];
         const auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(bot.Respond(conversation, messages[i % std::size(messages)]));
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
         ++i;
     }
     Report(state, micros);
@@ -98,7 +123,9 @@ void BM_Aiml2WorstInputs(benchmark::State& state) {
         qvbot::Conversation conversation;
         const auto start = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(bot.Respond(conversation, inputs[i % inputs.size()]));
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
         fastest[i % inputs.size()] = std::min(fastest[i % inputs.size()], micros.back());
         ++i;
     }

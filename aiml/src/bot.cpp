@@ -121,7 +121,9 @@ bool IsAttributeChild(std::string_view element, std::string_view child) {
 }
 
 // The words of a map's key or a set's entry, as both are looked up.
-std::string KeyOf(std::string_view text) { return JoinWords(PatternWords(text)); }
+std::string KeyOf(std::string_view text) {
+    return JoinWords(PatternWords(text));
+}
 
 }  // namespace
 
@@ -152,7 +154,8 @@ std::size_t Bot::MemoryBytes() const {
     for (const auto& node : brain_.templates) bytes += NodeBytes(node);
     for (const auto& [name, map] : maps_) {
         // A tree node each: three pointers and a colour beside the two strings.
-        for (const auto& [key, value] : map) bytes += 4 * sizeof(void*) + sizeof(key) * 2 + key.capacity() + value.capacity();
+        for (const auto& [key, value] : map)
+            bytes += 4 * sizeof(void*) + sizeof(key) * 2 + key.capacity() + value.capacity();
     }
     return bytes;
 }
@@ -204,7 +207,8 @@ void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& re
                 continue;
             }
             for (XmlNode& category : child.children) {
-                if (category.name == "category") LoadCategory(brain_, name, category, topic, v2, report);
+                if (category.name == "category")
+                    LoadCategory(brain_, name, category, topic, v2, report);
             }
         }
     }
@@ -260,9 +264,9 @@ void Bot::LoadCategory(Brain& brain, std::string_view name, XmlNode& category,
                                 (pattern ? "template" : "pattern") + ">");
         return;
     }
-    std::vector<std::string> parts[3] = {PatternOf(*pattern, v2),
-                                         that ? PatternOf(*that, v2) : std::vector<std::string>{"*"},
-                                         inner_topic ? PatternOf(*inner_topic, v2) : topic};
+    std::vector<std::string> parts[3] = {
+        PatternOf(*pattern, v2), that ? PatternOf(*that, v2) : std::vector<std::string>{"*"},
+        inner_topic ? PatternOf(*inner_topic, v2) : topic};
     for (const auto& part : parts) {
         if (part.size() == 1 && part[0].starts_with("<")) {
             report.errors.push_back(Where(name, pattern->line) + "unexpected " + part[0] +
@@ -374,7 +378,8 @@ std::string Bot::Answer(Conversation& conversation, const std::vector<std::strin
             topic_keys.insert(topic_keys.end(), sentence.keys.begin(), sentence.keys.end());
         }
     }
-    const WordGraph::Input input{keys, words}, that{that_keys, that_words}, topic{topic_keys, topic_words};
+    const WordGraph::Input input{keys, words}, that{that_keys, that_words},
+        topic{topic_keys, topic_words};
     MatchOrder order;
     int id = brain_.graph.Match(input, that, topic, context.stars, &sets_, &order);
     const Brain* brain = &brain_;
@@ -383,7 +388,8 @@ std::string Bot::Answer(Conversation& conversation, const std::vector<std::strin
         // them; on the same path it wins, being newer.
         Stars stars;
         MatchOrder learned_order;
-        const int learned_id = context.learned->graph.Match(input, that, topic, stars, &sets_, &learned_order);
+        const int learned_id =
+            context.learned->graph.Match(input, that, topic, stars, &sets_, &learned_order);
         if (learned_id >= 0 && (id < 0 || learned_order <= order)) {
             id = learned_id;
             brain = context.learned;
@@ -447,7 +453,8 @@ std::string Bot::Learn(const XmlNode& node, Context& context) const {
         if (text.size() > kMaxLearnedBytes) continue;
         if (node.name == "learnf" && learnf_) learnf_(text);
         learned.push_back(std::move(text));
-        while (learned.size() > kMaxLearned || LearnedBytes(context.conversation) > kMaxLearnedBytes) {
+        while (learned.size() > kMaxLearned ||
+               LearnedBytes(context.conversation) > kMaxLearnedBytes) {
             learned.pop_front();
         }
         context.learned_now = true;
@@ -460,7 +467,7 @@ std::string Bot::Srai(const std::string& text, Context& context) const {
     std::vector<std::string> answers;
     for (const Sentence& sentence : Normalise(text, normal_)) {
         Context inner{context.conversation, {}, context.depth + 1, context.budget, context.learned,
-                      context.learned_now, {}};
+                      context.learned_now,  {}};
         answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
     }
     return JoinWords(answers);
@@ -478,7 +485,8 @@ std::string Bot::Condition(const XmlNode& node, Context& context) const {
     const Name name = Attribute(node, "name", context);
     const Name var = Attribute(node, "var", context);
     const Name value = Attribute(node, "value", context);
-    if ((name || var) && value) return matches(name, var, *value) ? EvalChildren(node, context) : "";
+    if ((name || var) && value)
+        return matches(name, var, *value) ? EvalChildren(node, context) : "";
     std::string out;
     // An item holding <loop/> has the condition tried again after it, a bounded number of times.
     for (int round = 0; round < kMaxLoops; ++round) {
@@ -550,12 +558,14 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         const std::string key = KeyOf(EvalChildren(node, context));
         const std::string map = Lower(Attribute(node, "name", context).value_or(""));
         if (const auto it = maps_.find(map); it != maps_.end()) {
-            if (const auto entry = it->second.find(key); entry != it->second.end()) return entry->second;
+            if (const auto entry = it->second.find(key); entry != it->second.end())
+                return entry->second;
         }
         // Numbers count up and down without a file.
         long long number = 0;
         const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), number);
-        if (error == std::errc() && end == key.data() + key.size() && number > -1000000000 && number < 1000000000) {
+        if (error == std::errc() && end == key.data() + key.size() && number > -1000000000 &&
+            number < 1000000000) {
             if (map == "successor") return std::to_string(number + 1);
             if (map == "predecessor") return std::to_string(number - 1);
         }
@@ -580,7 +590,8 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         return out;
     }
     if (name == "normalize") return Substitute(CollapseSpace(EvalChildren(node, context)), normal_);
-    if (name == "denormalize") return Substitute(CollapseSpace(EvalChildren(node, context)), denormal_);
+    if (name == "denormalize")
+        return Substitute(CollapseSpace(EvalChildren(node, context)), denormal_);
     if (name == "first" || name == "rest") {
         const std::vector<std::string> words = SplitWords(EvalChildren(node, context));
         if (name == "first") return words.empty() ? "NIL" : words[0];

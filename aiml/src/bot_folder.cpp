@@ -43,11 +43,13 @@ void FindAiml(const FolderReader& folder, const std::string& path, int depth,
     folder.List(path, [&](const std::string& name, bool isFolder) {
         const std::string lower = AsciiLower(name);
         if (isFolder) {
-            if (depth < kMaxFolderDepth) FindAiml(folder, Join(path, name), depth + 1, found, sets_and_maps);
+            if (depth < kMaxFolderDepth)
+                FindAiml(folder, Join(path, name), depth + 1, found, sets_and_maps);
         } else if (name.size() > 5 && lower.ends_with(".aiml")) {
             found.push_back(Join(path, name));
         } else if (lower.ends_with(".set") || lower.ends_with(".map") ||
-                   ((here == "sets" || here == "maps") && (lower.ends_with(".txt") || lower.ends_with(".json")))) {
+                   ((here == "sets" || here == "maps") &&
+                    (lower.ends_with(".txt") || lower.ends_with(".json")))) {
             sets_and_maps.push_back(Join(path, name));
         }
     });
@@ -150,7 +152,8 @@ LoadReport Bot::LoadFolder(const FolderReader& folder, std::string_view name) {
     // Sets and maps first, so that what a file says of them is known as its categories load.
     for (const std::string& path : LoadOrder(std::move(sets_and_maps), order)) {
         std::string bytes;
-        if (ReadListed(folder, name, path, bytes, report.errors)) LoadSetOrMap(Join(name, path), bytes, report);
+        if (ReadListed(folder, name, path, bytes, report.errors))
+            LoadSetOrMap(Join(name, path), bytes, report);
     }
     for (const std::string& path : LoadOrder(std::move(files), order)) {
         std::string bytes;

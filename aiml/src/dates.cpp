@@ -12,9 +12,11 @@
 namespace qvbot {
 namespace {
 
-constexpr const char* kMonths[] = {"january", "february", "march",     "april",   "may",      "june",
-                                   "july",    "august",   "september", "october", "november", "december"};
-// What <interval> reads when it is given no jformat: what <date jformat="MMMMMMMMM dd, yyyy"/> writes.
+constexpr const char* kMonths[] = {"january",   "february", "march",    "april",
+                                   "may",       "june",     "july",     "august",
+                                   "september", "october",  "november", "december"};
+// What <interval> reads when it is given no jformat: what <date jformat="MMMMMMMMM dd, yyyy"/>
+// writes.
 constexpr std::string_view kDefaultJformat = "MMMMMMMMM dd, yyyy";
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar, and back.
@@ -63,7 +65,8 @@ std::string StrftimeOfJava(std::string_view java) {
         const char c = java[i];
         if (c == '\'') {
             const std::size_t close = java.find('\'', i + 1);
-            const std::string_view quoted = java.substr(i + 1, close == std::string_view::npos ? close : close - i - 1);
+            const std::string_view quoted =
+                java.substr(i + 1, close == std::string_view::npos ? close : close - i - 1);
             if (quoted.empty()) out += '\'';
             for (const char q : quoted) out += q == '%' ? "%%" : std::string(1, q);
             i = close == std::string_view::npos ? java.size() : close + 1;
@@ -73,17 +76,39 @@ std::string StrftimeOfJava(std::string_view java) {
         while (i + run < java.size() && java[i + run] == c) ++run;
         i += run;
         switch (c) {
-            case 'y': out += run == 2 ? "%y" : "%Y"; break;
-            case 'M': out += run >= 4 ? "%B" : run == 3 ? "%b" : "%m"; break;
-            case 'd': out += "%d"; break;
-            case 'E': out += run >= 4 ? "%A" : "%a"; break;
-            case 'H': out += "%H"; break;
-            case 'h': out += "%I"; break;
-            case 'm': out += "%M"; break;
-            case 's': out += "%S"; break;
-            case 'a': out += "%p"; break;
-            case 'D': out += "%j"; break;
-            case '%': out += "%%"; break;
+            case 'y':
+                out += run == 2 ? "%y" : "%Y";
+                break;
+            case 'M':
+                out += run >= 4 ? "%B" : run == 3 ? "%b" : "%m";
+                break;
+            case 'd':
+                out += "%d";
+                break;
+            case 'E':
+                out += run >= 4 ? "%A" : "%a";
+                break;
+            case 'H':
+                out += "%H";
+                break;
+            case 'h':
+                out += "%I";
+                break;
+            case 'm':
+                out += "%M";
+                break;
+            case 's':
+                out += "%S";
+                break;
+            case 'a':
+                out += "%p";
+                break;
+            case 'D':
+                out += "%j";
+                break;
+            case '%':
+                out += "%%";
+                break;
             default:
                 if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) out.append(run, c);
         }
@@ -98,7 +123,8 @@ std::string SafeStrftime(std::string_view format) {
         if (format[i] != '%') {
             out += format[i];
         } else if (i + 1 < format.size() &&
-                   std::string_view("aAbBcdHIjmMpSUwWxXyY%").find(format[i + 1]) != std::string_view::npos) {
+                   std::string_view("aAbBcdHIjmMpSUwWxXyY%").find(format[i + 1]) !=
+                       std::string_view::npos) {
             out += format.substr(i, 2);
             ++i;
         } else if (i + 1 < format.size()) {
@@ -141,9 +167,11 @@ bool ParseJava(std::string_view text, std::string_view java, std::tm& parts) {
             case 'M':
                 if (run >= 3) {
                     const std::string name = letters();
-                    const auto* month = std::find_if(std::begin(kMonths), std::end(kMonths), [&](const char* m) {
-                        return name.size() >= 3 && std::string_view(m).starts_with(name.substr(0, 3));
-                    });
+                    const auto* month =
+                        std::find_if(std::begin(kMonths), std::end(kMonths), [&](const char* m) {
+                            return name.size() >= 3 &&
+                                   std::string_view(m).starts_with(name.substr(0, 3));
+                        });
                     if (month == std::end(kMonths)) return false;
                     parts.tm_mon = static_cast<int>(month - std::begin(kMonths));
                 } else {
@@ -155,7 +183,10 @@ bool ParseJava(std::string_view text, std::string_view java, std::tm& parts) {
                 if (!number(2, value) || value < 1 || value > 31) return false;
                 parts.tm_mday = value;
                 break;
-            case 'H': case 'h': case 'm': case 's':
+            case 'H':
+            case 'h':
+            case 'm':
+            case 's':
                 if (!number(2, value) || value > 59) return false;
                 (c == 'm' ? parts.tm_min : c == 's' ? parts.tm_sec : parts.tm_hour) = value;
                 break;
@@ -163,7 +194,9 @@ bool ParseJava(std::string_view text, std::string_view java, std::tm& parts) {
                 am_pm = true;
                 pm = letters() == "pm";
                 break;
-            case 'E': letters(); break;
+            case 'E':
+                letters();
+                break;
             default:
                 // Anything else is punctuation or blanks between the fields.
                 while (at < text.size() && text[at] == ' ') ++at;
@@ -186,8 +219,11 @@ std::string Bot::Date(const XmlNode& node, Context& context) const {
     std::tm parts{};
     const auto zone = Attribute(node, "timezone", context);
     int hours = 0;
-    if (zone && std::from_chars(zone->data() + (zone->starts_with('+') ? 1 : 0), zone->data() + zone->size(), hours).ec ==
-                    std::errc() && hours >= -14 && hours <= 14) {
+    if (zone &&
+        std::from_chars(zone->data() + (zone->starts_with('+') ? 1 : 0),
+                        zone->data() + zone->size(), hours)
+                .ec == std::errc() &&
+        hours >= -14 && hours <= 14) {
         // Hours from UTC, counted here: the C library's UTC conversion is not on every system.
         parts = CivilFromSeconds(static_cast<std::int64_t>(now) + hours * 3600);
     } else {
@@ -210,7 +246,8 @@ std::string Bot::Date(const XmlNode& node, Context& context) const {
 }
 
 std::string Bot::Interval(const XmlNode& node, Context& context) const {
-    const std::string java = Attribute(node, "jformat", context).value_or(std::string(kDefaultJformat));
+    const std::string java =
+        Attribute(node, "jformat", context).value_or(std::string(kDefaultJformat));
     const std::string style = Lower(Attribute(node, "style", context).value_or("days"));
     const auto from_text = Attribute(node, "from", context);
     std::tm from{}, to{};
@@ -224,8 +261,10 @@ std::string Bot::Interval(const XmlNode& node, Context& context) const {
     // Whole calendar months and years, counting down when `to` comes before the day of `from`.
     const auto months = [&] {
         std::int64_t n = (to.tm_year - from.tm_year) * 12 + (to.tm_mon - from.tm_mon);
-        const std::int64_t rest = Seconds(to) - DaysFromCivil(to.tm_year + 1900, to.tm_mon + 1, 1) * 86400;
-        const std::int64_t from_rest = Seconds(from) - DaysFromCivil(from.tm_year + 1900, from.tm_mon + 1, 1) * 86400;
+        const std::int64_t rest =
+            Seconds(to) - DaysFromCivil(to.tm_year + 1900, to.tm_mon + 1, 1) * 86400;
+        const std::int64_t from_rest =
+            Seconds(from) - DaysFromCivil(from.tm_year + 1900, from.tm_mon + 1, 1) * 86400;
         if (n > 0 && rest < from_rest) --n;
         if (n < 0 && rest > from_rest) ++n;
         return n;

@@ -63,7 +63,8 @@ std::size_t WordSets::MemoryBytes() const {
     std::size_t bytes = 0;
     for (const auto& [name, set] : sets_) {
         bytes += set.entries.bucket_count() * sizeof(void*);
-        for (const auto& entry : set.entries) bytes += 2 * sizeof(void*) + sizeof(entry) + entry.capacity();
+        for (const auto& entry : set.entries)
+            bytes += 2 * sizeof(void*) + sizeof(entry) + entry.capacity();
     }
     return bytes;
 }
@@ -310,7 +311,9 @@ int WordGraph::Match(const Input& input, const Input& that, const Input& topic, 
             text += *search.shown[i];
         }
         // A capture of no words sits at the marker after its part.
-        (from <= that_at ? stars.pattern : from <= topic_at ? stars.that : stars.topic)
+        (from <= that_at    ? stars.pattern
+         : from <= topic_at ? stars.that
+                            : stars.topic)
             .push_back(std::move(text));
     }
     if (order) *order = std::move(search.order);

@@ -44,10 +44,14 @@ bool Bot::LoadSetOrMap(std::string_view path, std::string_view bytes, LoadReport
     const std::size_t dot = file.rfind('.');
     if (dot == std::string::npos || dot == 0) return false;
     const std::string name = file.substr(0, dot), extension = file.substr(dot);
-    const bool in_sets = folder == "sets" || folder.ends_with("/sets") || folder.ends_with("\\sets");
-    const bool in_maps = folder == "maps" || folder.ends_with("/maps") || folder.ends_with("\\maps");
-    const bool is_set = extension == ".set" || (in_sets && (extension == ".txt" || extension == ".json"));
-    const bool is_map = extension == ".map" || (in_maps && (extension == ".txt" || extension == ".json"));
+    const bool in_sets =
+        folder == "sets" || folder.ends_with("/sets") || folder.ends_with("\\sets");
+    const bool in_maps =
+        folder == "maps" || folder.ends_with("/maps") || folder.ends_with("\\maps");
+    const bool is_set =
+        extension == ".set" || (in_sets && (extension == ".txt" || extension == ".json"));
+    const bool is_map =
+        extension == ".map" || (in_maps && (extension == ".txt" || extension == ".json"));
     if (!is_set && !is_map) return false;
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     const std::string text = ClientTextToUtf8(bytes);  // UTF-8, or else Windows-1252
@@ -87,7 +91,9 @@ bool Bot::LoadSetOrMap(std::string_view path, std::string_view bytes, LoadReport
                 }
             }
         }
-        if (!good) error(1, is_set ? "expected a JSON array of entries" : "expected a JSON array of [key, value] pairs");
+        if (!good)
+            error(1, is_set ? "expected a JSON array of entries"
+                            : "expected a JSON array of [key, value] pairs");
     }
     return true;
 }

@@ -42,7 +42,8 @@ std::function<bool(const std::string&)> LearnfWriter(const std::string& folder,
         if (!updated) return false;
         // Written whole beside it, then put in its place: a crash leaves the old file.
         const std::filesystem::path written = file.string() + ".new";
-        if (std::ofstream out(written, std::ios::binary | std::ios::trunc); !(out << *updated)) return false;
+        if (std::ofstream out(written, std::ios::binary | std::ios::trunc); !(out << *updated))
+            return false;
         std::filesystem::rename(written, file, error);
         return !error;
     };
@@ -70,7 +71,8 @@ Loaded LoadOne(const BotSource& source, const std::shared_ptr<sync::Mutex>& lear
         loaded.report.errors.insert(loaded.report.errors.begin(), errors.begin(), errors.end());
     }
     loaded.found = loaded.report.files > 0 || std::filesystem::is_directory(source.folder);
-    if (loaded.bot && source.allow_learnf) loaded.bot->SetLearnf(LearnfWriter(source.folder, learnf_mutex));
+    if (loaded.bot && source.allow_learnf)
+        loaded.bot->SetLearnf(LearnfWriter(source.folder, learnf_mutex));
     return loaded;
 }
 
@@ -79,7 +81,8 @@ std::vector<Loaded> LoadAll(const std::vector<BotSource>& sources,
     std::vector<Loaded> loaded(sources.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i; (i = next++) < sources.size();) loaded[i] = LoadOne(sources[i], learnf_mutex);
+        for (std::size_t i; (i = next++) < sources.size();)
+            loaded[i] = LoadOne(sources[i], learnf_mutex);
     };
     std::vector<sync::Thread> loaders;
     for (std::size_t i = 1; i < std::min(kLoaders, sources.size()); ++i) loaders.emplace_back(work);

@@ -108,7 +108,8 @@ std::string EncodeConversation(const Conversation& conversation) {
 }
 
 bool DecodeConversation(std::string_view bytes, Conversation& conversation) {
-    if (bytes.empty() || (bytes.front() != kFormat && bytes.front() != kFormatLearned)) return false;
+    if (bytes.empty() || (bytes.front() != kFormat && bytes.front() != kFormatLearned))
+        return false;
     Reader in(bytes.substr(1));
     Conversation read;
     std::uint64_t predicates = 0;
@@ -120,7 +121,9 @@ bool DecodeConversation(std::string_view bytes, Conversation& conversation) {
     }
     if (!in.History(read.inputs) || !in.History(read.answers)) return false;
     std::uint64_t learned = 0;
-    if (bytes.front() == kFormatLearned && (!in.Count(learned) || learned == 0 || learned > kMaxLearned)) return false;
+    if (bytes.front() == kFormatLearned &&
+        (!in.Count(learned) || learned == 0 || learned > kMaxLearned))
+        return false;
     for (; learned > 0; --learned) {
         if (!in.Text(read.learned.emplace_back())) return false;
     }
