@@ -10,6 +10,8 @@ add_library(qv_aiml STATIC
     ${QV_AIML_DIR}/src/xml_pugixml.cpp
     ${QV_AIML_DIR}/src/graph.cpp
     ${QV_AIML_DIR}/src/bot.cpp
+    ${QV_AIML_DIR}/src/dates.cpp
+    ${QV_AIML_DIR}/src/sets_maps.cpp
     ${QV_AIML_DIR}/src/conversation_bytes.cpp
     ${QV_AIML_DIR}/src/bot_folder.cpp
     ${QV_AIML_DIR}/src/disk_folder.cpp
@@ -37,11 +39,24 @@ else()
     target_link_libraries(qv_aiml PRIVATE pugixml::pugixml)
 endif()
 
+# nlohmann-json (Debian nlohmann-json3-dev) reads the JSON forms of set and map files. It is
+# header-only: the cross builds take its headers alone, not the rest of the host's include folder.
+find_path(QV_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_library(qv_nlohmann_json INTERFACE)
+if(CMAKE_CROSSCOMPILING)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-headers)
+    file(CREATE_LINK ${QV_NLOHMANN_JSON_DIR}/nlohmann ${CMAKE_BINARY_DIR}/host-headers/nlohmann SYMBOLIC)
+    target_include_directories(qv_nlohmann_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/host-headers)
+else()
+    target_include_directories(qv_nlohmann_json SYSTEM INTERFACE ${QV_NLOHMANN_JSON_DIR})
+endif()
+target_link_libraries(qv_aiml PRIVATE qv_nlohmann_json)
+
 # The starter bot, carried by quorvanel.exe as resources.
 set(QV_STARTER_BOT_DIR ${QV_AIML_DIR}/bots/kestro)
 
 if(QV_BUILD_FUZZERS)
-    foreach(target aiml_file_fuzz aiml_message_fuzz)
+    foreach(target aiml_file_fuzz aiml_message_fuzz aiml_sets_fuzz)
         add_executable(${target} ${QV_AIML_DIR}/tests/${target}.cpp)
         target_link_libraries(${target} PRIVATE qv_aiml)
         target_compile_definitions(${target} PRIVATE QVBOT_STARTER="${QV_STARTER_BOT_DIR}")
@@ -54,6 +69,7 @@ function(qv_aiml_add_tests)
     add_executable(qv_aiml_tests
         ${QV_AIML_DIR}/tests/text_test.cpp
         ${QV_AIML_DIR}/tests/aiml_test.cpp
+        ${QV_AIML_DIR}/tests/aiml2_test.cpp
     )
     target_link_libraries(qv_aiml_tests PRIVATE qv_aiml GTest::gtest_main)
     if(WIN32)

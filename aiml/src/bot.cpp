@@ -70,8 +70,15 @@ std::vector<std::string> Keys(std::string_view text, const Substitutions& normal
     return keys;
 }
 
+bool HoldsCategory(const XmlNode& node) {
+    return std::any_of(node.children.begin(), node.children.end(),
+                       [](const XmlNode& child) { return child.name == "category"; });
+}
+
 void CountNeverRun(const XmlNode& node, LoadReport& report) {
-    if (node.name == "system" || node.name == "javascript" || node.name == "learn") {
+    // <learn> naming a file to load is refused; <learn> holding categories runs.
+    if (node.name == "system" || node.name == "javascript" ||
+        (node.name == "learn" && !HoldsCategory(node))) {
         ++report.never_run[node.name];
         return;
     }
@@ -99,6 +106,25 @@ std::string Where(std::string_view file, int line) {
     return std::string(file) + ":" + std::to_string(line) + ": ";
 }
 
+// Attributes that a file may write as child elements instead, as <get><name>x</name></get>.
+bool IsAttributeChild(std::string_view element, std::string_view child) {
+    const auto any = [&](std::initializer_list<std::string_view> names) {
+        return std::find(names.begin(), names.end(), element) != names.end();
+    };
+    if (child == "name") return any({"get", "set", "bot", "map", "condition", "li"});
+    if (child == "var") return any({"get", "set", "condition", "li"});
+    if (child == "value") return any({"condition", "li"});
+    if (child == "format" || child == "locale" || child == "timezone") return element == "date";
+    if (child == "jformat") return any({"date", "interval"});
+    if (child == "style" || child == "from" || child == "to") return element == "interval";
+    return false;
+}
+
+// The words of a map's key or a set's entry, as both are looked up.
+std::string KeyOf(std::string_view text) {
+    return JoinWords(PatternWords(text));
+}
+
 }  // namespace
 
 struct Bot::Context {
@@ -106,6 +132,9 @@ struct Bot::Context {
     Stars stars;
     int depth;
     int& budget;
+    const Brain* learned;  // what the conversation learned before this sentence, or null
+    bool& learned_now;     // set when the conversation learns
+    std::map<std::string, std::string, std::less<>> vars;  // the template's own variables
 };
 
 namespace {
@@ -120,8 +149,14 @@ std::size_t NodeBytes(const XmlNode& node) {
 }  // namespace
 
 std::size_t Bot::MemoryBytes() const {
-    std::size_t bytes = graph_.MemoryBytes() + templates_.capacity() * sizeof(XmlNode);
-    for (const auto& node : templates_) bytes += NodeBytes(node);
+    std::size_t bytes = brain_.graph.MemoryBytes() + brain_.templates.capacity() * sizeof(XmlNode) +
+                        sets_.MemoryBytes();
+    for (const auto& node : brain_.templates) bytes += NodeBytes(node);
+    for (const auto& [name, map] : maps_) {
+        // A tree node each: three pointers and a colour beside the two strings.
+        for (const auto& [key, value] : map)
+            bytes += 4 * sizeof(void*) + sizeof(key) * 2 + key.capacity() + value.capacity();
+    }
     return bytes;
 }
 
@@ -133,7 +168,7 @@ bool Bot::LoadSubstitutions(std::string_view name, std::string_view text, LoadRe
     const std::string_view file = name.substr(name.find_last_of("/\\") == std::string_view::npos
                                                   ? 0
                                                   : name.find_last_of("/\\") + 1);
-    Substitutions* tables[] = {&normal_, &person_, &person2_, &gender_};
+    Substitutions* tables[] = {&normal_, &person_, &person2_, &gender_, &denormal_};
     for (std::size_t i = 0; i < std::size(kSubstitutionFiles); ++i) {
         if (Lower(file) != kSubstitutionFiles[i]) continue;
         *tables[i] = ReadSubstitutions(name, text, report.errors);
@@ -156,42 +191,70 @@ void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& re
         return;
     }
     ++report.files;
+    // Files that say they are AIML 1.x read their patterns as 1.0.1 does: `#`, `^` and `$` are
+    // punctuation there, not wildcards.
+    const bool v2 = !root.Attribute("version").value_or("").starts_with("1.");
     static const std::vector<std::string> any = {"*"};
     for (XmlNode& child : root.children) {
         if (child.name == "category") {
-            LoadCategory(name, child, any, report);
+            LoadCategory(brain_, name, child, any, v2, report);
         } else if (child.name == "topic") {
-            const auto topic = child.Attribute("name");
-            if (!topic || PatternWords(*topic).empty()) {
+            XmlNode topic_text;
+            topic_text.children.emplace_back().text = child.Attribute("name").value_or("");
+            const std::vector<std::string> topic = PatternOf(topic_text, v2);
+            if (topic.empty()) {
                 report.errors.push_back(Where(name, child.line) + "<topic> without a name");
                 continue;
             }
             for (XmlNode& category : child.children) {
-                if (category.name == "category") {
-                    LoadCategory(name, category, PatternWords(*topic), report);
-                }
+                if (category.name == "category")
+                    LoadCategory(brain_, name, category, topic, v2, report);
             }
         }
     }
 }
 
-std::vector<std::string> Bot::PatternOf(const XmlNode& node) const {
+std::vector<std::string> Bot::PatternOf(const XmlNode& node, bool v2) const {
     std::string text;
+    std::vector<std::string> words;
+    // Text so far as pattern words; in 2.0 `#` and `^` are wildcards and `$` marks a word that
+    // goes before any wildcard.
+    const auto flush = [&] {
+        for (const std::string& word : v2 ? SplitWords(text) : std::vector<std::string>{text}) {
+            if (v2 && (word == "#" || word == "^")) {
+                words.push_back(word);
+                continue;
+            }
+            const bool priority = v2 && word.size() > 1 && word[0] == '$';
+            std::vector<std::string> parts = PatternWords(priority ? word.substr(1) : word);
+            if (priority && !parts.empty()) parts[0] = "$" + parts[0];
+            words.insert(words.end(), parts.begin(), parts.end());
+        }
+        text.clear();
+    };
     for (const XmlNode& child : node.children) {
         if (child.IsText()) {
             text += child.text;
         } else if (child.name == "bot") {
             const auto it = properties_.find(child.Attribute("name").value_or(""));
             text += " " + (it == properties_.end() ? std::string("UNKNOWN") : it->second) + " ";
+        } else if (v2 && child.name == "set" && !child.Attribute("name")) {
+            flush();
+            std::string set;
+            for (const XmlNode& part : child.children) set += part.text;
+            set = Lower(CollapseSpace(set));
+            if (set.empty() || set.find(' ') != std::string::npos) return {"<set>"};
+            words.push_back("<set>" + set);
         } else {
             return {"<" + child.name + ">"};
         }
     }
-    return PatternWords(text);
+    flush();
+    return words;
 }
 
-void Bot::LoadCategory(std::string_view name, XmlNode& category,
-                       const std::vector<std::string>& topic, LoadReport& report) {
+void Bot::LoadCategory(Brain& brain, std::string_view name, XmlNode& category,
+                       const std::vector<std::string>& topic, bool v2, LoadReport& report) const {
     const XmlNode* pattern = FirstChild(category, "pattern");
     const XmlNode* that = FirstChild(category, "that");
     const XmlNode* inner_topic = FirstChild(category, "topic");
@@ -201,9 +264,9 @@ void Bot::LoadCategory(std::string_view name, XmlNode& category,
                                 (pattern ? "template" : "pattern") + ">");
         return;
     }
-    std::vector<std::string> parts[3] = {PatternOf(*pattern),
-                                         that ? PatternOf(*that) : std::vector<std::string>{"*"},
-                                         inner_topic ? PatternOf(*inner_topic) : topic};
+    std::vector<std::string> parts[3] = {
+        PatternOf(*pattern, v2), that ? PatternOf(*that, v2) : std::vector<std::string>{"*"},
+        inner_topic ? PatternOf(*inner_topic, v2) : topic};
     for (const auto& part : parts) {
         if (part.size() == 1 && part[0].starts_with("<")) {
             report.errors.push_back(Where(name, pattern->line) + "unexpected " + part[0] +
@@ -216,14 +279,14 @@ void Bot::LoadCategory(std::string_view name, XmlNode& category,
         return;
     }
     CountNeverRun(*answer, report);
-    const int id = static_cast<int>(templates_.size());
+    const int id = static_cast<int>(brain.templates.size());
     // The file's tree is thrown away after loading, so the template can be taken from it.
-    templates_.push_back(std::move(*answer));
+    brain.templates.push_back(std::move(*answer));
     ++report.categories;
-    const int before = graph_.Add(parts[0], parts[1], parts[2], id);
+    const int before = brain.graph.Add(parts[0], parts[1], parts[2], id);
     if (before >= 0) {
-        templates_[before] = {};
-        ++free_;
+        brain.templates[before] = {};
+        ++brain.free;
         ++report.replaced;
     }
 }
@@ -231,6 +294,12 @@ void Bot::LoadCategory(std::string_view name, XmlNode& category,
 std::size_t PredicateBytes(const Conversation& conversation) {
     std::size_t bytes = 0;
     for (const auto& [name, value] : conversation.predicates) bytes += name.size() + value.size();
+    return bytes;
+}
+
+std::size_t LearnedBytes(const Conversation& conversation) {
+    std::size_t bytes = 0;
+    for (const auto& category : conversation.learned) bytes += category.size();
     return bytes;
 }
 
@@ -269,9 +338,14 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
     int budget = kMaxSraiPerMessage;
     conversation.inputs.emplace_front();
     if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
+    std::unique_ptr<Brain> learned = Learned(conversation);
+    bool learned_now = false;
     for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars), normal_)) {
         conversation.inputs.front().push_back(JoinWords(sentence.words));
-        Context context{conversation, {}, 0, budget};
+        // What one sentence taught, the next already knows.
+        if (learned_now) learned = Learned(conversation);
+        learned_now = false;
+        Context context{conversation, {}, 0, budget, learned.get(), learned_now, {}};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
         // Kept as long as a message may be, so 10,000 conversations stay bounded whatever a
@@ -304,45 +378,139 @@ std::string Bot::Answer(Conversation& conversation, const std::vector<std::strin
             topic_keys.insert(topic_keys.end(), sentence.keys.begin(), sentence.keys.end());
         }
     }
-    const int id = graph_.Match({keys, words}, {that_keys, that_words}, {topic_keys, topic_words},
-                                context.stars);
+    const WordGraph::Input input{keys, words}, that{that_keys, that_words},
+        topic{topic_keys, topic_words};
+    MatchOrder order;
+    int id = brain_.graph.Match(input, that, topic, context.stars, &sets_, &order);
+    const Brain* brain = &brain_;
+    if (context.learned) {
+        // What the conversation learned competes with the bot's categories as if it were among
+        // them; on the same path it wins, being newer.
+        Stars stars;
+        MatchOrder learned_order;
+        const int learned_id =
+            context.learned->graph.Match(input, that, topic, stars, &sets_, &learned_order);
+        if (learned_id >= 0 && (id < 0 || learned_order <= order)) {
+            id = learned_id;
+            brain = context.learned;
+            context.stars = std::move(stars);
+        }
+    }
     if (id < 0) return "";
-    return EvalChildren(templates_[id], context);
+    return EvalChildren(brain->templates[id], context);
 }
 
 std::string Bot::EvalChildren(const XmlNode& node, Context& context) const {
     std::string out;
-    for (const XmlNode& child : node.children) out += Eval(child, context);
+    for (const XmlNode& child : node.children) {
+        if (!IsAttributeChild(node.name, child.name)) out += Eval(child, context);
+    }
     return out;
+}
+
+std::optional<std::string> Bot::Attribute(const XmlNode& node, std::string_view key,
+                                          Context& context) const {
+    if (auto value = node.Attribute(key)) return value;
+    for (const XmlNode& child : node.children) {
+        if (child.name == key) return CollapseSpace(EvalChildren(child, context));
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<Bot::Brain> Bot::Learned(const Conversation& conversation) const {
+    if (conversation.learned.empty()) return nullptr;
+    auto brain = std::make_unique<Brain>();
+    static const std::vector<std::string> any = {"*"};
+    LoadReport ignored;  // the categories were whole when learned; bytes restored are checked here
+    for (const std::string& text : conversation.learned) {
+        XmlNode category;
+        XmlError error;
+        if (ParseXml(text, category, error) && category.name == "category") {
+            LoadCategory(*brain, "", category, any, true, ignored);
+        }
+    }
+    return brain;
+}
+
+std::string Bot::Learn(const XmlNode& node, Context& context) const {
+    // A copy of the category with each <eval> replaced by its value now.
+    const std::function<XmlNode(const XmlNode&)> resolve = [&](const XmlNode& from) {
+        XmlNode to;
+        if (from.name == "eval") {
+            to.text = EvalChildren(from, context);
+            return to;
+        }
+        to.name = from.name;
+        to.text = from.text;
+        to.attributes = from.attributes;
+        for (const XmlNode& child : from.children) to.children.push_back(resolve(child));
+        return to;
+    };
+    auto& learned = context.conversation.learned;
+    for (const XmlNode& category : node.children) {
+        if (category.name != "category") continue;
+        std::string text = WriteXml(resolve(category));
+        if (text.size() > kMaxLearnedBytes) continue;
+        if (node.name == "learnf" && learnf_) learnf_(text);
+        learned.push_back(std::move(text));
+        while (learned.size() > kMaxLearned ||
+               LearnedBytes(context.conversation) > kMaxLearnedBytes) {
+            learned.pop_front();
+        }
+        context.learned_now = true;
+    }
+    return "";
 }
 
 std::string Bot::Srai(const std::string& text, Context& context) const {
     if (context.depth >= kMaxSraiDepth || --context.budget < 0) return std::string(kLostThread);
     std::vector<std::string> answers;
     for (const Sentence& sentence : Normalise(text, normal_)) {
-        Context inner{context.conversation, {}, context.depth + 1, context.budget};
+        Context inner{context.conversation, {}, context.depth + 1, context.budget, context.learned,
+                      context.learned_now,  {}};
         answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
     }
     return JoinWords(answers);
 }
 
 std::string Bot::Condition(const XmlNode& node, Context& context) const {
-    const auto matches = [&](const std::optional<std::string>& name,
-                             const std::optional<std::string>& value) {
-        const auto it = context.conversation.predicates.find(name.value_or(""));
-        const std::string current = it == context.conversation.predicates.end() ? "" : it->second;
-        return WordsMatch(Keys(current, normal_), PatternWords(value.value_or("")));
+    using Name = std::optional<std::string>;
+    // A predicate, or with `var` the template's own variable.
+    const auto matches = [&](const Name& name, const Name& var, const std::string& value) {
+        const auto& values = var ? context.vars : context.conversation.predicates;
+        const auto it = values.find(var ? *var : name.value_or(""));
+        const std::string current = it == values.end() ? "" : it->second;
+        return WordsMatch(Keys(current, normal_), PatternWords(value));
     };
-    const auto name = node.Attribute("name");
-    const auto value = node.Attribute("value");
-    if (name && value) return matches(name, value) ? EvalChildren(node, context) : "";
-    for (const XmlNode& li : node.children) {
-        if (li.name != "li") continue;
-        const auto li_name = name ? name : li.Attribute("name");
-        const auto li_value = li.Attribute("value");
-        if (!li_value || !li_name || matches(li_name, li_value)) return EvalChildren(li, context);
+    const Name name = Attribute(node, "name", context);
+    const Name var = Attribute(node, "var", context);
+    const Name value = Attribute(node, "value", context);
+    if ((name || var) && value)
+        return matches(name, var, *value) ? EvalChildren(node, context) : "";
+    std::string out;
+    // An item holding <loop/> has the condition tried again after it, a bounded number of times.
+    for (int round = 0; round < kMaxLoops; ++round) {
+        // Rounds after the first share the message's budget, as reductions do.
+        if (round > 0 && --context.budget < 0) break;
+        const XmlNode* chosen = nullptr;
+        for (const XmlNode& li : node.children) {
+            if (li.name != "li") continue;
+            const Name li_name = name ? name : Attribute(li, "name", context);
+            const Name li_var = name || var ? var : Attribute(li, "var", context);
+            const Name li_value = Attribute(li, "value", context);
+            if (!li_value || (!li_name && !li_var) || matches(li_name, li_var, *li_value)) {
+                chosen = &li;
+                break;
+            }
+        }
+        if (!chosen) break;
+        out += EvalChildren(*chosen, context);
+        if (std::none_of(chosen->children.begin(), chosen->children.end(),
+                         [](const XmlNode& child) { return child.name == "loop"; })) {
+            break;
+        }
     }
-    return "";
+    return out;
 }
 
 std::string Bot::Eval(const XmlNode& node, Context& context) const {
@@ -360,12 +528,21 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     if (name == "that") return FromHistory(conversation.answers, node);
     if (name == "input") return FromHistory(conversation.inputs, node);
     if (name == "get") {
-        const auto it = conversation.predicates.find(node.Attribute("name").value_or(""));
+        if (const auto var = Attribute(node, "var", context)) {
+            const auto it = context.vars.find(*var);
+            return it == context.vars.end() ? "" : it->second;
+        }
+        const auto it = conversation.predicates.find(Attribute(node, "name", context).value_or(""));
         return it == conversation.predicates.end() ? "" : it->second;
     }
     if (name == "set") {
         std::string value = CutUtf8(CollapseSpace(EvalChildren(node, context)), kMaxPredicateChars);
-        const std::string key = node.Attribute("name").value_or("");
+        if (const auto var = Attribute(node, "var", context)) {
+            // As many variables as a template names; a loop cannot make more.
+            context.vars[*var] = value;
+            return value;
+        }
+        const std::string key = Attribute(node, "name", context).value_or("");
         const auto it = conversation.predicates.find(key);
         const std::size_t others =
             PredicateBytes(conversation) - (it == conversation.predicates.end() ? 0 : key.size() + it->second.size());
@@ -374,9 +551,53 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         return value;
     }
     if (name == "bot") {
-        const auto it = properties_.find(node.Attribute("name").value_or(""));
+        const auto it = properties_.find(Attribute(node, "name", context).value_or(""));
         return it == properties_.end() ? "" : it->second;
     }
+    if (name == "map") {
+        const std::string key = KeyOf(EvalChildren(node, context));
+        const std::string map = Lower(Attribute(node, "name", context).value_or(""));
+        if (const auto it = maps_.find(map); it != maps_.end()) {
+            if (const auto entry = it->second.find(key); entry != it->second.end())
+                return entry->second;
+        }
+        // Numbers count up and down without a file.
+        long long number = 0;
+        const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), number);
+        if (error == std::errc() && end == key.data() + key.size() && number > -1000000000 &&
+            number < 1000000000) {
+            if (map == "successor") return std::to_string(number + 1);
+            if (map == "predecessor") return std::to_string(number - 1);
+        }
+        return "unknown";
+    }
+    if (name == "learn" || name == "learnf") return Learn(node, context);
+    if (name == "oob" || name == "loop") return "";
+    // The n-th message or answer back, whole (1: this message, and the answer before it).
+    const auto whole = [&](const std::deque<std::vector<std::string>>& history) {
+        const std::size_t index = Index(node);
+        return index <= history.size() ? JoinWords(history[index - 1]) : std::string();
+    };
+    if (name == "request") return whole(conversation.inputs);
+    if (name == "response") return whole(conversation.answers);
+    if (name == "explode") {
+        std::string out;
+        for (const char32_t c : DecodeUtf8(EvalChildren(node, context))) {
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+            if (!out.empty()) out += ' ';
+            AppendUtf8(out, c);
+        }
+        return out;
+    }
+    if (name == "normalize") return Substitute(CollapseSpace(EvalChildren(node, context)), normal_);
+    if (name == "denormalize")
+        return Substitute(CollapseSpace(EvalChildren(node, context)), denormal_);
+    if (name == "first" || name == "rest") {
+        const std::vector<std::string> words = SplitWords(EvalChildren(node, context));
+        if (name == "first") return words.empty() ? "NIL" : words[0];
+        return words.size() < 2 ? "NIL" : JoinWords(words, 1);
+    }
+    if (name == "interval") return Interval(node, context);
     if (name == "think") {
         EvalChildren(node, context);
         return "";
@@ -399,22 +620,11 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
     if (name == "person") return Substitute(content_or_star(), person_);
     if (name == "person2") return Substitute(content_or_star(), person2_);
     if (name == "gender") return Substitute(content_or_star(), gender_);
-    if (name == "date") {
-        const std::time_t now = clock_();
-        std::tm parts{};
-#ifdef _WIN32
-        // The C library of every Windows keeps localtime's result per thread.
-        if (const std::tm* local = std::localtime(&now)) parts = *local;
-#else
-        localtime_r(&now, &parts);
-#endif
-        char text[64];
-        return std::strftime(text, sizeof text, "%A, %B %d, %Y", &parts) ? text : "";
-    }
+    if (name == "date") return Date(node, context);
     if (name == "id") return conversation.id;
     if (name == "size") return std::to_string(Size());
     if (name == "version") return std::string(kVersion);
-    if (name == "system" || name == "javascript" || name == "learn") return "";
+    if (name == "system" || name == "javascript") return "";
     if (name == "br") return " ";
     if (name == "a") {
         // A link keeps its address: the text shows it only when the two differ.

@@ -35,14 +35,22 @@ std::optional<std::string> FindFile(const FolderReader& folder, const std::strin
     return found;
 }
 
-// The AIML files in the folder at `path` and the folders below it, to kMaxFolderDepth.
+// The AIML files in the folder at `path` and the folders below it, to kMaxFolderDepth, and the
+// set and map files: *.set and *.map anywhere, *.txt and *.json in folders named sets or maps.
 void FindAiml(const FolderReader& folder, const std::string& path, int depth,
-              std::vector<std::string>& found) {
+              std::vector<std::string>& found, std::vector<std::string>& sets_and_maps) {
+    const std::string here = AsciiLower(path.substr(path.find_last_of('/') + 1));
     folder.List(path, [&](const std::string& name, bool isFolder) {
+        const std::string lower = AsciiLower(name);
         if (isFolder) {
-            if (depth < kMaxFolderDepth) FindAiml(folder, Join(path, name), depth + 1, found);
-        } else if (name.size() > 5 && AsciiLower(name).ends_with(".aiml")) {
+            if (depth < kMaxFolderDepth)
+                FindAiml(folder, Join(path, name), depth + 1, found, sets_and_maps);
+        } else if (name.size() > 5 && lower.ends_with(".aiml")) {
             found.push_back(Join(path, name));
+        } else if (lower.ends_with(".set") || lower.ends_with(".map") ||
+                   ((here == "sets" || here == "maps") &&
+                    (lower.ends_with(".txt") || lower.ends_with(".json")))) {
+            sets_and_maps.push_back(Join(path, name));
         }
     });
 }
@@ -88,6 +96,21 @@ std::vector<std::string> LoadOrder(std::vector<std::string> names, std::string_v
 
 }  // namespace
 
+std::optional<std::string> AddLearnedCategory(std::string_view file, std::string_view category) {
+    constexpr std::string_view kEnd = "</aiml>\n";
+    std::string out;
+    if (file.empty()) {
+        out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<aiml version=\"2.0\">\n";
+    } else if (file.ends_with(kEnd)) {
+        out = file.substr(0, file.size() - kEnd.size());
+    } else {
+        return std::nullopt;
+    }
+    out += std::string(category) + "\n" + std::string(kEnd);
+    if (out.size() > kMaxLearnfBytes) return std::nullopt;
+    return out;
+}
+
 std::unique_ptr<Bot> LoadBot(const FolderReader& folder, std::string_view name,
                              LoadReport& report) {
     Properties properties = DefaultProperties();
@@ -120,11 +143,17 @@ LoadReport Bot::LoadFolder(const FolderReader& folder, std::string_view name) {
             }
         }
     }
-    std::vector<std::string> files;
-    FindAiml(folder, "", 0, files);
+    std::vector<std::string> files, sets_and_maps;
+    FindAiml(folder, "", 0, files, sets_and_maps);
     std::string order;
     if (const auto path = FindFile(folder, "", kLoadOrderFile)) {
         ReadListed(folder, name, *path, order, report.errors);
+    }
+    // Sets and maps first, so that what a file says of them is known as its categories load.
+    for (const std::string& path : LoadOrder(std::move(sets_and_maps), order)) {
+        std::string bytes;
+        if (ReadListed(folder, name, path, bytes, report.errors))
+            LoadSetOrMap(Join(name, path), bytes, report);
     }
     for (const std::string& path : LoadOrder(std::move(files), order)) {
         std::string bytes;

@@ -1,6 +1,8 @@
 // A conversation's bytes: a tag and version, the random state (8 bytes, little-endian), then the
 // predicates (count, then name and value) and the inputs and answers, latest first (count, then
-// each message's sentence count and sentences). Counts and lengths are LEB128 numbers. The
+// each message's sentence count and sentences); from version 2 on, the categories it learned
+// (count, then each one's text). Counts and lengths are LEB128 numbers. A conversation that
+// learned nothing is written as version 1, byte for byte as before. The
 // reader trusts nothing: whatever the bytes, it ends with a conversation the engine's limits
 // allow, or with none.
 #include <string>
@@ -13,6 +15,7 @@ namespace qvbot {
 namespace {
 
 constexpr std::string_view kTag = "QVC1";
+constexpr std::string_view kTag2 = "QVC2";
 
 void PutNumber(std::string& out, std::uint64_t n) {
     while (n >= 0x80) {
@@ -81,10 +84,12 @@ class Reader {
         rest_.remove_prefix(8);
         return true;
     }
-    bool Tag() {
-        if (rest_.substr(0, kTag.size()) != kTag) return false;
+    // The version, 0 for bytes of another kind.
+    int Tag() {
+        const std::string_view tag = rest_.substr(0, kTag.size());
+        if (tag != kTag && tag != kTag2) return 0;
         rest_.remove_prefix(kTag.size());
-        return true;
+        return tag == kTag ? 1 : 2;
     }
     bool AtEnd() const { return rest_.empty(); }
 
@@ -95,7 +100,7 @@ class Reader {
 }  // namespace
 
 std::string SaveConversation(const Conversation& conversation) {
-    std::string out(kTag);
+    std::string out(conversation.learned.empty() ? kTag : kTag2);
     for (int i = 0; i < 8; ++i) out += static_cast<char>((conversation.random >> (8 * i)) & 0xFF);
     PutNumber(out, conversation.predicates.size());
     for (const auto& [name, value] : conversation.predicates) {
@@ -104,6 +109,10 @@ std::string SaveConversation(const Conversation& conversation) {
     }
     PutHistory(out, conversation.inputs);
     PutHistory(out, conversation.answers);
+    if (!conversation.learned.empty()) {
+        PutNumber(out, conversation.learned.size());
+        for (const auto& category : conversation.learned) PutText(out, category);
+    }
     return out;
 }
 
@@ -111,7 +120,8 @@ bool RestoreConversation(std::string_view bytes, Conversation& conversation) {
     Reader in(bytes);
     Conversation read;
     std::uint64_t predicates = 0;
-    if (!in.Tag() || !in.Fixed(read.random) || !in.Count(predicates)) return false;
+    const int version = in.Tag();
+    if (version == 0 || !in.Fixed(read.random) || !in.Count(predicates)) return false;
     for (std::uint64_t i = 0; i < predicates; ++i) {
         std::string name;
         std::string value;
@@ -119,7 +129,13 @@ bool RestoreConversation(std::string_view bytes, Conversation& conversation) {
             return false;
         read.predicates[std::move(name)] = std::move(value);
     }
-    if (!in.History(read.inputs) || !in.History(read.answers) || !in.AtEnd()) return false;
+    if (!in.History(read.inputs) || !in.History(read.answers)) return false;
+    std::uint64_t learned = 0;
+    if (version == 2 && (!in.Count(learned) || learned == 0 || learned > kMaxLearned)) return false;
+    for (std::uint64_t i = 0; i < learned; ++i) {
+        if (!in.Text(read.learned.emplace_back())) return false;
+    }
+    if (!in.AtEnd() || LearnedBytes(read) > kMaxLearnedBytes) return false;
     // The budgets as the engine keeps them: the latest input and answer may pass the history's.
     if (PredicateBytes(read) > kMaxPredicateBytes) return false;
     if (HistoryBytes(read) > kMaxHistoryBytes &&

@@ -11,6 +11,54 @@ std::optional<std::string> XmlNode::Attribute(std::string_view key) const {
     return {};
 }
 
+namespace {
+
+void Escape(std::string& out, std::string_view text, bool attribute) {
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+void Write(std::string& out, const XmlNode& node) {
+    if (node.IsText()) return Escape(out, node.text, false);
+    out += '<' + node.name;
+    for (const auto& [key, value] : node.attributes) {
+        out += ' ' + key + "=\"";
+        Escape(out, value, true);
+        out += '"';
+    }
+    if (node.children.empty()) {
+        out += "/>";
+        return;
+    }
+    out += '>';
+    for (const XmlNode& child : node.children) Write(out, child);
+    out += "</" + node.name + '>';
+}
+
+}  // namespace
+
+std::string WriteXml(const XmlNode& node) {
+    std::string out;
+    Write(out, node);
+    return out;
+}
+
 bool PrepareXml(std::string_view bytes, std::string& utf8, XmlError& error) {
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {

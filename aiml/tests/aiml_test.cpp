@@ -23,7 +23,7 @@ class Aiml : public ::testing::Test {
     }
 
     Bot bot{{{"name", "Kestro"}, {"age", "two"}}};
-    Conversation conversation{"tok", {}, {}, {}, 7};
+    Conversation conversation{"tok", {}, {}, {}, 7, {}};
 };
 
 std::string Category(const std::string& pattern, const std::string& answer,

@@ -136,7 +136,7 @@ BENCHMARK(BM_Load50000Categories)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Answers the inputs in turn, timing each, and reports the median and the 99th percentile.
 void Answers(benchmark::State& state, const qvbot::Bot& bot, const std::vector<std::string>& inputs) {
-    qvbot::Conversation conversation{"bench", {}, {}, {}, 1};
+    qvbot::Conversation conversation{"bench", {}, {}, {}, 1, {}};
     std::vector<double> micros;
     std::size_t next = 0;
     for (auto _ : state) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 
@@ -24,7 +25,31 @@ struct Loaded {
     bool found = true;  // the folder (and the properties file named) could be read
 };
 
-Loaded LoadOne(const BotSource& source) {
+// <learnf>'s categories into learnf.aiml of the bot's folder, one write at a time.
+std::function<bool(const std::string&)> LearnfWriter(const std::string& folder,
+                                                     std::shared_ptr<sync::Mutex> mutex) {
+    const std::filesystem::path file = std::filesystem::path(folder) / kLearnfFile;
+    return [file, mutex](const std::string& category) {
+        const std::lock_guard lock(*mutex);
+        std::string text;
+        std::error_code error;
+        if (std::filesystem::exists(file, error)) {
+            std::ifstream in(file, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (!in || in.bad()) return false;
+        }
+        const auto updated = AddLearnedCategory(text, category);
+        if (!updated) return false;
+        // Written whole beside it, then put in its place: a crash leaves the old file.
+        const std::filesystem::path written = file.string() + ".new";
+        if (std::ofstream out(written, std::ios::binary | std::ios::trunc); !(out << *updated))
+            return false;
+        std::filesystem::rename(written, file, error);
+        return !error;
+    };
+}
+
+Loaded LoadOne(const BotSource& source, const std::shared_ptr<sync::Mutex>& learnf_mutex) {
     Loaded loaded;
     const DiskFolder folder(source.folder);
     if (source.properties.empty()) {
@@ -46,14 +71,18 @@ Loaded LoadOne(const BotSource& source) {
         loaded.report.errors.insert(loaded.report.errors.begin(), errors.begin(), errors.end());
     }
     loaded.found = loaded.report.files > 0 || std::filesystem::is_directory(source.folder);
+    if (loaded.bot && source.allow_learnf)
+        loaded.bot->SetLearnf(LearnfWriter(source.folder, learnf_mutex));
     return loaded;
 }
 
-std::vector<Loaded> LoadAll(const std::vector<BotSource>& sources) {
+std::vector<Loaded> LoadAll(const std::vector<BotSource>& sources,
+                            const std::shared_ptr<sync::Mutex>& learnf_mutex) {
     std::vector<Loaded> loaded(sources.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i; (i = next++) < sources.size();) loaded[i] = LoadOne(sources[i]);
+        for (std::size_t i; (i = next++) < sources.size();)
+            loaded[i] = LoadOne(sources[i], learnf_mutex);
     };
     std::vector<sync::Thread> loaders;
     for (std::size_t i = 1; i < std::min(kLoaders, sources.size()); ++i) loaders.emplace_back(work);
@@ -82,7 +111,7 @@ std::vector<BotSource> BotFolders(const std::string& folder) {
     std::vector<BotSource> sources;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.is_directory(error)) sources.push_back({entry.path().string(), {}});
+        if (entry.is_directory(error)) sources.push_back({entry.path().string(), {}, false});
     }
     std::sort(sources.begin(), sources.end(),
               [](const BotSource& a, const BotSource& b) { return a.folder < b.folder; });
@@ -94,7 +123,7 @@ bool BotSet::Load(std::vector<BotSource> sources, std::string default_botid) {
         std::fprintf(stderr, "quorvanel-botserver: no bot folder to load\n");
         return false;
     }
-    auto loaded = LoadAll(sources);
+    auto loaded = LoadAll(sources, learnf_mutex_);
     std::set<std::string> ids;
     bool ok = true;
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -125,7 +154,7 @@ bool BotSet::Load(std::vector<BotSource> sources, std::string default_botid) {
 int BotSet::Reload() {
     std::vector<BotSource> sources;
     for (const auto& entry : entries_) sources.push_back(entry.source);
-    auto loaded = LoadAll(sources);
+    auto loaded = LoadAll(sources, learnf_mutex_);
     int replaced = 0;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         auto& entry = entries_[i];

@@ -17,6 +17,9 @@ namespace qvbot {
 struct BotSource {
     std::string folder;
     std::string properties;  // a properties file in place of the folder's bot.properties
+    // Whether <learnf> adds to learnf.aiml in the folder. Off, it learns for its conversation
+    // only: what one contact teaches would reach every contact after a reload.
+    bool allow_learnf = false;
 };
 
 // Every subfolder of `folder`, by name; none when it cannot be listed.
@@ -48,6 +51,8 @@ class BotSet {
     };
 
     mutable sync::Mutex mutex_;  // over the bots; taken only to copy or swap a pointer
+    // Over the learnf.aiml files, which a bot and the one reloaded in its place may both write.
+    std::shared_ptr<sync::Mutex> learnf_mutex_ = std::make_shared<sync::Mutex>();
     std::vector<Entry> entries_;
     std::size_t default_ = 0;
     int files_ = 0, replaced_ = 0;

@@ -80,6 +80,7 @@ struct Options {
     std::string access_log = "-";
     bool log_messages = false;
     bool control = false;
+    bool allow_learnf = false;
     std::string log_path;
     std::optional<std::string> token;
     std::optional<std::uint64_t> seed;
@@ -157,6 +158,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                    "one line per request (time, botid, status, milliseconds) to FILE; - (default) "
                    "for standard output, none for no log")
         ->type_name("FILE");
+    app.add_flag("--allow-learnf", options.allow_learnf,
+                 "let <learnf> add categories to learnf.aiml in the bot's folder, which every "
+                 "conversation answers from after the next start or reload (default: it learns "
+                 "for its own conversation only)");
     app.add_flag("--log-messages", options.log_messages,
                  "also write each message's text in the access log");
     app.set_config("--config", "",
@@ -616,10 +621,11 @@ int main(int argc, char** argv) {
 #endif
 
     qvbot::BotSet bots;
-    if (!bots.Load(options->bots.empty()
-                       ? std::vector<qvbot::BotSource>{{options->aiml, options->properties}}
-                       : qvbot::BotFolders(options->bots),
-                   options->default_bot)) {
+    auto sources = options->bots.empty()
+                       ? std::vector<qvbot::BotSource>{{options->aiml, options->properties, false}}
+                       : qvbot::BotFolders(options->bots);
+    for (auto& source : sources) source.allow_learnf = options->allow_learnf;
+    if (!bots.Load(std::move(sources), options->default_bot)) {
         return 1;
     }
     std::uint64_t seed = options->seed.value_or(0);

@@ -21,6 +21,9 @@ std::optional<std::string> MemoryStore::Answer(const std::string& botid, const s
 namespace {
 
 constexpr char kFormat = 'C';  // the first byte, changed whenever the layout changes
+// The same followed by the categories the conversation learned; one that learned nothing is
+// written as before, so instances of an earlier version still read it.
+constexpr char kFormatLearned = 'L';
 
 void PutNumber(std::string& out, std::uint64_t n) {
     do {
@@ -88,7 +91,7 @@ class Reader {
 }  // namespace
 
 std::string EncodeConversation(const Conversation& conversation) {
-    std::string out(1, kFormat);
+    std::string out(1, conversation.learned.empty() ? kFormat : kFormatLearned);
     PutNumber(out, conversation.random);
     PutNumber(out, conversation.predicates.size());
     for (const auto& [name, value] : conversation.predicates) {
@@ -97,11 +100,16 @@ std::string EncodeConversation(const Conversation& conversation) {
     }
     PutHistory(out, conversation.inputs);
     PutHistory(out, conversation.answers);
+    if (!conversation.learned.empty()) {
+        PutNumber(out, conversation.learned.size());
+        for (const auto& category : conversation.learned) PutText(out, category);
+    }
     return out;
 }
 
 bool DecodeConversation(std::string_view bytes, Conversation& conversation) {
-    if (bytes.empty() || bytes.front() != kFormat) return false;
+    if (bytes.empty() || (bytes.front() != kFormat && bytes.front() != kFormatLearned))
+        return false;
     Reader in(bytes.substr(1));
     Conversation read;
     std::uint64_t predicates = 0;
@@ -111,7 +119,15 @@ bool DecodeConversation(std::string_view bytes, Conversation& conversation) {
         if (!in.Text(name) || !in.Text(value)) return false;
         read.predicates[std::move(name)] = std::move(value);
     }
-    if (!in.History(read.inputs) || !in.History(read.answers) || !in.AtEnd()) return false;
+    if (!in.History(read.inputs) || !in.History(read.answers)) return false;
+    std::uint64_t learned = 0;
+    if (bytes.front() == kFormatLearned &&
+        (!in.Count(learned) || learned == 0 || learned > kMaxLearned))
+        return false;
+    for (; learned > 0; --learned) {
+        if (!in.Text(read.learned.emplace_back())) return false;
+    }
+    if (!in.AtEnd() || LearnedBytes(read) > kMaxLearnedBytes) return false;
     read.id = std::move(conversation.id);
     conversation = std::move(read);
     return true;

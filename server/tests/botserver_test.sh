@@ -21,7 +21,7 @@ run() {  # in place of the calling shell, so a background run's process id is th
 }
 start() {  # OPTIONS...: a server with the starter bot on a free port
     rm -f "$work/port"
-    run --aiml "$z$bot" --port 0 --port-file "$z$work/port" --lifetime 120 "$@" >"$work/out" 2>&1 &
+    run --aiml "$z${aiml:-$bot}" --port 0 --port-file "$z$work/port" --lifetime 120 "$@" >"$work/out" 2>&1 &
     pid=$!
     i=0
     while [ ! -s "$work/port" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
@@ -81,6 +81,30 @@ kill "$pid"; wait "$pid" 2>/dev/null || true
 start
 [ "$(curl -s --max-time 10 "$talk" | token)" != "$one" ] || fail "the same first token twice"
 kill "$pid"; wait "$pid" 2>/dev/null || true
+
+# A bot in AIML 2.0 (sets, maps, learn, learnf, dates) from a copy, as <learnf> writes into it.
+cp -R "$(dirname "$0")/../../aiml/tests/data/aiml2-bot" "$work/bot2"
+aiml=$work/bot2
+vela() { say "$1" "${2:-tk}" | grep -qF "<b>Vela:</b> $3 <br>" || fail "2.0 bot: $1"; }
+start --allow-learnf
+vela "Hello%20there" tk "Hi, I am Vela."
+vela "I%20like%20dark%20red" tk "dark red is a fine colour."
+vela "What%20is%20the%20capital%20of%20Italy%3F" tk "Rome."
+vela "What%20does%20a%20big%20dog%20say" tk "WOOF!"
+vela "My%20name%20is%20Ann" ann "Nice to meet you, Ann."
+vela "Who%20am%20I" ann "You are Ann."
+vela "Who%20am%20I" bob "Tell me more."
+vela "What%20year%20is%20it" tk "It is $(date +%Y)."
+vela "Remember%20blue%20moon%20means%20rare" tk "Noted."
+vela "blue%20moon" tk "rare"
+vela "blue%20moon" bob "Tell me more."
+kill "$pid"; wait "$pid" 2>/dev/null || true
+start
+vela "blue%20moon" bob "rare"
+vela "Remember%20red%20means%20stop" tk "Noted."
+kill "$pid"; wait "$pid" 2>/dev/null || true
+! grep -q STOP "$work/bot2/learnf.aiml" || fail "learnf written without --allow-learnf"
+unset aiml
 
 if [ -z "$prefix" ]; then
     # With a dozen descriptors a burst of clients makes accepting fail: the server says so, goes

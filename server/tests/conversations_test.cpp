@@ -40,6 +40,7 @@ TEST(Conversations, BytesRoundTripAndDamagedOnesAreRefused) {
     c.predicates = {{"name", "Ann"}, {"", std::string(300, 'x')}, {"topic", "caf\xc3\xa9"}};
     c.inputs = {{"HI", "HOW ARE YOU"}, {}};
     c.answers = {{"Hello there."}};
+    c.learned = {"<category><pattern>A</pattern><template>b</template></category>"};
     const std::string bytes = EncodeConversation(c);
     Conversation back;
     back.id = "kept";
@@ -47,6 +48,7 @@ TEST(Conversations, BytesRoundTripAndDamagedOnesAreRefused) {
     EXPECT_EQ(back.id, "kept");
     EXPECT_EQ(EncodeConversation(back), bytes);
     EXPECT_EQ(back.predicates, c.predicates);
+    EXPECT_EQ(back.learned, c.learned);
     for (std::size_t n = 0; n < bytes.size(); ++n)
         EXPECT_FALSE(DecodeConversation(bytes.substr(0, n), back)) << n;
     EXPECT_FALSE(DecodeConversation(bytes + "x", back));

@@ -445,6 +445,29 @@ TEST_F(BuiltInBot, NeverChosenInTheListHoldsForNewWindowsAfterARestartAsDoTheHou
     EXPECT_EQ(ReplyCount("c") + ReplyCount("a"), 0);
 }
 
+// The user's own folder in AIML 2.0: its sets and maps answer, and what Ann taught it is hers
+// after a restart too.
+TEST_F(BuiltInBot, AnOwnFolderInAiml2AnswersAndKeepsWhatItLearned) {
+    testing::WriteSetting("ConnectionSettings", "AIMLFolder", QV_AIML2_BOT);
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    const auto answers = [&](const std::string& id, const std::string& said, const std::string& answer) {
+        const std::string reply = Exchange(id, said);
+        EXPECT_TRUE(reply.starts_with(answer) || reply.starts_with("Check this:")) << said << ": " << reply;
+    };
+    answers("a", "I like dark red", "dark red is a fine colour.");
+    answers("a", "What is the capital of Italy?", "Rome.");
+    answers("a", "My name is Ann.", "Nice to meet you, Ann.");
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuExit, 0);
+    ASSERT_TRUE(session.CloseProgram());
+    session.Messenger("close a");
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "c", "Ann");
+    answers("c", "Who am I?", "You are Ann.");
+    Open("open", "b", "Bob");
+    answers("b", "Who am I?", "Tell me more.");
+}
+
 TEST_F(BuiltInBot, AnAnsweringMachineAtTheOtherEndIsStoppedAndTheUserTold) {
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "e", "Echo");

@@ -6,6 +6,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +31,12 @@ constexpr std::size_t kHistory = 10;
 // answers. A predicate that would pass the budget is not stored; the oldest history goes first.
 constexpr std::size_t kMaxPredicateBytes = 8 * 1024;
 constexpr std::size_t kMaxHistoryBytes = 8 * 1024;
+// What a conversation learns (<learn>, <learnf>): at most this many categories and bytes of
+// their text; the oldest go first.
+constexpr std::size_t kMaxLearned = 50;
+constexpr std::size_t kMaxLearnedBytes = 16 * 1024;
+// Rounds a <condition> may go through <loop/>.
+constexpr int kMaxLoops = 100;
 // The answer when a chain of reductions runs too deep or too long.
 constexpr std::string_view kLostThread = "I lost my thread there. Could you say that another way?";
 
@@ -49,11 +57,13 @@ struct Conversation {
     std::deque<std::vector<std::string>> answers;  // latest first; each answer's sentences
     std::deque<std::vector<std::string>> inputs;   // latest first; each message's sentences
     std::uint64_t random = 0;                      // the state of `random`'s choices
+    std::deque<std::string> learned;  // categories it learned, as AIML text, oldest first
 };
 
 // The bytes of a conversation's text: predicates and history (containers' own overhead aside).
 std::size_t PredicateBytes(const Conversation& conversation);
 std::size_t HistoryBytes(const Conversation& conversation);
+std::size_t LearnedBytes(const Conversation& conversation);
 
 // A conversation as bytes, to keep it between runs (its id is not in them: the caller keys it).
 std::string SaveConversation(const Conversation& conversation);
@@ -76,11 +86,19 @@ class Bot {
     bool LoadSubstitutions(std::string_view name, std::string_view text, LoadReport& report);
     // Loads one file's content; `name` is what reports call it.
     void LoadText(std::string_view name, std::string_view bytes, LoadReport& report);
+    // Takes a set or map file: sets/NAME.txt (an entry a line), maps/NAME.txt ("key:value"
+    // lines), the same as .json, or NAME.set / NAME.map anywhere (JSON arrays of arrays, as
+    // hosted services export them). Entries add to a set or map of that name. False for a path
+    // of another form; what is wrong in the file is reported.
+    bool LoadSetOrMap(std::string_view path, std::string_view bytes, LoadReport& report);
+    // Where <learnf> writes: given each category as AIML text; false when it could not be kept.
+    // Without one, <learnf> learns for its conversation alone, as <learn> does.
+    void SetLearnf(std::function<bool(const std::string&)> learnf) { learnf_ = std::move(learnf); }
 
     // The answer to one message (UTF-8), each sentence answered and the answers joined.
     std::string Respond(Conversation& conversation, std::string_view message) const;
 
-    std::size_t Size() const { return templates_.size() - free_; }
+    std::size_t Size() const { return brain_.templates.size() - brain_.free; }
     // About the bytes the bot's graph and templates hold, for a server that hosts many bots.
     std::size_t MemoryBytes() const;
     const Properties& properties() const { return properties_; }
@@ -89,10 +107,23 @@ class Bot {
 
   private:
     struct Context;
-    // Takes the template out of `category`.
-    void LoadCategory(std::string_view name, XmlNode& category,
-                      const std::vector<std::string>& topic, LoadReport& report);
-    std::vector<std::string> PatternOf(const XmlNode& node) const;
+    // Categories in their word graph and the templates they lead to.
+    struct Brain {
+        WordGraph graph;
+        std::vector<XmlNode> templates;
+        std::size_t free = 0;  // replaced templates, emptied
+    };
+    // Takes the template out of `category`. `v2` reads `#`, `^`, `$` and <set> in patterns.
+    void LoadCategory(Brain& brain, std::string_view name, XmlNode& category,
+                      const std::vector<std::string>& topic, bool v2, LoadReport& report) const;
+    std::vector<std::string> PatternOf(const XmlNode& node, bool v2) const;
+    std::unique_ptr<Brain> Learned(const Conversation& conversation) const;
+    std::string Learn(const XmlNode& node, Context& context) const;
+    std::string Date(const XmlNode& node, Context& context) const;
+    std::string Interval(const XmlNode& node, Context& context) const;
+    // An attribute, or the same written as a child element (evaluated); nullopt for neither.
+    std::optional<std::string> Attribute(const XmlNode& node, std::string_view key,
+                                         Context& context) const;
     std::string Answer(Conversation& conversation, const std::vector<std::string>& keys,
                        const std::vector<std::string>& words, Context& context) const;
     std::string Eval(const XmlNode& node, Context& context) const;
@@ -105,10 +136,12 @@ class Bot {
     Substitutions person_ = PersonSubstitutions();
     Substitutions person2_ = Person2Substitutions();
     Substitutions gender_ = GenderSubstitutions();
-    WordGraph graph_;
-    std::vector<XmlNode> templates_;
-    std::size_t free_ = 0;  // replaced templates, emptied
+    Substitutions denormal_;
+    Brain brain_;
+    WordSets sets_;
+    std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> maps_;
     std::function<std::time_t()> clock_;
+    std::function<bool(const std::string&)> learnf_;
 };
 
 }  // namespace qvbot

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,10 +48,18 @@ inline constexpr int kMaxFolderDepth = 8;
 // The files of a bot folder that name its substitutions, each replacing the built-in table;
 // each is looked for beside the AIML, then in its config folder, as some sets keep them.
 inline constexpr const char* kSubstitutionFiles[] = {"normal.txt", "person.txt", "person2.txt",
-                                                     "gender.txt"};
+                                                     "gender.txt", "denormal.txt"};
 // The file of a bot folder that names the AIML files to load first, one relative path a line.
 inline constexpr char kLoadOrderFile[] = "load-order.txt";
 inline constexpr char kPropertiesFile[] = "bot.properties";
+// The file of a bot folder that <learnf> adds its categories to, loaded with the rest.
+inline constexpr char kLearnfFile[] = "learnf.aiml";
+// Larger, <learnf> adds no more.
+inline constexpr std::size_t kMaxLearnfBytes = 1024 * 1024;
+
+// The AIML file `file` (empty: none yet) with `category` added as its last category; nullopt
+// when it would pass kMaxLearnfBytes or is not a file this function wrote.
+std::optional<std::string> AddLearnedCategory(std::string_view file, std::string_view category);
 
 // A bot made from a folder: its bot.properties over the default properties, then LoadFolder.
 // Reports call its files `name`/path (by their paths alone when `name` is empty).

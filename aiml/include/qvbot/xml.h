@@ -34,6 +34,9 @@ constexpr int kMaxXmlDepth = 48;
 // processing instructions are dropped; entities and CDATA are resolved to text.
 bool ParseXml(std::string_view utf8, XmlNode& root, XmlError& error);
 
+// The element as XML text (UTF-8), which ParseXml reads back as it was.
+std::string WriteXml(const XmlNode& node);
+
 // Converts a file's bytes to UTF-8 as its XML declaration says (UTF-8 when it says nothing) and
 // makes the declaration say so, keeping every line where it was. False with a reason for an
 // encoding it cannot read.
