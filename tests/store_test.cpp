@@ -178,10 +178,14 @@ TEST_F(Store, AWriterKilledAtAnyMomentLeavesTheFileWholeAndLosesOnlyTheWriteInFl
             _exit(1);
         }
         close(pipe[1]);
+        // Killed only once it writes: on a loaded machine a child may not have opened the file
+        // within the moment it is given.
+        long long n = 0;
+        ASSERT_EQ(read(pipe[0], &n, sizeof n), static_cast<ssize_t>(sizeof n)) << "run " << run;
+        acknowledged = n;
         usleep(std::uniform_int_distribution<useconds_t>(1000, 30000)(random));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        long long n = 0;
         while (read(pipe[0], &n, sizeof n) == sizeof n) acknowledged = n;
         close(pipe[0]);
         Database db(path, 1000);
@@ -192,7 +196,7 @@ TEST_F(Store, AWriterKilledAtAnyMomentLeavesTheFileWholeAndLosesOnlyTheWriteInFl
         ASSERT_LE(latest, acknowledged + 1) << "run " << run;
         acknowledged = latest;
     }
-    EXPECT_GT(acknowledged, 100);
+    EXPECT_GE(acknowledged, 100);
 }
 #endif
 
