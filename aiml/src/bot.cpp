@@ -78,6 +78,12 @@ void CountNeverRun(const XmlNode& node, LoadReport& report) {
     for (const XmlNode& child : node.children) CountNeverRun(child, report);
 }
 
+bool HasElement(const XmlNode& node, std::string_view name) {
+    if (node.name == name) return true;
+    return std::any_of(node.children.begin(), node.children.end(),
+                       [&](const XmlNode& child) { return HasElement(child, name); });
+}
+
 // <that index="n,m"> and <input index="n,m">: the n-th entry of a history (latest first), and
 // its m-th sentence counted from the end.
 std::string FromHistory(const std::deque<std::vector<std::string>>& history, const XmlNode& node) {
@@ -101,11 +107,18 @@ std::string Where(std::string_view file, int line) {
 
 }  // namespace
 
+struct Bot::SraixRound {
+    const SraixAnswers& given;
+    std::optional<SraixRequest> pending;
+    std::size_t seen = 0;
+};
+
 struct Bot::Context {
     Conversation& conversation;
     Stars stars;
     int depth;
     int& budget;
+    SraixRound* sraix;  // null: no service can be asked
 };
 
 namespace {
@@ -216,6 +229,7 @@ void Bot::LoadCategory(std::string_view name, XmlNode& category,
         return;
     }
     CountNeverRun(*answer, report);
+    sraix_ = sraix_ || HasElement(*answer, "sraix");
     const int id = static_cast<int>(templates_.size());
     // The file's tree is thrown away after loading, so the template can be taken from it.
     templates_.push_back(std::move(*answer));
@@ -263,6 +277,21 @@ void TrimHistory(Conversation& conversation) {
 }  // namespace
 
 std::string Bot::Respond(Conversation& conversation, std::string_view message) const {
+    return Run(conversation, message, nullptr);
+}
+
+Reply Bot::Respond(Conversation& conversation, std::string_view message,
+                   const SraixAnswers& given) const {
+    if (!sraix_) return {Run(conversation, message, nullptr), {}};
+    Conversation trial = conversation;
+    SraixRound round{given, {}, 0};
+    std::string answer = Run(trial, message, &round);
+    if (round.pending) return {{}, std::move(round.pending)};
+    conversation = std::move(trial);
+    return {std::move(answer), {}};
+}
+
+std::string Bot::Run(Conversation& conversation, std::string_view message, SraixRound* sraix) const {
     std::vector<std::string> answers;
     // One budget for the whole message: a message of many sentences runs no more reductions
     // than one of a single sentence may.
@@ -271,7 +300,7 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
     if (conversation.inputs.size() > kHistory) conversation.inputs.pop_back();
     for (const Sentence& sentence : Normalise(CutUtf8(message, kMaxMessageChars), normal_)) {
         conversation.inputs.front().push_back(JoinWords(sentence.words));
-        Context context{conversation, {}, 0, budget};
+        Context context{conversation, {}, 0, budget, sraix};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
         // Kept as long as a message may be, so 10,000 conversations stay bounded whatever a
@@ -320,10 +349,25 @@ std::string Bot::Srai(const std::string& text, Context& context) const {
     if (context.depth >= kMaxSraiDepth || --context.budget < 0) return std::string(kLostThread);
     std::vector<std::string> answers;
     for (const Sentence& sentence : Normalise(text, normal_)) {
-        Context inner{context.conversation, {}, context.depth + 1, context.budget};
+        Context inner{context.conversation, {}, context.depth + 1, context.budget, context.sraix};
         answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
     }
     return JoinWords(answers);
+}
+
+std::string Bot::Sraix(const XmlNode& node, Context& context) const {
+    std::string text = CollapseSpace(EvalChildren(node, context));
+    if (SraixRound* round = context.sraix) {
+        const std::size_t index = round->seen++;
+        if (index < round->given.size()) {
+            if (round->given[index]) return *round->given[index];
+        } else if (index < kMaxSraixPerMessage && !round->pending) {
+            round->pending = SraixRequest{node.Attribute("service").value_or(""), std::move(text)};
+            return "";
+        }
+    }
+    // A failure, or no service at all: the default, else the rest of the template alone.
+    return node.Attribute("default").value_or("");
 }
 
 std::string Bot::Condition(const XmlNode& node, Context& context) const {
@@ -381,6 +425,7 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         EvalChildren(node, context);
         return "";
     }
+    if (name == "sraix") return Sraix(node, context);
     if (name == "srai") return Srai(CollapseSpace(EvalChildren(node, context)), context);
     if (name == "sr") return Srai(star(), context);
     if (name == "random") {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,23 @@ constexpr std::size_t kMaxHistoryBytes = 8 * 1024;
 constexpr std::string_view kLostThread = "I lost my thread there. Could you say that another way?";
 
 using Properties = std::map<std::string, std::string, std::less<>>;
+
+// A request a template's <sraix> makes of an outside service (a language model).
+struct SraixRequest {
+    std::string service;  // the tag's service attribute
+    std::string text;     // its content, as evaluated
+};
+// The services' answers to one message's requests so far, in the order the templates made them;
+// nullopt for a request that failed, which the tag's default then answers.
+using SraixAnswers = std::vector<std::optional<std::string>>;
+// Requests one message may make; later tags answer with their default at once.
+constexpr std::size_t kMaxSraixPerMessage = 3;
+
+struct Reply {
+    std::string answer;
+    // A request still to make: there is no answer yet and the conversation is as it was.
+    std::optional<SraixRequest> pending;
+};
 
 struct LoadReport {
     int files = 0;       // files loaded (wholly or in part)
@@ -78,7 +96,14 @@ class Bot {
     void LoadText(std::string_view name, std::string_view bytes, LoadReport& report);
 
     // The answer to one message (UTF-8), each sentence answered and the answers joined.
+    // Every <sraix> answers with its default: there is no service to ask.
     std::string Respond(Conversation& conversation, std::string_view message) const;
+    // The same for a host that can ask services, and never waits inside the engine: a <sraix>
+    // past the answers `given` ends the run with its request, leaving the conversation untouched;
+    // the host asks the service and calls again with the answer added. The conversation's random
+    // state is untouched too, so the second run makes the same choices up to there.
+    Reply Respond(Conversation& conversation, std::string_view message,
+                  const SraixAnswers& given) const;
 
     std::size_t Size() const { return templates_.size() - free_; }
     // About the bytes the bot's graph and templates hold, for a server that hosts many bots.
@@ -89,6 +114,9 @@ class Bot {
 
   private:
     struct Context;
+    struct SraixRound;
+    std::string Run(Conversation& conversation, std::string_view message, SraixRound* sraix) const;
+    std::string Sraix(const XmlNode& node, Context& context) const;
     // Takes the template out of `category`.
     void LoadCategory(std::string_view name, XmlNode& category,
                       const std::vector<std::string>& topic, LoadReport& report);
@@ -108,6 +136,7 @@ class Bot {
     WordGraph graph_;
     std::vector<XmlNode> templates_;
     std::size_t free_ = 0;  // replaced templates, emptied
+    bool sraix_ = false;    // some template has <sraix>: answers run on a copy of the conversation
     std::function<std::time_t()> clock_;
 };
 
