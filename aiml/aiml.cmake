@@ -37,10 +37,26 @@ else()
     target_link_libraries(qv_aiml PRIVATE pugixml::pugixml)
 endif()
 
+# The language models behind <sraix>: their settings, requests and answers, in JSON through
+# nlohmann-json (Debian's nlohmann-json3-dev, header-only). The cross build sees its folder alone,
+# not the rest of the host's include folder.
+find_path(QV_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_library(qv_json INTERFACE)
+if(CMAKE_CROSSCOMPILING)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-headers)
+    file(CREATE_LINK ${QV_NLOHMANN_JSON_DIR}/nlohmann ${CMAKE_BINARY_DIR}/host-headers/nlohmann SYMBOLIC)
+    target_include_directories(qv_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/host-headers)
+endif()
+add_library(qv_model STATIC ${QV_AIML_DIR}/src/model.cpp)
+target_link_libraries(qv_model PUBLIC qv_aiml PRIVATE qv_json)
+
 # The starter bot, carried by quorvanel.exe as resources.
 set(QV_STARTER_BOT_DIR ${QV_AIML_DIR}/bots/kestro)
 
 if(QV_BUILD_FUZZERS)
+    add_executable(model_answer_fuzz ${QV_AIML_DIR}/tests/model_answer_fuzz.cpp)
+    target_link_libraries(model_answer_fuzz PRIVATE qv_model)
+    target_link_options(model_answer_fuzz PRIVATE -fsanitize=fuzzer)
     foreach(target aiml_file_fuzz aiml_message_fuzz)
         add_executable(${target} ${QV_AIML_DIR}/tests/${target}.cpp)
         target_link_libraries(${target} PRIVATE qv_aiml)
@@ -54,8 +70,9 @@ function(qv_aiml_add_tests)
     add_executable(qv_aiml_tests
         ${QV_AIML_DIR}/tests/text_test.cpp
         ${QV_AIML_DIR}/tests/aiml_test.cpp
+        ${QV_AIML_DIR}/tests/model_test.cpp
     )
-    target_link_libraries(qv_aiml_tests PRIVATE qv_aiml GTest::gtest_main)
+    target_link_libraries(qv_aiml_tests PRIVATE qv_aiml qv_model qv_json GTest::gtest_main)
     if(WIN32)
         # Templates recurse through srai; give the main thread the stack Linux gives it.
         target_link_options(qv_aiml_tests PRIVATE -Wl,--stack,8388608)
