@@ -9,7 +9,7 @@ add_library(qvbot_core STATIC
     ${QVBOT_DIR}/src/talk_protocol.cpp
 )
 target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
-target_link_libraries(qvbot_core PUBLIC qv_aiml)
+target_link_libraries(qvbot_core PUBLIC qv_aiml qv_model)
 # Conversations in Redis, through Debian's hiredis; the Windows build keeps them in memory only.
 if(NOT WIN32)
     find_path(HIREDIS_INCLUDE_DIR hiredis/hiredis.h REQUIRED)
@@ -45,8 +45,16 @@ if(QV_SANITIZE OR QV_BUILD_FUZZERS)
     target_compile_options(qv_boost INTERFACE -fno-sanitize=vptr)
 endif()
 
-add_library(qvbot_http STATIC ${QVBOT_DIR}/src/http_server.cpp ${QVBOT_DIR}/src/random_bytes.cpp)
-target_link_libraries(qvbot_http PUBLIC qvbot_core qv_boost)
+add_library(qvbot_http STATIC ${QVBOT_DIR}/src/http_server.cpp ${QVBOT_DIR}/src/random_bytes.cpp
+            ${QVBOT_DIR}/src/model_client.cpp ${QVBOT_DIR}/src/model_talk.cpp)
+target_link_libraries(qvbot_http PUBLIC qvbot_core qv_model qv_boost)
+# Models over HTTPS through Debian's OpenSSL (libssl-dev); the Windows server speaks plain HTTP to
+# them, to a model server on its own network.
+if(NOT WIN32)
+    find_package(OpenSSL REQUIRED)
+    target_link_libraries(qvbot_http PUBLIC OpenSSL::SSL OpenSSL::Crypto)
+    target_compile_definitions(qvbot_http PRIVATE QV_HAVE_OPENSSL)
+endif()
 if(WIN32)
     target_link_libraries(qvbot_http PUBLIC advapi32)
 endif()
@@ -99,9 +107,16 @@ endif()
 
 # Called from the top-level tests block, once GoogleTest exists.
 function(qvbot_add_tests)
+    # The stand-in model: in the tests, and as a program for the tests under Wine and the benchmark.
+    add_library(qvbot_standin STATIC ${QVBOT_DIR}/tests/model_standin.cpp)
+    target_include_directories(qvbot_standin PUBLIC ${QVBOT_DIR}/tests)
+    target_link_libraries(qvbot_standin PUBLIC qvbot_http PRIVATE qv_json)
+    add_executable(model-standin ${QVBOT_DIR}/tests/model_standin_main.cpp)
+    target_link_libraries(model-standin PRIVATE qvbot_standin)
     add_executable(qvbot_tests ${QVBOT_DIR}/tests/conversations_test.cpp
-                               ${QVBOT_DIR}/tests/http_server_test.cpp)
-    target_link_libraries(qvbot_tests PRIVATE qvbot_http GTest::gtest_main)
+                               ${QVBOT_DIR}/tests/http_server_test.cpp
+                               ${QVBOT_DIR}/tests/model_test.cpp)
+    target_link_libraries(qvbot_tests PRIVATE qvbot_standin GTest::gtest_main)
     # The executable driven over HTTP, under Wine when cross-built.
     set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
                        ${QV_STARTER_BOT_DIR})

@@ -20,6 +20,7 @@ constexpr std::size_t kLoaders = 4;
 
 struct Loaded {
     std::unique_ptr<Bot> bot;
+    std::shared_ptr<const ModelServices> services;
     LoadReport report;
     bool found = true;  // the folder (and the properties file named) could be read
 };
@@ -45,6 +46,8 @@ Loaded LoadOne(const BotSource& source) {
         loaded.report = loaded.bot->LoadFolder(folder, source.folder);
         loaded.report.errors.insert(loaded.report.errors.begin(), errors.begin(), errors.end());
     }
+    loaded.services = std::make_shared<const ModelServices>(
+        LoadServices(folder, source.folder, loaded.report.errors));
     loaded.found = loaded.report.files > 0 || std::filesystem::is_directory(source.folder);
     return loaded;
 }
@@ -112,7 +115,7 @@ bool BotSet::Load(std::vector<BotSource> sources, std::string default_botid) {
         if (botid == default_botid) default_ = entries_.size();
         files_ += loaded[i].report.files;
         replaced_ += loaded[i].report.replaced;
-        entries_.push_back({sources[i], botid, std::move(loaded[i].bot)});
+        entries_.push_back({sources[i], botid, std::move(loaded[i].bot), loaded[i].services});
     }
     if (ok && !default_botid.empty() && !ids.count(default_botid)) {
         std::fprintf(stderr, "quorvanel-botserver: no bot has the default botid %s\n",
@@ -137,8 +140,10 @@ int BotSet::Reload() {
             continue;
         }
         std::shared_ptr<const Bot> fresh = std::move(loaded[i].bot);
+        std::shared_ptr<const ModelServices> services = loaded[i].services;
         const std::lock_guard lock(mutex_);
         entry.bot.swap(fresh);
+        entry.services.swap(services);
         ++replaced;
         // The old bot goes when the last request using it is done, outside this lock.
     }
@@ -149,9 +154,9 @@ int BotSet::Reload() {
 BotSet::Choice BotSet::Choose(std::string_view botid) const {
     const std::lock_guard lock(mutex_);
     for (const auto& entry : entries_) {
-        if (entry.botid == botid) return {entry.bot, true};
+        if (entry.botid == botid) return {entry.bot, entry.services, true};
     }
-    return {entries_[default_].bot, false};
+    return {entries_[default_].bot, entries_[default_].services, false};
 }
 
 std::size_t BotSet::Categories() const {
