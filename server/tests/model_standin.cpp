@@ -35,6 +35,10 @@ web::Response Answer(const std::string& text) {
 
 web::Handler StandInModel(web::Server& server, StandInSettings settings) {
     return [&server, settings](const web::Request& request, web::Reply reply) {
+        if (request.target == "/__quit") {
+            reply({200, "text/plain", "ok\n"});
+            return server.After(std::chrono::milliseconds(100), [&server] { server.Stop(); });
+        }
         std::string last;
         const auto heard = HeardTurns(request.body, settings, last);
         web::Response response;

@@ -3,7 +3,7 @@
 // and assistant turns by turns, a user turn last; a request that fails a check gets a 400. It
 // answers by the last user turn's first word: "slow" after 3 s, "fail" with a 500, "garbage" with
 // JSON cut short, "long" with 5,000 characters; anything else with "heard:" and every user turn
-// of the request, so a test sees which turns reached it.
+// of the request, so a test sees which turns reached it. POST /__quit stops it.
 #pragma once
 
 #include <chrono>
