@@ -291,7 +291,8 @@ Reply Bot::Respond(Conversation& conversation, std::string_view message,
     return {std::move(answer), {}};
 }
 
-std::string Bot::Run(Conversation& conversation, std::string_view message, SraixRound* sraix) const {
+std::string Bot::Run(Conversation& conversation, std::string_view message,
+                     SraixRound* sraix) const {
     std::vector<std::string> answers;
     // One budget for the whole message: a message of many sentences runs no more reductions
     // than one of a single sentence may.

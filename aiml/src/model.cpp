@@ -14,7 +14,9 @@ using nlohmann::json;
 
 constexpr std::size_t kMaxServicesBytes = 64 * 1024;
 
-std::string Sentences(const std::vector<std::string>& sentences) { return JoinWords(sentences); }
+std::string Sentences(const std::vector<std::string>& sentences) {
+    return JoinWords(sentences);
+}
 
 // Some local models think aloud first, between <think> tags; only what follows is their answer.
 std::string_view AfterThinking(std::string_view text) {
@@ -43,11 +45,11 @@ bool ReadService(const std::string& name, const json& entry, ModelService& servi
             if (const char* key_value = std::getenv(value.get<std::string>().c_str())) {
                 service.api_key = key_value;
             }
-        } else if (key == "time_limit_ms" && value.is_number_integer() && value.get<long long>() >= 100 &&
-                   value.get<long long>() <= 120'000) {
+        } else if (key == "time_limit_ms" && value.is_number_integer() &&
+                   value.get<long long>() >= 100 && value.get<long long>() <= 120'000) {
             service.time_limit_ms = value.get<int>();
-        } else if (key == "max_answer_chars" && value.is_number_integer() && value.get<long long>() >= 1 &&
-                   value.get<long long>() <= 4000) {
+        } else if (key == "max_answer_chars" && value.is_number_integer() &&
+                   value.get<long long>() >= 1 && value.get<long long>() <= 4000) {
             service.max_answer_chars = value.get<std::size_t>();
         } else {
             return fail("\"" + key + "\" is unknown or out of range");
@@ -110,7 +112,9 @@ std::vector<Exchange> RecentExchanges(const Conversation& conversation) {
     std::vector<Exchange> exchanges;
     std::size_t bytes = 0, answer = 0;
     for (const auto& input : conversation.inputs) {
-        if (exchanges.size() == kModelExchanges || answer + input.size() > conversation.answers.size()) break;
+        if (exchanges.size() == kModelExchanges ||
+            answer + input.size() > conversation.answers.size())
+            break;
         Exchange exchange{Sentences(input), {}};
         std::vector<std::string> answered;
         for (std::size_t i = answer + input.size(); i-- > answer;) {
@@ -137,7 +141,8 @@ std::string ChatRequest(const ModelService& service, const Properties& propertie
                           " answering instant messages. Answer briefly, in plain text.";
     // Whatever else the bot says of itself: age, gender, where it is, what it likes.
     for (const auto& [key, value] : properties) {
-        if (key != "name" && key != "botid" && key != "species") persona += " Your " + key + ": " + value + ".";
+        if (key != "name" && key != "botid" && key != "species")
+            persona += " Your " + key + ": " + value + ".";
     }
     json messages = json::array({{{"role", "system"}, {"content", persona}}});
     for (const Exchange& exchange : RecentExchanges(conversation)) {
@@ -161,7 +166,8 @@ std::optional<std::string> ChatAnswer(std::string_view body, std::size_t max_cha
     const auto choices = root.find("choices");
     if (choices == root.end() || !choices->is_array() || choices->empty()) return std::nullopt;
     const json& first = choices->front();
-    if (!first.is_object() || !first.contains("message") || !first["message"].is_object()) return std::nullopt;
+    if (!first.is_object() || !first.contains("message") || !first["message"].is_object())
+        return std::nullopt;
     const json& message = first["message"];
     const auto content = message.find("content");
     if (content == message.end() || !content->is_string()) return std::nullopt;
@@ -188,12 +194,14 @@ std::optional<ServiceUrl> ParseServiceUrl(std::string_view url) {
         parts.port = std::string(authority.substr(colon + 1));
         authority = authority.substr(0, colon);
         if (parts.port.empty() || parts.port.size() > 5 ||
-            !std::all_of(parts.port.begin(), parts.port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            !std::all_of(parts.port.begin(), parts.port.end(),
+                         [](char c) { return c >= '0' && c <= '9'; }) ||
             std::stoi(parts.port) == 0 || std::stoi(parts.port) > 65535) {
             return std::nullopt;
         }
     }
-    if (authority.empty() || authority.find_first_of("@ []") != std::string_view::npos) return std::nullopt;
+    if (authority.empty() || authority.find_first_of("@ []") != std::string_view::npos)
+        return std::nullopt;
     parts.host = std::string(authority);
     return parts;
 }

@@ -11,7 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::size_t limit = size == 0 ? 1 : 1 + data[0] % 64;
     if (const auto answer = qvbot::ChatAnswer(bytes, limit)) {
-        if (answer->empty() || !qvbot::IsValidUtf8(*answer) || qvbot::DecodeUtf8(*answer).size() > limit) std::abort();
+        if (answer->empty() || !qvbot::IsValidUtf8(*answer) ||
+            qvbot::DecodeUtf8(*answer).size() > limit)
+            std::abort();
     }
     std::vector<std::string> errors;
     qvbot::ReadServices("fuzz.json", bytes, errors);

@@ -1,10 +1,11 @@
 // <sraix>: the engine's rounds with a host, and what a model is sent and what is taken from it.
+#include "qvbot/model.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include "qvbot/bot.h"
-#include "qvbot/model.h"
 
 namespace qvbot {
 namespace {
@@ -62,15 +63,20 @@ TEST_F(Sraix, RequestsComeInTheirOrderAndAreBoundedPerMessage) {
 Conversation Talked(int exchanges, const std::string& said, const std::string& more = "") {
     Bot echo{{}};
     LoadReport report;
-    echo.LoadText("t.aiml", "<aiml><category><pattern>*</pattern><template>You said <star/>. Yes.</template></category></aiml>", report);
+    echo.LoadText("t.aiml",
+                  "<aiml><category><pattern>*</pattern><template>You said <star/>. "
+                  "Yes.</template></category></aiml>",
+                  report);
     Conversation conversation;
-    for (int i = 0; i < exchanges; ++i) echo.Respond(conversation, said + " " + std::to_string(i) + more);
+    for (int i = 0; i < exchanges; ++i)
+        echo.Respond(conversation, said + " " + std::to_string(i) + more);
     return conversation;
 }
 
 TEST(ModelRequest, ThePersonaTheLatestExchangesInTurnAndTheTextLast) {
     const ModelService service{"m", "http://h/v1", "llama", "", 1000, 50};
-    const json request = json::parse(ChatRequest(service, {{"name", "Kestro"}, {"age", "two"}}, Talked(12, "line"), "now"));
+    const json request = json::parse(
+        ChatRequest(service, {{"name", "Kestro"}, {"age", "two"}}, Talked(12, "line"), "now"));
     EXPECT_EQ(request["model"], "llama");
     const json& messages = request["messages"];
     ASSERT_EQ(messages.size(), 1u + 2 * kModelExchanges + 1);
@@ -86,22 +92,28 @@ TEST(ModelRequest, ThePersonaTheLatestExchangesInTurnAndTheTextLast) {
     // A message of two sentences with its two answers; long exchanges, as many of the latest as
     // fit the bytes.
     const auto two = RecentExchanges(Talked(2, "line", ". And more")).back();
-    EXPECT_EQ(two.said + " / " + two.answered, "line 1 And more / You said line 1 Yes You said And more Yes");
+    EXPECT_EQ(two.said + " / " + two.answered,
+              "line 1 And more / You said line 1 Yes You said And more Yes");
     const auto exchanges = RecentExchanges(Talked(10, std::string(400, 'w'), ". And more"));
     EXPECT_EQ(exchanges.size(), 4u);
     EXPECT_EQ(exchanges.back().said.substr(400), " 9 And more");
-    EXPECT_EQ(ChatHeaders({"m", "", "", "sk-1", 1, 1}), "Content-Type: application/json\r\nAuthorization: Bearer sk-1\r\n");
+    EXPECT_EQ(ChatHeaders({"m", "", "", "sk-1", 1, 1}),
+              "Content-Type: application/json\r\nAuthorization: Bearer sk-1\r\n");
 }
 
 TEST(ModelAnswer, PlainTextCutAtTheLimitOrNothingForJsonNotAsAsked) {
     const auto answer = [](const std::string& content) {
-        return ChatAnswer(R"({"choices":[{"message":{"role":"assistant","content":)" + content + "}}]}", 12);
+        return ChatAnswer(
+            R"({"choices":[{"message":{"role":"assistant","content":)" + content + "}}]}", 12);
     };
     EXPECT_EQ(answer(R"("  Hello\n\nthere ")"), "Hello there");
     EXPECT_EQ(answer(R"("<think>hmm</think> Hi")"), "Hi");
-    EXPECT_EQ(answer(R"("\u00e9t\u00e9 \u00e9t\u00e9 \u00e9t\u00e9 x")"), "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 ");
-    for (const std::string bad : {R"("")", "null", "42", R"("<think>never done")"}) EXPECT_FALSE(answer(bad)) << bad;
-    for (const std::string bad : {"", "{", "[]", R"({"choices":[]})", R"({"choices":[{"text":"hi"}]})"}) {
+    EXPECT_EQ(answer(R"("\u00e9t\u00e9 \u00e9t\u00e9 \u00e9t\u00e9 x")"),
+              "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 ");
+    for (const std::string bad : {R"("")", "null", "42", R"("<think>never done")"})
+        EXPECT_FALSE(answer(bad)) << bad;
+    for (const std::string bad :
+         {"", "{", "[]", R"({"choices":[]})", R"({"choices":[{"text":"hi"}]})"}) {
         EXPECT_FALSE(ChatAnswer(bad, 10)) << bad;
     }
 }
@@ -112,7 +124,7 @@ TEST(ModelServicesFile, ServicesReadAndEachFaultNamed) {
         "local": {"url": "http://192.168.1.5:8080/v1/chat/completions", "model": "llama", "time_limit_ms": 5000},
         "nourl": {"model": "x"}, "nomodel": {"url": "https://api.example.com/v1"},
         "typo": {"url": "http://h/", "model": "x", "timelimit": 5}, "slow": {"url": "http://h/", "model": "x", "time_limit_ms": 0}}})",
-                                         errors);
+                                       errors);
     ASSERT_EQ(services.size(), 1u);
     EXPECT_EQ(FindService(services, "local")->time_limit_ms, 5000);
     EXPECT_EQ(FindService(services, "nomodel"), nullptr);
@@ -124,7 +136,8 @@ TEST(ModelServicesFile, ServicesReadAndEachFaultNamed) {
     EXPECT_TRUE(url->https);
     EXPECT_EQ(url->host + " " + url->port + " " + url->target, "api.example.com 443 /v1/chat?x=1");
     EXPECT_EQ(ParseServiceUrl("http://h:8080")->target, "/");
-    for (const char* bad : {"ftp://h/", "http://", "http://h:0/", "http://h:99999/", "http://u@h/", "h/v1"}) {
+    for (const char* bad :
+         {"ftp://h/", "http://", "http://h:0/", "http://h:99999/", "http://u@h/", "h/v1"}) {
         EXPECT_FALSE(ParseServiceUrl(bad)) << bad;
     }
 }

@@ -42,12 +42,14 @@ using tcp = boost::asio::ip::tcp;
 // A talk client of our own: one kept-alive connection, one form post at a time.
 class TalkClient {
   public:
-    explicit TalkClient(int port, std::string botid = "5e0a7c31d94b2f68") : stream_(context_), botid_(std::move(botid)) {
+    explicit TalkClient(int port, std::string botid = "5e0a7c31d94b2f68")
+        : stream_(context_), botid_(std::move(botid)) {
         stream_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
     }
     // The page, or "" when the exchange failed.
     std::string Post(const std::string& body) {
-        http::request<http::string_body> request{http::verb::post, "/pandora/talk?botid=" + botid_, 11};
+        http::request<http::string_body> request{http::verb::post, "/pandora/talk?botid=" + botid_,
+                                                 11};
         request.set(http::field::host, "127.0.0.1");
         request.set(http::field::content_type, "application/x-www-form-urlencoded");
         request.keep_alive(true);
@@ -553,9 +555,9 @@ long ProcessThreads(pid_t pid) {
 }
 
 // 1,000 conversations with a bot whose every answer comes from the stand-in model after 1 s, each
-// posting 3 messages in turn (the first ones spread over a second), beside 20 clients of the starter bot in the same server posting
-// every 20 ms: the model's answers take a second each without a thread waiting for them, and the
-// AIML answers stay quick.
+// posting 3 messages in turn (the first ones spread over a second), beside 20 clients of the
+// starter bot in the same server posting every 20 ms: the model's answers take a second each
+// without a thread waiting for them, and the AIML answers stay quick.
 void BM_ThousandModelConversations(benchmark::State& state) {
     StandInProcess model(1000);
     const auto bots = std::filesystem::temp_directory_path() / "qvbot-bench-model-bots";
@@ -564,12 +566,14 @@ void BM_ThousandModelConversations(benchmark::State& state) {
     std::filesystem::copy(QVBOT_STARTER, bots / "kestro", std::filesystem::copy_options::recursive);
     std::ofstream(bots / "model" / "bot.properties") << "name = Kestro\nbotid = model\n";
     std::ofstream(bots / "model" / "bot.aiml")
-        << "<aiml><category><pattern>*</pattern><template><sraix service=\"local\" default=\"No model.\">"
+        << "<aiml><category><pattern>*</pattern><template><sraix service=\"local\" default=\"No "
+           "model.\">"
            "<star/></sraix></template></category></aiml>";
     std::ofstream(bots / "model" / "services.json")
         << R"({"services": {"local": {"url": "http://127.0.0.1:)" << model.Port()
         << R"(/v1/chat/completions", "model": "standin", "time_limit_ms": 10000}}})";
-    ServerProcess server({"--bots", bots.string(), "--max-model-requests", "2000", "--access-log", "none"});
+    ServerProcess server(
+        {"--bots", bots.string(), "--max-model-requests", "2000", "--access-log", "none"});
     for (auto _ : state) {
         constexpr int kConversations = 1000, kEach = 3;
         std::atomic<int> modelled = 0;
@@ -585,8 +589,10 @@ void BM_ThousandModelConversations(benchmark::State& state) {
                 std::this_thread::sleep_until(start + std::chrono::microseconds(1000 * c));
                 for (int r = 0; r < kEach; ++r) {
                     const auto sent = Clock::now();
-                    const std::string page = client.Post("botcust2=m" + std::to_string(c) + "&message=line%20" + std::to_string(r));
-                    model_ms[c].push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+                    const std::string page = client.Post("botcust2=m" + std::to_string(c) +
+                                                         "&message=line%20" + std::to_string(r));
+                    model_ms[c].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
                     modelled += page.find("heard: ") != std::string::npos;
                 }
             });
@@ -599,8 +605,10 @@ void BM_ThousandModelConversations(benchmark::State& state) {
                 TalkClient client(server.Port());
                 while (!done) {
                     const auto sent = Clock::now();
-                    const std::string page = client.Post("botcust2=a" + std::to_string(c) + "&message=hello");
-                    aiml_ms[c].push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+                    const std::string page =
+                        client.Post("botcust2=a" + std::to_string(c) + "&message=hello");
+                    aiml_ms[c].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
                     ok[c] += page.find("Hello there.") != std::string::npos;
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
@@ -613,7 +621,8 @@ void BM_ThousandModelConversations(benchmark::State& state) {
         done = true;
         for (auto& thread : aiml) thread.join();
         Timings models, answers;
-        for (int c = 0; c < kConversations; ++c) models.millis.insert(models.millis.end(), model_ms[c].begin(), model_ms[c].end());
+        for (int c = 0; c < kConversations; ++c)
+            models.millis.insert(models.millis.end(), model_ms[c].begin(), model_ms[c].end());
         models.answered = modelled;
         for (int c = 0; c < 20; ++c) {
             answers.millis.insert(answers.millis.end(), aiml_ms[c].begin(), aiml_ms[c].end());
@@ -631,7 +640,10 @@ void BM_ThousandModelConversations(benchmark::State& state) {
     }
     std::filesystem::remove_all(bots);
 }
-BENCHMARK(BM_ThousandModelConversations)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ThousandModelConversations)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

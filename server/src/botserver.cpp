@@ -429,7 +429,8 @@ class TalkServer {
                 reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
             });
         } else if (post && req.path == "/pandora/talk") {
-            Misbehave(Scope::kTalkPost, reply, [this, req, reply](const Fault& shape) { Talk(req, shape, reply); });
+            Misbehave(Scope::kTalkPost, reply,
+                      [this, req, reply](const Fault& shape) { Talk(req, shape, reply); });
         } else if (get && req.path == "/public/quorvanel/index.php") {
             Misbehave(Scope::kNews, reply, [this, req, reply](const Fault& shape) {
                 reply(Page(talk::NewsPage(req.Param("progversion"), shape.kind != FaultKind::kNoMarker)));
@@ -493,7 +494,8 @@ class TalkServer {
         if (shape.kind == FaultKind::kNoAnswer || shape.kind == FaultKind::kNoMarker) {
             return reply(Page(talk::AnswerPage(page, message, std::nullopt, with_form)));
         }
-        if (options_.answer_html) return reply(Page(talk::AnswerPage(page, message, *options_.answer_html, with_form)));
+        if (options_.answer_html)
+            return reply(Page(talk::AnswerPage(page, message, *options_.answer_html, with_form)));
         auto answered = [this, page, message, with_form, reply](std::optional<std::string> said) {
             if (!said) return reply(Busy());
             reply(Page(talk::AnswerPage(page, message, talk::HtmlEscape(*said), with_form)));

@@ -30,7 +30,7 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
   public:
     template <typename... Args>
     Call(asio::io_context& context, ServiceUrl url, const ModelService& service, std::string body,
-             std::function<void(std::optional<std::string>)> done, Args&&... stream_args)
+         std::function<void(std::optional<std::string>)> done, Args&&... stream_args)
         : resolver_(context),
           stream_(std::forward<Args>(stream_args)...),
           url_(std::move(url)),
@@ -41,7 +41,8 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
         request_.set(http::field::host, url_.host);
         request_.set(http::field::user_agent, "quorvanel-botserver");
         request_.set(http::field::content_type, "application/json");
-        if (!service.api_key.empty()) request_.set(http::field::authorization, "Bearer " + service.api_key);
+        if (!service.api_key.empty())
+            request_.set(http::field::authorization, "Bearer " + service.api_key);
         request_.body() = std::move(body);
         request_.prepare_payload();
         parser_.body_limit(kMaxResponseBytes);
@@ -55,12 +56,14 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
             if (!error) self->resolver_.cancel();
         });
         resolver_.async_resolve(url_.host, url_.port,
-                                [self = this->shared_from_this()](beast::error_code error, tcp::resolver::results_type found) {
+                                [self = this->shared_from_this()](
+                                    beast::error_code error, tcp::resolver::results_type found) {
                                     if (error) return self->Finish(std::nullopt);
-                                    self->Layer().async_connect(found, [self](beast::error_code e, const tcp::endpoint&) {
-                                        if (e) return self->Finish(std::nullopt);
-                                        self->Connected();
-                                    });
+                                    self->Layer().async_connect(
+                                        found, [self](beast::error_code e, const tcp::endpoint&) {
+                                            if (e) return self->Finish(std::nullopt);
+                                            self->Connected();
+                                        });
                                 });
     }
 
@@ -71,12 +74,14 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
 #ifdef QV_HAVE_OPENSSL
         if constexpr (!std::is_same_v<Stream, beast::tcp_stream>) {
             // The server's name for SNI, and its certificate checked against it.
-            if (!SSL_set_tlsext_host_name(stream_.native_handle(), url_.host.c_str())) return Finish(std::nullopt);
+            if (!SSL_set_tlsext_host_name(stream_.native_handle(), url_.host.c_str()))
+                return Finish(std::nullopt);
             stream_.set_verify_callback(asio::ssl::host_name_verification(url_.host));
-            stream_.async_handshake(asio::ssl::stream_base::client, [self = this->shared_from_this()](beast::error_code e) {
-                if (e) return self->Finish(std::nullopt);
-                self->Send();
-            });
+            stream_.async_handshake(asio::ssl::stream_base::client,
+                                    [self = this->shared_from_this()](beast::error_code e) {
+                                        if (e) return self->Finish(std::nullopt);
+                                        self->Send();
+                                    });
             return;
         }
 #endif
@@ -84,17 +89,19 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
     }
 
     void Send() {
-        http::async_write(stream_, request_, [self = this->shared_from_this()](beast::error_code e, std::size_t) {
-            if (e) return self->Finish(std::nullopt);
-            http::async_read(self->stream_, self->buffer_, self->parser_,
-                             [self](beast::error_code error, std::size_t) {
-                                 const auto& response = self->parser_.get();
-                                 if (error || response.result_int() < 200 || response.result_int() > 299) {
-                                     return self->Finish(std::nullopt);
-                                 }
-                                 self->Finish(ChatAnswer(response.body(), self->max_chars_));
-                             });
-        });
+        http::async_write(
+            stream_, request_, [self = this->shared_from_this()](beast::error_code e, std::size_t) {
+                if (e) return self->Finish(std::nullopt);
+                http::async_read(
+                    self->stream_, self->buffer_, self->parser_,
+                    [self](beast::error_code error, std::size_t) {
+                        const auto& response = self->parser_.get();
+                        if (error || response.result_int() < 200 || response.result_int() > 299) {
+                            return self->Finish(std::nullopt);
+                        }
+                        self->Finish(ChatAnswer(response.body(), self->max_chars_));
+                    });
+            });
     }
 
     void Finish(std::optional<std::string> answer) {
@@ -122,14 +129,16 @@ class Call : public std::enable_shared_from_this<Call<Stream>> {
 
 struct ModelClient::State {
     asio::io_context context{1};
-    asio::executor_work_guard<asio::io_context::executor_type> work = asio::make_work_guard(context);
+    asio::executor_work_guard<asio::io_context::executor_type> work =
+        asio::make_work_guard(context);
 #ifdef QV_HAVE_OPENSSL
     asio::ssl::context tls{asio::ssl::context::tls_client};
 #endif
     sync::Thread thread;
 };
 
-ModelClient::ModelClient(int max_in_flight) : max_in_flight_(max_in_flight), state_(std::make_shared<State>()) {
+ModelClient::ModelClient(int max_in_flight)
+    : max_in_flight_(max_in_flight), state_(std::make_shared<State>()) {
 #ifdef QV_HAVE_OPENSSL
     state_->tls.set_default_verify_paths();
     state_->tls.set_verify_mode(asio::ssl::verify_peer);
@@ -155,8 +164,8 @@ void ModelClient::Ask(const ModelService& service, std::string body, Done done) 
     };
     auto& context = state_->context;
     if (!url->https) {
-        auto exchange = std::make_shared<Call<beast::tcp_stream>>(context, *url, service, std::move(body),
-                                                                        std::move(finished), context);
+        auto exchange = std::make_shared<Call<beast::tcp_stream>>(
+            context, *url, service, std::move(body), std::move(finished), context);
         return asio::post(context, [exchange] { exchange->Start(); });
     }
 #ifdef QV_HAVE_OPENSSL

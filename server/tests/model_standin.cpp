@@ -8,7 +8,8 @@ namespace {
 using nlohmann::json;
 
 // The user turns of a well-formed request, joined; nullopt when a check fails.
-std::optional<std::string> HeardTurns(const std::string& body, const StandInSettings& settings, std::string& last) {
+std::optional<std::string> HeardTurns(const std::string& body, const StandInSettings& settings,
+                                      std::string& last) {
     const json request = json::parse(body, nullptr, false);
     if (request.is_discarded() || request.value("model", "") != settings.model) return std::nullopt;
     const json messages = request.value("messages", json::array());
@@ -27,7 +28,8 @@ std::optional<std::string> HeardTurns(const std::string& body, const StandInSett
 }
 
 web::Response Answer(const std::string& text) {
-    const json reply = {{"choices", json::array({{{"message", {{"role", "assistant"}, {"content", text}}}}})}};
+    const json reply = {
+        {"choices", json::array({{{"message", {{"role", "assistant"}, {"content", text}}}}})}};
     return {200, "application/json", reply.dump()};
 }
 
@@ -51,9 +53,11 @@ web::Handler StandInModel(web::Server& server, StandInSettings settings) {
         } else if (last.starts_with("garbage")) {
             response = {200, "application/json", R"({"choices":[{"message":{"content":"cut sh)"};
         } else {
-            response = Answer(last.starts_with("long") ? std::string(5000, 'x') : "heard: " + *heard);
+            response =
+                Answer(last.starts_with("long") ? std::string(5000, 'x') : "heard: " + *heard);
         }
-        const auto delay = last.starts_with("slow") ? std::chrono::milliseconds(3000) : settings.delay;
+        const auto delay =
+            last.starts_with("slow") ? std::chrono::milliseconds(3000) : settings.delay;
         if (delay.count() == 0) return reply(std::move(response));
         server.After(delay, [reply, response] { reply(response); });
     };

@@ -15,8 +15,8 @@ namespace qvbot::testing {
 
 struct StandInSettings {
     std::string model = "standin";
-    std::string persona = "Kestro";        // looked for in the system message
-    std::chrono::milliseconds delay{0};    // before every answer
+    std::string persona = "Kestro";      // looked for in the system message
+    std::chrono::milliseconds delay{0};  // before every answer
 };
 
 web::Handler StandInModel(web::Server& server, StandInSettings settings);

@@ -15,8 +15,9 @@ int main(int argc, char** argv) {
     if (argc > 2) settings.delay = std::chrono::milliseconds(std::atoi(argv[2]));
     const int lifetime = argc > 3 ? std::atoi(argv[3]) : 300;
     web::Handler handler;
-    web::Server server([&handler](const web::Request& r, web::Reply reply) { handler(r, std::move(reply)); },
-                       web::Limits{}, 2);
+    web::Server server(
+        [&handler](const web::Request& r, web::Reply reply) { handler(r, std::move(reply)); },
+        web::Limits{}, 2);
     handler = qvbot::testing::StandInModel(server, settings);
     std::string error;
     if (!server.Listen("127.0.0.1", 0, error)) {

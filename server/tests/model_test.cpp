@@ -24,7 +24,10 @@ constexpr char kAiml[] = R"(<aiml>
 
 class ModelTalkTest : public ::testing::Test {
   protected:
-    ModelTalkTest() : standin_([this](const web::Request& r, web::Reply reply) { handler_(r, std::move(reply)); }, {}, 2) {
+    ModelTalkTest()
+        : standin_(
+              [this](const web::Request& r, web::Reply reply) { handler_(r, std::move(reply)); },
+              {}, 2) {
         handler_ = testing::StandInModel(standin_, {});
         std::string error;
         EXPECT_TRUE(standin_.Listen("127.0.0.1", 0, error)) << error;
@@ -34,8 +37,13 @@ class ModelTalkTest : public ::testing::Test {
         LoadReport report;
         bot->LoadText("test.aiml", kAiml, report);
         bot_ = bot;
-        ModelService service{"local", "http://127.0.0.1:" + std::to_string(standin_.Port()) + "/v1/chat/completions",
-                             "standin", "", 1000, 40};
+        ModelService service{
+            "local",
+            "http://127.0.0.1:" + std::to_string(standin_.Port()) + "/v1/chat/completions",
+            "standin",
+            "",
+            1000,
+            40};
         services_ = std::make_shared<ModelServices>(ModelServices{service});
     }
     ~ModelTalkTest() override {
@@ -45,7 +53,9 @@ class ModelTalkTest : public ::testing::Test {
 
     std::string Say(ModelTalk& talk, const std::string& token, const std::string& text) {
         std::promise<std::string> said;
-        talk.Answer(bot_, services_, token, text, [&](std::optional<std::string> answer) { said.set_value(answer.value_or("(busy)")); });
+        talk.Answer(bot_, services_, token, text, [&](std::optional<std::string> answer) {
+            said.set_value(answer.value_or("(busy)"));
+        });
         auto future = said.get_future();
         return future.wait_for(10s) == std::future_status::ready ? future.get() : "(no answer)";
     }
@@ -81,7 +91,8 @@ TEST_F(ModelTalkTest, PastTheRequestsInFlightTheDefaultAnswersAtOnce) {
     ModelClient client(1);
     ModelTalk talk(store_, client, [](std::function<void()> f) { f(); });
     std::promise<std::string> slow;
-    talk.Answer(bot_, services_, "ann", "slow one", [&](std::optional<std::string> a) { slow.set_value(*a); });
+    talk.Answer(bot_, services_, "ann", "slow one",
+                [&](std::optional<std::string> a) { slow.set_value(*a); });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Say(talk, "bob", "hi there"), "No model.");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);

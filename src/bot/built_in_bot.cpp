@@ -134,7 +134,8 @@ void BuiltInBotClient::Ask(const std::wstring& message, const std::wstring& cont
     Prepare();
     // The message box of a broken folder may have let a nested question load the bot already;
     // either way there is one now.
-    Answer(std::make_shared<Asking>(Asking{contact, qvbot::Utf8FromWide(message), std::move(done), {}}));
+    Answer(std::make_shared<Asking>(
+        Asking{contact, qvbot::Utf8FromWide(message), std::move(done), {}}));
 }
 
 void BuiltInBotClient::Answer(const std::shared_ptr<Asking>& asking) {
@@ -156,22 +157,26 @@ void BuiltInBotClient::Answer(const std::shared_ptr<Asking>& asking) {
     }
 }
 
-void BuiltInBotClient::AskModel(const std::shared_ptr<Asking>& asking, const qvbot::SraixRequest& request) {
-    const qvbot::ModelService* service =
-        http_ != nullptr && scheduler_ != nullptr ? qvbot::FindService(services_, request.service) : nullptr;
+void BuiltInBotClient::AskModel(const std::shared_ptr<Asking>& asking,
+                                const qvbot::SraixRequest& request) {
+    const qvbot::ModelService* service = http_ != nullptr && scheduler_ != nullptr
+                                             ? qvbot::FindService(services_, request.service)
+                                             : nullptr;
     auto fetch = std::make_shared<ModelFetch>();
     fetch->asking = asking;
     if (service == nullptr) return ModelArrived(fetch, false);
     fetch->maxChars = service->max_answer_chars;
     // The limit first: a request that could never end must not start.
-    fetch->limit = scheduler_->After(service->time_limit_ms, [this, fetch] { ModelArrived(fetch, false); });
+    fetch->limit =
+        scheduler_->After(service->time_limit_ms, [this, fetch] { ModelArrived(fetch, false); });
     if (fetch->limit == 0) return ModelArrived(fetch, false);
     Scheduler::Wake wake = scheduler_->Waker([this, fetch] { ModelArrived(fetch, true); });
     fetch->waker = wake.id;
     fetches_.insert(fetch);
-    const std::string body =
-        qvbot::ChatRequest(*service, bot_->properties(), ConversationOf(asking->contact), request.text);
-    fetch->request = http_->Start(service->url, qvbot::ChatHeaders(*service), body, std::move(wake.call));
+    const std::string body = qvbot::ChatRequest(*service, bot_->properties(),
+                                                ConversationOf(asking->contact), request.text);
+    fetch->request =
+        http_->Start(service->url, qvbot::ChatHeaders(*service), body, std::move(wake.call));
 }
 
 void BuiltInBotClient::ModelArrived(const std::shared_ptr<ModelFetch>& fetch, bool inTime) {

@@ -465,7 +465,8 @@ TEST_F(BuiltInBot, AFolderBackedByAModelAnswersEachContactFromItsOwnTurnsAndFall
     ASSERT_GT(model, 0);
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder = temp + std::string("qv-model-bot-") + std::to_string(GetCurrentProcessId());
+    const std::string folder =
+        temp + std::string("qv-model-bot-") + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
     const auto write = [&](const char* name, const std::string& text) {
         std::FILE* file = std::fopen((folder + "\\" + name).c_str(), "wb");
@@ -475,13 +476,15 @@ TEST_F(BuiltInBot, AFolderBackedByAModelAnswersEachContactFromItsOwnTurnsAndFall
     };
     write("bot.aiml", R"(<aiml><category><pattern>*</pattern><template>
         <sraix service="local" default="No model."><star/></sraix></template></category></aiml>)");
-    write("services.json", R"({"services": {"local": {"url": "http://127.0.0.1:)" + std::to_string(model) +
-                               R"(/v1/chat/completions", "model": "standin", "time_limit_ms": 10000}}})");
+    write("services.json",
+          R"({"services": {"local": {"url": "http://127.0.0.1:)" + std::to_string(model) +
+              R"(/v1/chat/completions", "model": "standin", "time_limit_ms": 10000}}})");
     testing::WriteSetting("ConnectionSettings", "AIMLFolder", folder);
     ASSERT_TRUE(session.StartProgram("instant"));
     Open("open", "a", "Ann");
     Open("open", "b", "Bob");
-    const auto said = [&](const std::string& id, const std::string& line, const std::string& expected) {
+    const auto said = [&](const std::string& id, const std::string& line,
+                          const std::string& expected) {
         const std::string reply = Exchange(id, line);
         EXPECT_TRUE(reply.starts_with(expected) || reply.starts_with("Check this:")) << reply;
     };

@@ -22,9 +22,9 @@ inline constexpr std::size_t kModelHistoryBytes = 4096;
 
 struct ModelService {
     std::string name;
-    std::string url;      // http:// or https://, the chat completions endpoint itself
+    std::string url;  // http:// or https://, the chat completions endpoint itself
     std::string model;
-    std::string api_key;  // read from the environment variable the file names; never logged
+    std::string api_key;         // read from the environment variable the file names; never logged
     int time_limit_ms = 15'000;  // under the 20 s Quorvanel waits for a bot server's page
     std::size_t max_answer_chars = 400;
 };
