@@ -128,12 +128,19 @@ function(qvbot_add_tests)
     set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
                        ${QV_STARTER_BOT_DIR})
     if(CMAKE_CROSSCOMPILING)
+        # The stand-in model of the native build tree (its QV_NATIVE_BUILD_DIR is set later).
+        set(native_build ${QV_NATIVE_BUILD_DIR})
+        if(NOT native_build)
+            set(native_build ${CMAKE_SOURCE_DIR}/build/native)
+        endif()
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
         add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
-        set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
+        set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180
+                             ENVIRONMENT QV_MODEL_STANDIN=${native_build}/model-standin)
     else()
         gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
         add_test(NAME botserver_exe COMMAND ${botserver_test})
+        set_tests_properties(botserver_exe PROPERTIES ENVIRONMENT QV_MODEL_STANDIN=$<TARGET_FILE:model-standin>)
         add_test(NAME botserver_redis COMMAND sh ${QVBOT_DIR}/tests/botserver_redis_test.sh
                                               $<TARGET_FILE:quorvanel-botserver> ${QV_STARTER_BOT_DIR})
         set_tests_properties(botserver_redis PROPERTIES TIMEOUT 300)
