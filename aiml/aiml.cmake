@@ -51,11 +51,16 @@ else()
     target_include_directories(qv_nlohmann_json SYSTEM INTERFACE ${QV_NLOHMANN_JSON_DIR})
 endif()
 target_link_libraries(qv_aiml PRIVATE qv_nlohmann_json)
+add_library(qv_model STATIC ${QV_AIML_DIR}/src/model.cpp)
+target_link_libraries(qv_model PUBLIC qv_aiml PRIVATE qv_nlohmann_json)
 
 # The starter bot, carried by quorvanel.exe as resources.
 set(QV_STARTER_BOT_DIR ${QV_AIML_DIR}/bots/kestro)
 
 if(QV_BUILD_FUZZERS)
+    add_executable(model_answer_fuzz ${QV_AIML_DIR}/tests/model_answer_fuzz.cpp)
+    target_link_libraries(model_answer_fuzz PRIVATE qv_model)
+    target_link_options(model_answer_fuzz PRIVATE -fsanitize=fuzzer)
     foreach(target aiml_file_fuzz aiml_message_fuzz aiml_sets_fuzz)
         add_executable(${target} ${QV_AIML_DIR}/tests/${target}.cpp)
         target_link_libraries(${target} PRIVATE qv_aiml)
@@ -70,8 +75,9 @@ function(qv_aiml_add_tests)
         ${QV_AIML_DIR}/tests/text_test.cpp
         ${QV_AIML_DIR}/tests/aiml_test.cpp
         ${QV_AIML_DIR}/tests/aiml2_test.cpp
+        ${QV_AIML_DIR}/tests/model_test.cpp
     )
-    target_link_libraries(qv_aiml_tests PRIVATE qv_aiml GTest::gtest_main)
+    target_link_libraries(qv_aiml_tests PRIVATE qv_aiml qv_model qv_nlohmann_json GTest::gtest_main)
     if(WIN32)
         # Templates recurse through srai; give the main thread the stack Linux gives it.
         target_link_options(qv_aiml_tests PRIVATE -Wl,--stack,8388608)

@@ -37,7 +37,9 @@ def zip_list():
     starter = sorted(os.path.relpath(p, os.path.join(ROOT, "aiml/bots"))
                      for p in glob.glob(os.path.join(ROOT, "aiml/bots/kestro/**"), recursive=True)
                      if os.path.isfile(p))
-    return ["quorvanel.exe", "user-guide.txt", "quorvanel-botserver.exe"] + starter
+    examples = sorted(os.path.relpath(p, os.path.join(ROOT, "docs/examples"))
+                      for p in glob.glob(os.path.join(ROOT, "docs/examples/model-bot/*")))
+    return ["quorvanel.exe", "user-guide.txt", "quorvanel-botserver.exe"] + starter + examples
 
 
 def anchors(text):

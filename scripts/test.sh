@@ -106,7 +106,7 @@ for target in html_reader_fuzz message_detection_fuzz reply_page_fuzz settings_f
     nice -n 19 ./build/fuzz/$target -max_total_time="${QV_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=10 \
         -rss_limit_mb=2048 build/fuzz/corpus/$target
 done
-for target in aiml_file aiml_message aiml_sets; do
+for target in aiml_file aiml_message aiml_sets model_answer; do
     mkdir -p "build/fuzz/$target-corpus"
     cp aiml/tests/corpus/$target/* "build/fuzz/$target-corpus/"
     nice -n 19 "./build/fuzz/${target}_fuzz" -max_total_time="${QV_FUZZ_SECONDS:-20}" -max_len=8192 \

@@ -9,7 +9,7 @@ add_library(qvbot_core STATIC
     ${QVBOT_DIR}/src/talk_protocol.cpp
 )
 target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
-target_link_libraries(qvbot_core PUBLIC qv_aiml)
+target_link_libraries(qvbot_core PUBLIC qv_aiml qv_model)
 # Conversations in Redis, through Debian's hiredis; the Windows build keeps them in memory only.
 if(NOT WIN32)
     find_path(HIREDIS_INCLUDE_DIR hiredis/hiredis.h REQUIRED)
@@ -45,8 +45,16 @@ if(QV_SANITIZE OR QV_BUILD_FUZZERS)
     target_compile_options(qv_boost INTERFACE -fno-sanitize=vptr)
 endif()
 
-add_library(qvbot_http STATIC ${QVBOT_DIR}/src/http_server.cpp ${QVBOT_DIR}/src/random_bytes.cpp)
-target_link_libraries(qvbot_http PUBLIC qvbot_core qv_boost)
+add_library(qvbot_http STATIC ${QVBOT_DIR}/src/http_server.cpp ${QVBOT_DIR}/src/random_bytes.cpp
+            ${QVBOT_DIR}/src/model_client.cpp ${QVBOT_DIR}/src/model_talk.cpp)
+target_link_libraries(qvbot_http PUBLIC qvbot_core qv_model qv_boost)
+# Models over HTTPS through Debian's OpenSSL (libssl-dev); the Windows server speaks plain HTTP to
+# them, to a model server on its own network.
+if(NOT WIN32)
+    find_package(OpenSSL REQUIRED)
+    target_link_libraries(qvbot_http PUBLIC OpenSSL::SSL OpenSSL::Crypto)
+    target_compile_definitions(qvbot_http PRIVATE QV_HAVE_OPENSSL)
+endif()
 if(WIN32)
     target_link_libraries(qvbot_http PUBLIC advapi32)
 endif()
@@ -97,21 +105,42 @@ if(NOT QV_BUILD_FUZZERS)
     endif()
 endif()
 
+# The stand-in model of the tests, also a program for the tests under Wine and the benchmark.
+add_library(qvbot_standin STATIC EXCLUDE_FROM_ALL ${QVBOT_DIR}/tests/model_standin.cpp)
+target_include_directories(qvbot_standin PUBLIC ${QVBOT_DIR}/tests)
+target_link_libraries(qvbot_standin PUBLIC qvbot_http PRIVATE qv_nlohmann_json)
+if(NOT CMAKE_CROSSCOMPILING AND NOT QV_BUILD_FUZZERS)
+    add_executable(model-standin ${QVBOT_DIR}/tests/model_standin_main.cpp)
+    target_link_libraries(model-standin PRIVATE qvbot_standin)
+endif()
+
 # Called from the top-level tests block, once GoogleTest exists.
 function(qvbot_add_tests)
     add_executable(qvbot_tests ${QVBOT_DIR}/tests/conversations_test.cpp
                                ${QVBOT_DIR}/tests/http_server_test.cpp)
     target_link_libraries(qvbot_tests PRIVATE qvbot_http GTest::gtest_main)
+    if(NOT CMAKE_CROSSCOMPILING)
+        # The models' tests wait on futures, which the Windows toolchain's thread model lacks.
+        target_sources(qvbot_tests PRIVATE ${QVBOT_DIR}/tests/model_test.cpp)
+        target_link_libraries(qvbot_tests PRIVATE qvbot_standin)
+    endif()
     # The executable driven over HTTP, under Wine when cross-built.
     set(botserver_test sh ${QVBOT_DIR}/tests/botserver_test.sh $<TARGET_FILE:quorvanel-botserver>
                        ${QV_STARTER_BOT_DIR})
     if(CMAKE_CROSSCOMPILING)
+        # The stand-in model of the native build tree (its QV_NATIVE_BUILD_DIR is set later).
+        set(native_build ${QV_NATIVE_BUILD_DIR})
+        if(NOT native_build)
+            set(native_build ${CMAKE_SOURCE_DIR}/build/native)
+        endif()
         add_test(NAME qvbot_tests_under_wine COMMAND qvbot_tests)
         add_test(NAME botserver_exe_under_wine COMMAND ${botserver_test} ${CMAKE_BINARY_DIR}/wineprefix)
-        set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180)
+        set_tests_properties(botserver_exe_under_wine PROPERTIES RUN_SERIAL TRUE TIMEOUT 180
+                             ENVIRONMENT QV_MODEL_STANDIN=${native_build}/model-standin)
     else()
         gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
         add_test(NAME botserver_exe COMMAND ${botserver_test})
+        set_tests_properties(botserver_exe PROPERTIES ENVIRONMENT QV_MODEL_STANDIN=$<TARGET_FILE:model-standin>)
         add_test(NAME botserver_redis COMMAND sh ${QVBOT_DIR}/tests/botserver_redis_test.sh
                                               $<TARGET_FILE:quorvanel-botserver> ${QV_STARTER_BOT_DIR})
         set_tests_properties(botserver_redis PROPERTIES TIMEOUT 300)
@@ -122,7 +151,8 @@ if(QV_BUILD_BENCHMARKS AND NOT CMAKE_CROSSCOMPILING AND NOT QV_BUILD_FUZZERS)
     find_package(benchmark REQUIRED)
     add_executable(botserver_bench ${QVBOT_DIR}/bench/botserver_bench.cpp)
     target_compile_definitions(botserver_bench PRIVATE
-        BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QV_STARTER_BOT_DIR}")
+        BOTSERVER_PATH="$<TARGET_FILE:quorvanel-botserver>" QVBOT_STARTER="${QV_STARTER_BOT_DIR}"
+        STANDIN_PATH="$<TARGET_FILE:model-standin>")
     target_link_libraries(botserver_bench PRIVATE qvbot_core qv_boost benchmark::benchmark)
-    add_dependencies(botserver_bench quorvanel-botserver)
+    add_dependencies(botserver_bench quorvanel-botserver model-standin)
 endif()

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "bot/bot_server.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_http.h"
 #include "fakes/fake_settings.h"
 #include "qvbot/bot.h"
 #include "qvbot/folder.h"
@@ -161,6 +163,53 @@ TEST_F(BuiltInBot, AFolderOfTheUsersAnswersAndOneThatCannotBeLoadedIsReportedOnc
             EXPECT_NE(dialogs.texts[0].find(c.folder), std::wstring::npos) << dialogs.texts[0];
         }
     }
+    std::filesystem::remove_all(root);
+}
+
+// A folder whose last category asks a model: the answer comes later, from the scheduler, with each
+// contact's own turns sent; a failure or the time limit gives the default, and nothing is left
+// scheduled.
+TEST_F(BuiltInBot, AFoldersModelAnswersLaterAndAFailureOrItsTimeLimitGivesTheDefault) {
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("qv-model-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(root);
+    std::ofstream(root / "bot.aiml")
+        << R"(<aiml><category><pattern>HELLO</pattern><template>Hi.</template></category>
+<category><pattern>*</pattern><template><sraix service="local" default="No model."><star/></sraix></template></category></aiml>)";
+    std::ofstream(root / "services.json")
+        << R"({"services": {"local": {"url": "http://192.168.1.5:8080/v1/chat", "model": "m", "time_limit_ms": 5000}}})";
+    file.Set(L"ConnectionSettings", L"AIMLFolder", root.wstring());
+    testing::FakeClock clock;
+    testing::ScriptedHttp http(clock);
+    testing::FakeScheduler scheduler(clock);
+    BuiltInBotClient modelled{files, file, random, dialogs, nullptr, &http, &scheduler};
+    asked = &modelled;
+    const auto later = [&](const std::wstring& contact, const std::wstring& message) {
+        random.Push(0.5f);
+        return testing::Await(clock, [&](auto done) { modelled.Ask(message, contact, done); });
+    };
+    EXPECT_EQ(Ask(L"Ann", L"hello"), L"Hi.");
+    http.Answer(R"({"choices":[{"message":{"role":"assistant","content":"Sunny, Ann."}}]})", 200,
+                "application/json");
+    std::optional<std::wstring> weather;
+    random.Push(0.5f);
+    modelled.Ask(L"what is the weather", L"Ann",
+                 [&](std::wstring got) { weather = std::move(got); });
+    EXPECT_FALSE(weather);  // not inside the call
+    clock.RunUntil(clock.now + 100);
+    EXPECT_EQ(weather.value_or(L"(none)"), L"Sunny, Ann.");
+    ASSERT_EQ(http.started.size(), 1u);
+    EXPECT_EQ(http.started[0].url, "http://192.168.1.5:8080/v1/chat");
+    EXPECT_NE(http.started[0].body.find(R"({"content":"hello","role":"user"})"), std::string::npos)
+        << http.started[0].body;
+    http.Answer(R"({"choices":[{"message":{"content":"Sunny, Bob."}}]})", 500, "application/json");
+    EXPECT_EQ(later(L"Bob", L"what is the weather"), L"No model.");
+    EXPECT_EQ(http.started[1].body.find("hello"), std::string::npos) << http.started[1].body;
+    const auto start = clock.now;
+    EXPECT_EQ(later(L"Bob", L"and tomorrow"), L"No model.");  // never answered
+    EXPECT_EQ(clock.now - start, 5000);
+    EXPECT_EQ(scheduler.Pending(), 0u);
+    EXPECT_TRUE(dialogs.texts.empty());
     std::filesystem::remove_all(root);
 }
 

@@ -85,6 +85,12 @@ void CountNeverRun(const XmlNode& node, LoadReport& report) {
     for (const XmlNode& child : node.children) CountNeverRun(child, report);
 }
 
+bool HasElement(const XmlNode& node, std::string_view name) {
+    if (node.name == name) return true;
+    return std::any_of(node.children.begin(), node.children.end(),
+                       [&](const XmlNode& child) { return HasElement(child, name); });
+}
+
 // <that index="n,m"> and <input index="n,m">: the n-th entry of a history (latest first), and
 // its m-th sentence counted from the end.
 std::string FromHistory(const std::deque<std::vector<std::string>>& history, const XmlNode& node) {
@@ -127,6 +133,12 @@ std::string KeyOf(std::string_view text) {
 
 }  // namespace
 
+struct Bot::SraixRound {
+    const SraixAnswers& given;
+    std::optional<SraixRequest> pending;
+    std::size_t seen = 0;
+};
+
 struct Bot::Context {
     Conversation& conversation;
     Stars stars;
@@ -135,6 +147,7 @@ struct Bot::Context {
     const Brain* learned;  // what the conversation learned before this sentence, or null
     bool& learned_now;     // set when the conversation learns
     std::map<std::string, std::string, std::less<>> vars;  // the template's own variables
+    SraixRound* sraix;  // null: no service can be asked
 };
 
 namespace {
@@ -195,6 +208,7 @@ void Bot::LoadText(std::string_view name, std::string_view bytes, LoadReport& re
     // punctuation there, not wildcards.
     const bool v2 = !root.Attribute("version").value_or("").starts_with("1.");
     static const std::vector<std::string> any = {"*"};
+    sraix_ = sraix_ || HasElement(root, "sraix");
     for (XmlNode& child : root.children) {
         if (child.name == "category") {
             LoadCategory(brain_, name, child, any, v2, report);
@@ -332,6 +346,22 @@ void TrimHistory(Conversation& conversation) {
 }  // namespace
 
 std::string Bot::Respond(Conversation& conversation, std::string_view message) const {
+    return Run(conversation, message, nullptr);
+}
+
+Reply Bot::Respond(Conversation& conversation, std::string_view message,
+                   const SraixAnswers& given) const {
+    if (!sraix_) return {Run(conversation, message, nullptr), {}};
+    Conversation trial = conversation;
+    SraixRound round{given, {}, 0};
+    std::string answer = Run(trial, message, &round);
+    if (round.pending) return {{}, std::move(round.pending)};
+    conversation = std::move(trial);
+    return {std::move(answer), {}};
+}
+
+std::string Bot::Run(Conversation& conversation, std::string_view message,
+                     SraixRound* sraix) const {
     std::vector<std::string> answers;
     // One budget for the whole message: a message of many sentences runs no more reductions
     // than one of a single sentence may.
@@ -345,7 +375,7 @@ std::string Bot::Respond(Conversation& conversation, std::string_view message) c
         // What one sentence taught, the next already knows.
         if (learned_now) learned = Learned(conversation);
         learned_now = false;
-        Context context{conversation, {}, 0, budget, learned.get(), learned_now, {}};
+        Context context{conversation, {}, 0, budget, learned.get(), learned_now, {}, sraix};
         const std::string answer =
             CollapseSpace(Answer(conversation, sentence.keys, sentence.words, context));
         // Kept as long as a message may be, so 10,000 conversations stay bounded whatever a
@@ -467,10 +497,25 @@ std::string Bot::Srai(const std::string& text, Context& context) const {
     std::vector<std::string> answers;
     for (const Sentence& sentence : Normalise(text, normal_)) {
         Context inner{context.conversation, {}, context.depth + 1, context.budget, context.learned,
-                      context.learned_now,  {}};
+                      context.learned_now,  {}, context.sraix};
         answers.push_back(Answer(context.conversation, sentence.keys, sentence.words, inner));
     }
     return JoinWords(answers);
+}
+
+std::string Bot::Sraix(const XmlNode& node, Context& context) const {
+    std::string text = CollapseSpace(EvalChildren(node, context));
+    if (SraixRound* round = context.sraix) {
+        const std::size_t index = round->seen++;
+        if (index < round->given.size()) {
+            if (round->given[index]) return *round->given[index];
+        } else if (index < kMaxSraixPerMessage && !round->pending) {
+            round->pending = SraixRequest{node.Attribute("service").value_or(""), std::move(text)};
+            return "";
+        }
+    }
+    // A failure, or no service at all: the default, else the rest of the template alone.
+    return node.Attribute("default").value_or("");
 }
 
 std::string Bot::Condition(const XmlNode& node, Context& context) const {
@@ -602,6 +647,7 @@ std::string Bot::Eval(const XmlNode& node, Context& context) const {
         EvalChildren(node, context);
         return "";
     }
+    if (name == "sraix") return Sraix(node, context);
     if (name == "srai") return Srai(CollapseSpace(EvalChildren(node, context)), context);
     if (name == "sr") return Srai(star(), context);
     if (name == "random") {

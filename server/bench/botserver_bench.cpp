@@ -2,7 +2,8 @@
 // starter bot and with those categories (median and 99th percentile), and the real executable on
 // the loopback under load: 200 clients, slow clients beside normal ones, a flood of new tokens;
 // the same with two instances sharing a redis-server of the benchmark's own, Redis's memory per
-// conversation and its commands per answer; 20 bots of 5,000 categories loaded at start.
+// conversation and its commands per answer; 20 bots of 5,000 categories loaded at start; 1,000
+// conversations waiting on a model that answers after a second, beside AIML answers.
 // Every run is bounded in count and time and talks to 127.0.0.1 only.
 #include <benchmark/benchmark.h>
 #include <hiredis/hiredis.h>
@@ -41,12 +42,14 @@ using tcp = boost::asio::ip::tcp;
 // A talk client of our own: one kept-alive connection, one form post at a time.
 class TalkClient {
   public:
-    explicit TalkClient(int port) : stream_(context_) {
+    explicit TalkClient(int port, std::string botid = "5e0a7c31d94b2f68")
+        : stream_(context_), botid_(std::move(botid)) {
         stream_.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
     }
     // The page, or "" when the exchange failed.
     std::string Post(const std::string& body) {
-        http::request<http::string_body> request{http::verb::post, "/pandora/talk?botid=5e0a7c31d94b2f68", 11};
+        http::request<http::string_body> request{http::verb::post, "/pandora/talk?botid=" + botid_,
+                                                 11};
         request.set(http::field::host, "127.0.0.1");
         request.set(http::field::content_type, "application/x-www-form-urlencoded");
         request.keep_alive(true);
@@ -64,6 +67,7 @@ class TalkClient {
     boost::asio::io_context context_;
     beast::tcp_stream stream_;
     beast::flat_buffer buffer_;
+    std::string botid_;
 };
 constexpr int kCategories = 50000;
 constexpr int kFiles = 10;
@@ -516,6 +520,130 @@ void BM_Load20BotsAtStart(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Load20BotsAtStart)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The stand-in model of the tests as a process, answering each request after `delay_ms`.
+class StandInProcess {
+  public:
+    explicit StandInProcess(int delay_ms) {
+        const auto port_file = std::filesystem::temp_directory_path() / "qvbot-bench-standin-port";
+        std::filesystem::remove(port_file);
+        pid_ = Spawn({STANDIN_PATH, port_file.string(), std::to_string(delay_ms), "600"});
+        for (int i = 0; i < 6000 && port_ == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::ifstream in(port_file);
+            std::string line;
+            if (std::getline(in, line) && !line.empty()) port_ = std::stoi(line);
+        }
+    }
+    ~StandInProcess() {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    int Port() const { return port_; }
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+long ProcessThreads(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Threads:", 0) == 0) return std::stol(line.substr(8));
+    }
+    return 0;
+}
+
+// 1,000 conversations with a bot whose every answer comes from the stand-in model after 1 s, each
+// posting 3 messages in turn (the first ones spread over a second), beside 20 clients of the
+// starter bot in the same server posting every 20 ms: the model's answers take a second each
+// without a thread waiting for them, and the AIML answers stay quick.
+void BM_ThousandModelConversations(benchmark::State& state) {
+    StandInProcess model(1000);
+    const auto bots = std::filesystem::temp_directory_path() / "qvbot-bench-model-bots";
+    std::filesystem::remove_all(bots);
+    std::filesystem::create_directories(bots / "model");
+    std::filesystem::copy(QVBOT_STARTER, bots / "kestro", std::filesystem::copy_options::recursive);
+    std::ofstream(bots / "model" / "bot.properties") << "name = Kestro\nbotid = model\n";
+    std::ofstream(bots / "model" / "bot.aiml")
+        << "<aiml><category><pattern>*</pattern><template><sraix service=\"local\" default=\"No "
+           "model.\">"
+           "<star/></sraix></template></category></aiml>";
+    std::ofstream(bots / "model" / "services.json")
+        << R"({"services": {"local": {"url": "http://127.0.0.1:)" << model.Port()
+        << R"(/v1/chat/completions", "model": "standin", "time_limit_ms": 10000}}})";
+    ServerProcess server(
+        {"--bots", bots.string(), "--max-model-requests", "2000", "--access-log", "none"});
+    for (auto _ : state) {
+        constexpr int kConversations = 1000, kEach = 3;
+        std::atomic<int> modelled = 0;
+        std::atomic<bool> done = false;
+        std::vector<std::vector<double>> model_ms(kConversations);
+        std::vector<std::thread> talking;
+        const auto start = Clock::now();
+        for (int c = 0; c < kConversations; ++c) {
+            talking.emplace_back([&, c] {
+                TalkClient client(server.Port(), "model");
+                // People do not all write in the same millisecond: the first messages come over
+                // a second, and then every conversation waits on the model at once.
+                std::this_thread::sleep_until(start + std::chrono::microseconds(1000 * c));
+                for (int r = 0; r < kEach; ++r) {
+                    const auto sent = Clock::now();
+                    const std::string page = client.Post("botcust2=m" + std::to_string(c) +
+                                                         "&message=line%20" + std::to_string(r));
+                    model_ms[c].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+                    modelled += page.find("heard: ") != std::string::npos;
+                }
+            });
+        }
+        std::vector<std::vector<double>> aiml_ms(20);
+        std::vector<int> ok(20, 0);
+        std::vector<std::thread> aiml;
+        for (int c = 0; c < 20; ++c) {
+            aiml.emplace_back([&, c] {
+                TalkClient client(server.Port());
+                while (!done) {
+                    const auto sent = Clock::now();
+                    const std::string page =
+                        client.Post("botcust2=a" + std::to_string(c) + "&message=hello");
+                    aiml_ms[c].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+                    ok[c] += page.find("Hello there.") != std::string::npos;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        state.counters["server_threads"] = ProcessThreads(server.Pid());
+        for (auto& thread : talking) thread.join();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        done = true;
+        for (auto& thread : aiml) thread.join();
+        Timings models, answers;
+        for (int c = 0; c < kConversations; ++c)
+            models.millis.insert(models.millis.end(), model_ms[c].begin(), model_ms[c].end());
+        models.answered = modelled;
+        for (int c = 0; c < 20; ++c) {
+            answers.millis.insert(answers.millis.end(), aiml_ms[c].begin(), aiml_ms[c].end());
+            answers.answered += ok[c];
+        }
+        std::sort(models.millis.begin(), models.millis.end());
+        std::sort(answers.millis.begin(), answers.millis.end());
+        state.counters["model_answered"] = models.answered;
+        state.counters["model_median_ms"] = models.millis[models.millis.size() / 2];
+        state.counters["model_p99_ms"] = models.millis[models.millis.size() * 99 / 100];
+        state.counters["aiml_answered"] = answers.answered;
+        state.counters["aiml_median_ms"] = answers.millis[answers.millis.size() / 2];
+        state.counters["aiml_p99_ms"] = answers.millis[answers.millis.size() * 99 / 100];
+        state.counters["seconds"] = seconds;
+    }
+    std::filesystem::remove_all(bots);
+}
+BENCHMARK(BM_ThousandModelConversations)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -21,6 +21,7 @@ constexpr std::size_t kLoaders = 4;
 
 struct Loaded {
     std::unique_ptr<Bot> bot;
+    std::shared_ptr<const ModelServices> services;
     LoadReport report;
     bool found = true;  // the folder (and the properties file named) could be read
 };
@@ -70,6 +71,8 @@ Loaded LoadOne(const BotSource& source, const std::shared_ptr<sync::Mutex>& lear
         loaded.report = loaded.bot->LoadFolder(folder, source.folder);
         loaded.report.errors.insert(loaded.report.errors.begin(), errors.begin(), errors.end());
     }
+    loaded.services = std::make_shared<const ModelServices>(
+        LoadServices(folder, source.folder, loaded.report.errors));
     loaded.found = loaded.report.files > 0 || std::filesystem::is_directory(source.folder);
     if (loaded.bot && source.allow_learnf)
         loaded.bot->SetLearnf(LearnfWriter(source.folder, learnf_mutex));
@@ -141,7 +144,7 @@ bool BotSet::Load(std::vector<BotSource> sources, std::string default_botid) {
         if (botid == default_botid) default_ = entries_.size();
         files_ += loaded[i].report.files;
         replaced_ += loaded[i].report.replaced;
-        entries_.push_back({sources[i], botid, std::move(loaded[i].bot)});
+        entries_.push_back({sources[i], botid, std::move(loaded[i].bot), loaded[i].services});
     }
     if (ok && !default_botid.empty() && !ids.count(default_botid)) {
         std::fprintf(stderr, "quorvanel-botserver: no bot has the default botid %s\n",
@@ -166,8 +169,10 @@ int BotSet::Reload() {
             continue;
         }
         std::shared_ptr<const Bot> fresh = std::move(loaded[i].bot);
+        std::shared_ptr<const ModelServices> services = loaded[i].services;
         const std::lock_guard lock(mutex_);
         entry.bot.swap(fresh);
+        entry.services.swap(services);
         ++replaced;
         // The old bot goes when the last request using it is done, outside this lock.
     }
@@ -178,9 +183,9 @@ int BotSet::Reload() {
 BotSet::Choice BotSet::Choose(std::string_view botid) const {
     const std::lock_guard lock(mutex_);
     for (const auto& entry : entries_) {
-        if (entry.botid == botid) return {entry.bot, true};
+        if (entry.botid == botid) return {entry.bot, entry.services, true};
     }
-    return {entries_[default_].bot, false};
+    return {entries_[default_].bot, entries_[default_].services, false};
 }
 
 std::size_t BotSet::Categories() const {

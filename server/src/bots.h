@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "qvbot/bot.h"
+#include "qvbot/model.h"
 #include "sync.h"
 
 namespace qvbot {
@@ -36,6 +37,7 @@ class BotSet {
 
     struct Choice {
         std::shared_ptr<const Bot> bot;
+        std::shared_ptr<const ModelServices> services;  // what its <sraix> tags may ask
         bool known = false;  // false: the default bot, answering for a botid nobody has
     };
     Choice Choose(std::string_view botid) const;
@@ -48,6 +50,7 @@ class BotSet {
         BotSource source;
         std::string botid;
         std::shared_ptr<const Bot> bot;
+        std::shared_ptr<const ModelServices> services;
     };
 
     mutable sync::Mutex mutex_;  // over the bots; taken only to copy or swap a pointer

@@ -22,6 +22,8 @@
 
 #include "bots.h"
 #include "http_server.h"
+#include "model_client.h"
+#include "model_talk.h"
 #include "qvbot/bot.h"
 #include "qvbot/text.h"
 #include "random_bytes.h"
@@ -41,6 +43,8 @@ using talk::Scope;
 // Requests wait on timers, not threads: a few threads serve every connection.
 constexpr int kThreads = 4;
 constexpr std::size_t kMaxBody = 64 * 1024;
+// Model requests in flight at once by default: a few threads' worth of a small machine's sockets.
+constexpr int kMaxModelRequests = 64;
 // How often a hanging request looks whether it has been released.
 constexpr std::chrono::milliseconds kHangPoll{25};
 constexpr std::size_t kMaxNotedBotids = 100;
@@ -77,6 +81,7 @@ struct Options {
     int port = 8088;
     std::string port_file;
     int threads = kThreads;
+    int max_model_requests = kMaxModelRequests;
     std::string access_log = "-";
     bool log_messages = false;
     bool control = false;
@@ -154,6 +159,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         ->type_name("FILE");
     app.add_option("--threads", options.threads, "threads answering requests (default 4)")
         ->check(CLI::Range(1, 256));
+    app.add_option("--max-model-requests", options.max_model_requests,
+                   "requests to language models in flight at once (default 64); the <sraix> of "
+                   "any more answers with its default at once")
+        ->check(CLI::Range(1, 100000));
     app.add_option("--access-log", options.access_log,
                    "one line per request (time, botid, status, milliseconds) to FILE; - (default) "
                    "for standard output, none for no log")
@@ -401,7 +410,13 @@ class TalkServer {
         for (const auto& setting : options.faults) faults_.Set(setting);
     }
 
-    void Attach(web::Server& server) { server_ = &server; }
+    void Attach(web::Server& server, qvbot::ModelClient& models) {
+        server_ = &server;
+        // A model's answer comes on the client's thread; the store is worked on from the server's.
+        models_.emplace(store_, models, [this](std::function<void()> f) {
+            server_->After(std::chrono::milliseconds(0), std::move(f));
+        });
+    }
 
     void Handle(const web::Request& req, web::Reply reply) {
         if (options_.control && req.path.rfind("/__", 0) == 0) return Control(req, reply);
@@ -419,7 +434,8 @@ class TalkServer {
                 reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
             });
         } else if (post && req.path == "/pandora/talk") {
-            Misbehave(Scope::kTalkPost, reply, [this, req, reply](const Fault& shape) { reply(Talk(req, shape)); });
+            Misbehave(Scope::kTalkPost, reply,
+                      [this, req, reply](const Fault& shape) { Talk(req, shape, reply); });
         } else if (get && req.path == "/public/quorvanel/index.php") {
             Misbehave(Scope::kNews, reply, [this, req, reply](const Fault& shape) {
                 reply(Page(talk::NewsPage(req.Param("progversion"), shape.kind != FaultKind::kNoMarker)));
@@ -468,7 +484,7 @@ class TalkServer {
                 {{"Retry-After", kRetryAfter}}};
     }
 
-    web::Response Talk(const web::Request& req, const Fault& shape) {
+    void Talk(const web::Request& req, const Fault& shape, const web::Reply& reply) {
         const std::string message = qvbot::CutUtf8(
             qvbot::ClientTextToUtf8(talk::FormField(req.body, "message").value_or("")),
             qvbot::kMaxMessageChars);
@@ -476,21 +492,24 @@ class TalkServer {
         token = qvbot::CutUtf8(qvbot::ClientTextToUtf8(token), qvbot::kMaxTokenChars);
         if (token.empty()) token = NextToken();
         // The bot is held to the end of the answer, so a reload meanwhile changes nothing here.
-        const auto bot = Choose(req).bot;
+        const auto choice = Choose(req);
+        const auto& bot = choice.bot;
         const talk::PageText page{bot->properties().at("name"), Botid(req), token};
-        std::optional<std::string> answer;
-        if (shape.kind != FaultKind::kNoAnswer && shape.kind != FaultKind::kNoMarker) {
-            if (options_.answer_html) {
-                answer = *options_.answer_html;
-            } else {
-                const auto said =
-                    store_.Answer(bot->properties().at("botid"), token,
-                                  [&](qvbot::Conversation& c) { return bot->Respond(c, message); });
-                if (!said) return Busy();
-                answer = talk::HtmlEscape(*said);
-            }
+        const bool with_form = shape.kind != FaultKind::kNoForm;
+        if (shape.kind == FaultKind::kNoAnswer || shape.kind == FaultKind::kNoMarker) {
+            return reply(Page(talk::AnswerPage(page, message, std::nullopt, with_form)));
         }
-        return Page(talk::AnswerPage(page, message, answer, shape.kind != FaultKind::kNoForm));
+        if (options_.answer_html)
+            return reply(Page(talk::AnswerPage(page, message, *options_.answer_html, with_form)));
+        auto answered = [this, page, message, with_form, reply](std::optional<std::string> said) {
+            if (!said) return reply(Busy());
+            reply(Page(talk::AnswerPage(page, message, talk::HtmlEscape(*said), with_form)));
+        };
+        if (!choice.services->empty()) {
+            return models_->Answer(bot, choice.services, token, message, std::move(answered));
+        }
+        answered(store_.Answer(bot->properties().at("botid"), token,
+                               [&](qvbot::Conversation& c) { return bot->Respond(c, message); }));
     }
 
     // Applies the scope's fault: a fault that makes the whole response answers it here;
@@ -571,6 +590,7 @@ class TalkServer {
     std::set<std::string> unknown_botids_;  // noted once each, to keep stderr readable
     TokenSource tokens_;
     web::Server* server_ = nullptr;
+    std::optional<qvbot::ModelTalk> models_;
 };
 
 // The store the options name, or null (with the reason told).
@@ -646,7 +666,9 @@ int main(int argc, char** argv) {
     web::Server server(
         [&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
         limits, options->threads);
-    talk.Attach(server);
+    // Made after the server and so ended before it: no answer of a model reaches a server gone.
+    qvbot::ModelClient models(options->max_model_requests);
+    talk.Attach(server, models);
     std::string error;
     if (!server.Listen(options->listen, options->port, error)) {
         std::fprintf(stderr, "quorvanel-botserver: cannot listen on %s:%d: %s\n",

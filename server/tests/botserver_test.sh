@@ -2,14 +2,15 @@
 # The bot server executable driven over HTTP: its start line, the talk page and its token, answers
 # per conversation, the body limit, the faults tests order, the UTF-8 page, the test
 # options and the stop request. The same checks serve the Linux build and, under Wine, the
-# Windows one. On Linux also: accept errors (too few descriptors) do not stop it.
+# Windows one. On Linux also: accept errors (too few descriptors) do not stop it. With
+# QV_MODEL_STANDIN (the stand-in model program), a bot whose last category asks a model.
 # Usage: botserver_test.sh EXE STARTER_BOT_DIR [WINEPREFIX]   (a prefix runs EXE under Wine)
 set -eu
 exe=$1 bot=$2 prefix=${3:-}
 work=$(mktemp -d)
 pid=
 # Under Wine the process started is Wine's, not the server's: the prefix's Wine is stopped instead.
-trap 'kill $pid 2>/dev/null || true; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null || true
+trap 'kill $pid ${model:-} 2>/dev/null || true; [ -z "$prefix" ] || WINEPREFIX="${QV_WINEPREFIX:-$prefix}" wineserver -k 2>/dev/null || true
       rm -rf "$work"' EXIT
 export LC_ALL=C
 z=${prefix:+Z:}  # Wine shows the Linux root as drive Z:
@@ -105,6 +106,24 @@ vela "Remember%20red%20means%20stop" tk "Noted."
 kill "$pid"; wait "$pid" 2>/dev/null || true
 ! grep -q STOP "$work/bot2/learnf.aiml" || fail "learnf written without --allow-learnf"
 unset aiml
+
+if [ -n "${QV_MODEL_STANDIN:-}" ]; then
+    # The starter bot with a last category that asks the tests' stand-in model, through the
+    # server's own client: the model's answer, and on its failure the default.
+    "$QV_MODEL_STANDIN" "$work/model-port" 0 60 & model=$!
+    i=0
+    while [ ! -s "$work/model-port" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+    mkdir "$work/modelbot" && cp "$bot"/*.aiml "$bot/bot.properties" "$work/modelbot/"
+    printf '<aiml><category><pattern>*</pattern><template><sraix service="m" default="No model."><star/></sraix></template></category></aiml>' >"$work/modelbot/zz.aiml"
+    printf '{"services": {"m": {"url": "http://127.0.0.1:%s/v1/chat/completions", "model": "standin"}}}' \
+        "$(tr -d '\n' <"$work/model-port")" >"$work/modelbot/services.json"
+    starter=$bot bot=$work/modelbot
+    start --max-model-requests 4
+    say "zorvak%20blimp" m1 | grep -q "<b>Kestro:</b> heard: zorvak blimp <br>" || fail "model answer"
+    say "fail%20zorvak" m1 | grep -q "<b>Kestro:</b> No model. <br>" || fail "model failure"
+    kill "$pid" "$model"; wait "$pid" 2>/dev/null || true
+    bot=$starter
+fi
 
 if [ -z "$prefix" ]; then
     # With a dozen descriptors a burst of clients makes accepting fail: the server says so, goes

@@ -124,7 +124,8 @@ private:
     PageFetcher transport_{http_, codec_, scheduler_, [this](const std::wstring& text) { ReportTrouble(text); }};
     Win32BotFiles botFiles_{GetModuleHandleA(nullptr)};
     std::unique_ptr<SqliteStore> store_ = OpenStoreFile();
-    BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_, store_.get()};
+    BuiltInBotClient builtInBot_{botFiles_, settings_, random_, dialogs_, store_.get(), &http_,
+                                 &scheduler_};
     BotServerClient serverBot_{transport_, settings_, random_, codec_, ConversationToken_};
     ChosenBotClient bot_{builtInBot_, serverBot_, settings_};
     User32WindowSystem windows_;

@@ -6,10 +6,13 @@
 #include <string>
 
 #include "bot/bot_client.h"
+#include "bot/http_client.h"
 #include "bot/store.h"
+#include "platform/scheduler.h"
 #include "present/dialogs.h"
 #include "present/random_source.h"
 #include "qvbot/lru_map.h"
+#include "qvbot/model.h"
 #include "settings/settings_store.h"
 
 namespace qvbot {
@@ -33,17 +36,21 @@ public:
 // Contacts the built-in bot remembers at once; the one unheard from longest is forgotten first.
 inline constexpr std::size_t kMaxContacts = 1000;
 
-// The bot built into the program: the AIML engine answers in-process, with no request and no
-// wait, and each contact has a conversation of its own (name, topic, what was said). With a
-// store, each conversation is saved after each answer and read back when the contact next
-// speaks, in this run or a later one; each bot (the starter bot, a folder) keeps its own.
+// The bot built into the program: the AIML engine answers in-process, and each contact has a
+// conversation of its own (name, topic, what was said). With a store, each conversation is saved
+// after each answer and read back when the contact next speaks, in this run or a later one; each
+// bot (the starter bot, a folder) keeps its own. A folder's services.json names the language
+// models its <sraix> tags ask: such an answer comes later, from the message loop, once the model
+// has answered or its time is up; nothing waits for it meanwhile.
 class BuiltInBotClient final : public BotClient {
 public:
+    // Without `http` and `scheduler`, every <sraix> answers with its default.
     BuiltInBotClient(BotFileSource& files, SettingsStore& settings, RandomSource& random,
-                     Dialogs& dialogs, Store* store = nullptr);
+                     Dialogs& dialogs, Store* store = nullptr, HttpClient* http = nullptr,
+                     Scheduler* scheduler = nullptr);
     ~BuiltInBotClient() override;
 
-    // Answers at once, inside the call.
+    // Answers at once, inside the call, unless a model is asked.
     void Ask(const std::wstring& message, const std::wstring& contact,
              std::function<void(std::wstring)> done) override;
 
@@ -54,15 +61,25 @@ public:
     std::size_t ContactCount() const { return contacts_.Size(); }
 
 private:
+    struct Asking;
+    struct ModelFetch;
     qvbot::Conversation& ConversationOf(const std::wstring& contact);
+    // Runs the engine with the models' answers so far: answers, or asks the next model.
+    void Answer(const std::shared_ptr<Asking>& asking);
+    void AskModel(const std::shared_ptr<Asking>& asking, const qvbot::SraixRequest& request);
+    void ModelArrived(const std::shared_ptr<ModelFetch>& fetch, bool inTime);
 
     BotFileSource& files_;
     SettingsStore& settings_;
     RandomSource& random_;
     Dialogs& dialogs_;
     std::unique_ptr<qvbot::Bot> bot_;
+    qvbot::ModelServices services_;  // the loaded folder's
+    std::set<std::shared_ptr<ModelFetch>> fetches_;  // under way, dropped when the bot goes
     std::wstring loadedFolder_;  // the setting the loaded bot came from
     Store* store_;
+    HttpClient* http_;
+    Scheduler* scheduler_;
     std::string botKey_;  // what the store knows the loaded bot by: its folder, empty for the starter
     // Contacts whose saved conversation could not be read yet (the file was busy): read again
     // when they next speak, and not saved over until then.

@@ -480,5 +480,48 @@ TEST_F(BuiltInBot, AnAnsweringMachineAtTheOtherEndIsStoppedAndTheUserTold) {
     EXPECT_EQ(ReplyCount("e"), replies);
 }
 
+// A folder of the user's whose last category asks a model (the tests' stand-in): each contact's
+// answer comes from the model with that contact's turns alone, and a failing model gives the
+// category's default.
+TEST_F(BuiltInBot, AFolderBackedByAModelAnswersEachContactFromItsOwnTurnsAndFallsBackOnAFailure) {
+    const int model = testing::StartUnixServer([](const std::string& portFile) {
+        return std::string(QV_MODEL_STANDIN_PATH) + " " + portFile + " 0 300";
+    });
+    ASSERT_GT(model, 0);
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder =
+        temp + std::string("qv-model-bot-") + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const auto write = [&](const char* name, const std::string& text) {
+        std::FILE* file = std::fopen((folder + "\\" + name).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs(text.c_str(), file);
+        std::fclose(file);
+    };
+    write("bot.aiml", R"(<aiml><category><pattern>*</pattern><template>
+        <sraix service="local" default="No model."><star/></sraix></template></category></aiml>)");
+    write("services.json",
+          R"({"services": {"local": {"url": "http://127.0.0.1:)" + std::to_string(model) +
+              R"(/v1/chat/completions", "model": "standin", "time_limit_ms": 10000}}})");
+    testing::WriteSetting("ConnectionSettings", "AIMLFolder", folder);
+    ASSERT_TRUE(session.StartProgram("instant"));
+    Open("open", "a", "Ann");
+    Open("open", "b", "Bob");
+    const auto said = [&](const std::string& id, const std::string& line,
+                          const std::string& expected) {
+        const std::string reply = Exchange(id, line);
+        EXPECT_TRUE(reply.starts_with(expected) || reply.starts_with("Check this:")) << reply;
+    };
+    said("a", "my cat is Tom", "heard: my cat is Tom");
+    said("b", "what did she say", "heard: what did she say");
+    said("a", "and the dog", "heard: my cat is Tom | and the dog");
+    said("b", "fail now", "No model.");
+    testing::QuitServer(model);
+    DeleteFileA((folder + "\\bot.aiml").c_str());
+    DeleteFileA((folder + "\\services.json").c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 }  // namespace
 }  // namespace quorvanel

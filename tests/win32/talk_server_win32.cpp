@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -79,23 +80,22 @@ int UnusedPort() {
 
 TalkServer::~TalkServer() { Stop(); }
 
-bool TalkServer::Start(const std::string& options) {
-    // A file name made by creating the file: process ids are per Wine prefix, and test programs
-    // in other prefixes start servers into the same /tmp at the same time.
+// Starts a native program through "start /unix" and reads the port it writes into the file that
+// `command` names; 0 when none came. The file's name is made by creating it: process ids are per
+// Wine prefix, and test programs in other prefixes start servers into the same /tmp at once.
+int StartUnixServer(const std::function<std::string(const std::string& portFile)>& command) {
     char made[MAX_PATH];
-    if (!GetTempFileNameA("Z:\\tmp", "qvt", 0, made)) return false;
+    if (!GetTempFileNameA("Z:\\tmp", "qvt", 0, made)) return 0;
     std::string portFile = made + 2;  // past "Z:"
     for (char& c : portFile) c = c == '\\' ? '/' : c;
-    std::string commandLine = std::string("start.exe /unix ") + QV_BOTSERVER_PATH + " --aiml " +
-                              QV_STARTER_BOT + " --test-control --port 0 --port-file " + portFile +
-                              " --lifetime 300 " + options;
+    std::string commandLine = "start.exe /unix " + command(portFile);
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         DeleteFileA(made);
-        return false;
+        return 0;
     }
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
@@ -107,7 +107,14 @@ bool TalkServer::Start(const std::string& options) {
         return std::getline(file, text) && !file.eof();  // the whole line, up to its newline
     }, std::chrono::seconds(90));  // a new prefix on a loaded machine starts it slowly
     DeleteFileA(("Z:" + portFile).c_str());
-    port_ = written ? std::atoi(text.c_str()) : 0;
+    return written ? std::atoi(text.c_str()) : 0;
+}
+
+bool TalkServer::Start(const std::string& options) {
+    port_ = StartUnixServer([&](const std::string& portFile) {
+        return std::string(QV_BOTSERVER_PATH) + " --aiml " + QV_STARTER_BOT +
+               " --test-control --port 0 --port-file " + portFile + " --lifetime 300 " + options;
+    });
     return port_ > 0;
 }
 
@@ -136,8 +143,10 @@ int TalkServer::Posts() {
 
 void TalkServer::Stop() {
     if (port_ == 0) return;
-    HttpExchange(port_, "POST", "/__quit");
+    QuitServer(port_);
     port_ = 0;
 }
+
+void QuitServer(int port) { HttpExchange(port, "POST", "/__quit"); }
 
 }  // namespace quorvanel::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
 private:
     int port_ = 0;
 };
+
+// Starts a native Linux server from a test under Wine: `command` runs it with the port file it
+// is given, into which the server writes its port. The port, or 0 when none came in time.
+int StartUnixServer(const std::function<std::string(const std::string& portFile)>& command);
+// Asks the server on the port to stop (POST /__quit).
+void QuitServer(int port);
 
 // A port on the loopback that nothing listens on.
 int UnusedPort();

@@ -42,6 +42,23 @@ constexpr std::string_view kLostThread = "I lost my thread there. Could you say 
 
 using Properties = std::map<std::string, std::string, std::less<>>;
 
+// A request a template's <sraix> makes of an outside service (a language model).
+struct SraixRequest {
+    std::string service;  // the tag's service attribute
+    std::string text;     // its content, as evaluated
+};
+// The services' answers to one message's requests so far, in the order the templates made them;
+// nullopt for a request that failed, which the tag's default then answers.
+using SraixAnswers = std::vector<std::optional<std::string>>;
+// Requests one message may make; later tags answer with their default at once.
+constexpr std::size_t kMaxSraixPerMessage = 3;
+
+struct Reply {
+    std::string answer;
+    // A request still to make: there is no answer yet and the conversation is as it was.
+    std::optional<SraixRequest> pending;
+};
+
 struct LoadReport {
     int files = 0;       // files loaded (wholly or in part)
     int categories = 0;  // categories added, replacements included
@@ -96,7 +113,14 @@ class Bot {
     void SetLearnf(std::function<bool(const std::string&)> learnf) { learnf_ = std::move(learnf); }
 
     // The answer to one message (UTF-8), each sentence answered and the answers joined.
+    // Every <sraix> answers with its default: there is no service to ask.
     std::string Respond(Conversation& conversation, std::string_view message) const;
+    // The same for a host that can ask services, and never waits inside the engine: a <sraix>
+    // past the answers `given` ends the run with its request, leaving the conversation untouched;
+    // the host asks the service and calls again with the answer added. The conversation's random
+    // state is untouched too, so the second run makes the same choices up to there.
+    Reply Respond(Conversation& conversation, std::string_view message,
+                  const SraixAnswers& given) const;
 
     std::size_t Size() const { return brain_.templates.size() - brain_.free; }
     // About the bytes the bot's graph and templates hold, for a server that hosts many bots.
@@ -124,6 +148,9 @@ class Bot {
     // An attribute, or the same written as a child element (evaluated); nullopt for neither.
     std::optional<std::string> Attribute(const XmlNode& node, std::string_view key,
                                          Context& context) const;
+    struct SraixRound;
+    std::string Run(Conversation& conversation, std::string_view message, SraixRound* sraix) const;
+    std::string Sraix(const XmlNode& node, Context& context) const;
     std::string Answer(Conversation& conversation, const std::vector<std::string>& keys,
                        const std::vector<std::string>& words, Context& context) const;
     std::string Eval(const XmlNode& node, Context& context) const;
@@ -140,6 +167,7 @@ class Bot {
     Brain brain_;
     WordSets sets_;
     std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> maps_;
+    bool sraix_ = false;  // some template has <sraix>: answers run on a copy of the conversation
     std::function<std::time_t()> clock_;
     std::function<bool(const std::string&)> learnf_;
 };
