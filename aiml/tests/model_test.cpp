@@ -27,7 +27,7 @@ struct Sraix : ::testing::Test {
         bot.LoadText("t.aiml", kAiml, report);
     }
     Bot bot{{{"name", "Kestro"}, {"age", "two"}, {"botid", "b1"}}};
-    Conversation conversation{"tok", {}, {}, {}, 7};
+    Conversation conversation{"tok", {}, {}, {}, 7, {}};
 };
 
 TEST_F(Sraix, ARequestLeavesTheConversationAsItWasAndTheNextRoundRepeatsItsChoices) {
