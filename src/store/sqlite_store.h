@@ -24,6 +24,9 @@ struct StoreOptions {
     std::size_t maxContacts = 10000;
     // How long the writer waits for another program's lock before it skips a write.
     int writerBusyMs = 2000;
+    // Bytes of the file the reader maps into memory (SQLite's mmap_size), 0 for none: a search
+    // of the record then reads it without a system call a page.
+    std::int64_t readerMapBytes = 0;
     // Pages the file may grow to (SQLite's max_page_count); 0 for SQLite's own bound.
     std::int64_t maxPages = 0;
     // Renames a file (names in UTF-8); the C library's rename when empty.
@@ -40,11 +43,10 @@ struct RecordRow {
     std::string bot;  // which bot answered
 };
 
-// A contact in the record: how many exchanges, and the latest one's time.
+// A contact in the record, and how many exchanges they have there.
 struct RecordContact {
     std::string contact;
     std::int64_t exchanges = 0;
-    std::int64_t latest = 0;
 };
 
 // The Store in an SQLite file, with the record of what was said in the user's name beside it. Reads

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
+#include "app/record_window_win32.h"
 #include "fakes/fake_settings.h"
 #include "platform/system_win32.h"
 #include "settings/options_dialog_ids.h"
@@ -99,11 +102,22 @@ TEST(AboutAndHelp, EveryWindowIsLaidOutAtTheScreensDpi) {
     HelpWindow help;
     testing::FakeSettings settings;
     OptionsDialog options(settings);
-    const std::pair<ModalWindow*, const char*> windows[] = {
-        {&about, kAboutClassName}, {&help, kHelpClassName}, {&options, kOptionsDialogClassName}};
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("qv-record-" + std::to_string(GetCurrentProcessId()));
+    std::optional<SqliteStore> store(std::in_place, file.string(), StoreOptions{});
+    store->Record({0, "Ann", "hi", "Hello.", ReplyOutcome::Sent, "Kestro (built in)"}, {});
+    store->Flush();
+    RecordWindow record(*store);
+    const std::pair<ModalWindow*, const char*> windows[] = {{&about, kAboutClassName},
+                                                            {&help, kHelpClassName},
+                                                            {&options, kOptionsDialogClassName},
+                                                            {&record, kRecordClassName}};
     for (const auto& [window, className] : windows) {
         ShowWhile(*window, className, [&](HWND shown, HWND) { ExpectLaidOut(shown, className); });
     }
+    store.reset();
+    for (const char* journal : {"", "-wal", "-shm"})
+        std::filesystem::remove(file.string() + journal);
 }
 
 }  // namespace
