@@ -5,7 +5,8 @@ set -eu
 packages="cmake make g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb xauth
           googletest libbenchmark-dev libboost1.81-dev libpugixml-dev imagemagick binutils-mingw-w64-x86-64
           clang libclang-rt-14-dev pkg-config curl nlohmann-json3-dev
-          dpkg-dev bzip2 xz-utils libmpfr-dev libmpc-dev libsqlite3-dev tcl"
+          dpkg-dev bzip2 xz-utils libmpfr-dev libmpc-dev libsqlite3-dev tcl libhiredis-dev libcli11-dev
+          redis-server python3"
 # The XML parser compiled into the Windows programs: Debian's libpugixml-dev holds only a Linux
 # build, so its source package is unpacked here (the version the Linux build links).
 pugixml_source=/usr/local/src/pugixml

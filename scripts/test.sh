@@ -8,6 +8,11 @@ scripts/setup.sh
 started=$(date +%s)
 phase() { echo "== $1 ($(($(date +%s) - started)) s since the start)"; }
 
+# The documentation first: it needs no build, and a dead link or a setting left out of the user
+# guide should not wait for the rest.
+phase "documentation"
+scripts/check-docs.py
+
 phase "native build and tests"
 cmake --preset native
 cmake --build --preset native
@@ -28,6 +33,8 @@ for message in "My+name+is+Ann." "What+is+my+name%3F"; do
 done
 kill "$server" 2>/dev/null || true
 rm -rf "$demo"
+# The server's page lists every option as its --help does.
+scripts/check-docs.py --server-help build/native/quorvanel-botserver
 
 phase "windows build"
 cmake --preset windows
@@ -126,10 +133,17 @@ done
 (cd build/windows-i686 && cpack)
 for zip in build/windows/quorvanel-1.11-win64.zip build/windows-i686/quorvanel-1.11-win32.zip; do
     contents=$(cmake -E tar tf "$zip")
-    for file in quorvanel.exe user-guide.txt quorvanel-botserver.exe kestro/bot.properties \
-                kestro/contact.aiml; do
+    # Every file the user guide may send its reader to.
+    for file in $(scripts/check-docs.py --zip-list); do
         echo "$contents" | grep -qx "$file" || { echo "$zip lacks $file" >&2; exit 1; }
     done
+done
+# The bot server's Debian package: the server, its service unit and its settings file.
+(cd build/native && cpack -G DEB)
+contents=$(dpkg-deb -c build/native/quorvanel-botserver_1.11_amd64.deb)
+for file in ./usr/bin/quorvanel-botserver ./usr/lib/systemd/system/quorvanel-botserver.service \
+            ./etc/quorvanel-botserver/botserver.conf ./usr/share/quorvanel-botserver/bots/kestro/bot.properties; do
+    echo "$contents" | grep -q " $file\$" || { echo "the Debian package lacks $file" >&2; exit 1; }
 done
 phase "done"
 echo "All tests passed."

@@ -1,13 +1,24 @@
 # quorvanel-botserver: the AIML bot server (included from the top-level CMakeLists.txt).
 set(QVBOT_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# The talk protocol and the conversation store over the AIML engine.
+# The talk protocol, the bots and the conversation stores over the AIML engine.
 add_library(qvbot_core STATIC
+    ${QVBOT_DIR}/src/bots.cpp
     ${QVBOT_DIR}/src/conversations.cpp
+    ${QVBOT_DIR}/src/store.cpp
     ${QVBOT_DIR}/src/talk_protocol.cpp
 )
 target_include_directories(qvbot_core PUBLIC ${QVBOT_DIR}/src)
 target_link_libraries(qvbot_core PUBLIC qv_aiml)
+# Conversations in Redis, through Debian's hiredis; the Windows build keeps them in memory only.
+if(NOT WIN32)
+    find_path(HIREDIS_INCLUDE_DIR hiredis/hiredis.h REQUIRED)
+    find_library(HIREDIS_LIBRARY hiredis REQUIRED)
+    target_sources(qvbot_core PRIVATE ${QVBOT_DIR}/src/redis_store.cpp)
+    target_include_directories(qvbot_core SYSTEM PRIVATE ${HIREDIS_INCLUDE_DIR})
+    target_link_libraries(qvbot_core PUBLIC ${HIREDIS_LIBRARY})
+    target_compile_definitions(qvbot_core PUBLIC QV_HAVE_REDIS)
+endif()
 
 # HTTP through Boost.Beast and Asio (header-only), the same on both platforms. The Windows
 # compilers must see Boost's folder alone, not the rest of the Linux include directory.
@@ -16,6 +27,8 @@ if(WIN32)
     set(QV_BOOST_ONLY ${CMAKE_BINARY_DIR}/boost-include)
     file(MAKE_DIRECTORY ${QV_BOOST_ONLY})
     file(CREATE_LINK /usr/include/boost ${QV_BOOST_ONLY}/boost SYMBOLIC)
+    # CLI11 (header-only) likewise, for the server's command line.
+    file(CREATE_LINK /usr/include/CLI ${QV_BOOST_ONLY}/CLI SYMBOLIC)
     target_include_directories(qv_boost SYSTEM INTERFACE ${QV_BOOST_ONLY})
     # XP SP3 and later; Asio takes what it needs of newer systems at run time.
     target_compile_definitions(qv_boost INTERFACE _WIN32_WINNT=0x0501 WINVER=0x0501
@@ -62,6 +75,25 @@ if(NOT QV_BUILD_FUZZERS)
         endif()
         install(TARGETS quorvanel-botserver RUNTIME DESTINATION .)
         install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION .)
+    else()
+        # The Debian package (cpack -G DEB in the build folder): the server, its service unit,
+        # the settings file and the starter bot as the first bot.
+        install(TARGETS quorvanel-botserver RUNTIME DESTINATION bin)
+        install(FILES ${QVBOT_DIR}/packaging/quorvanel-botserver.service DESTINATION lib/systemd/system)
+        install(FILES ${QVBOT_DIR}/packaging/botserver.conf DESTINATION /etc/quorvanel-botserver)
+        install(DIRECTORY ${QV_STARTER_BOT_DIR} DESTINATION share/quorvanel-botserver/bots)
+        install(FILES ${CMAKE_SOURCE_DIR}/docs/botserver.md DESTINATION share/doc/quorvanel-botserver)
+        set(CPACK_GENERATOR DEB)
+        set(CPACK_PACKAGE_NAME quorvanel-botserver)
+        set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+        set(CPACK_PACKAGE_CONTACT "Quorvanel developers <quorvanel@localhost>")
+        set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "AIML bot server for many bots, conversations in memory or Redis")
+        set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+        set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+        set(CPACK_DEBIAN_PACKAGE_SUGGESTS "redis-server")
+        set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${QVBOT_DIR}/packaging/conffiles)
+        include(CPack)
     endif()
 endif()
 
@@ -80,6 +112,9 @@ function(qvbot_add_tests)
     else()
         gtest_discover_tests(qvbot_tests DISCOVERY_MODE PRE_TEST)
         add_test(NAME botserver_exe COMMAND ${botserver_test})
+        add_test(NAME botserver_redis COMMAND sh ${QVBOT_DIR}/tests/botserver_redis_test.sh
+                                              $<TARGET_FILE:quorvanel-botserver> ${QV_STARTER_BOT_DIR})
+        set_tests_properties(botserver_redis PROPERTIES TIMEOUT 300)
     endif()
 endfunction()
 

@@ -108,6 +108,23 @@ struct Bot::Context {
     int& budget;
 };
 
+namespace {
+std::size_t NodeBytes(const XmlNode& node) {
+    std::size_t bytes =
+        node.children.capacity() * sizeof(XmlNode) + node.name.capacity() + node.text.capacity();
+    for (const auto& [key, value] : node.attributes)
+        bytes += sizeof(key) * 2 + key.capacity() + value.capacity();
+    for (const auto& child : node.children) bytes += NodeBytes(child);
+    return bytes;
+}
+}  // namespace
+
+std::size_t Bot::MemoryBytes() const {
+    std::size_t bytes = graph_.MemoryBytes() + templates_.capacity() * sizeof(XmlNode);
+    for (const auto& node : templates_) bytes += NodeBytes(node);
+    return bytes;
+}
+
 Bot::Bot(Properties properties) : properties_(std::move(properties)) {
     clock_ = [] { return std::time(nullptr); };
 }

@@ -23,6 +23,16 @@ struct WordGraph::Search {
 
 WordGraph::WordGraph() : nodes_(1) {}
 
+std::size_t WordGraph::MemoryBytes() const {
+    // Each word sits in a hash node of its own beside the bucket array.
+    std::size_t bytes = nodes_.capacity() * sizeof(Node) +
+                        edges_.slots_.capacity() * sizeof(EdgeTable::Slot) +
+                        words_.bucket_count() * sizeof(void*);
+    for (const auto& [word, id] : words_)
+        bytes += sizeof(void*) + sizeof(word) + sizeof(id) + word.capacity();
+    return bytes;
+}
+
 std::size_t WordGraph::EdgeTable::Home(std::uint64_t key) const {
     return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
 }

@@ -1,16 +1,18 @@
-// quorvanel-botserver: an AIML bot behind the talk protocol. It serves the talk page, answers each
-// conversation token from its own conversation, and serves the news page. A test-only group of
-// options adds a request log, control requests and faults on demand.
+// quorvanel-botserver: AIML bots behind the talk protocol. It serves the talk page, answers each
+// conversation token from its own conversation with the bot the botid names, and serves the news
+// page. Conversations live in this process or in Redis, shared by every instance. A test-only
+// group of options adds a request log, control requests and faults on demand.
+#include <CLI/CLI.hpp>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <ctime>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -18,15 +20,17 @@
 #include <string>
 #include <vector>
 
-#include "qvbot/bot.h"
-#include "conversations.h"
-#include "qvbot/folder.h"
+#include "bots.h"
 #include "http_server.h"
-#include "qvbot/properties.h"
+#include "qvbot/bot.h"
+#include "qvbot/text.h"
 #include "random_bytes.h"
+#include "store.h"
 #include "sync.h"
 #include "talk_protocol.h"
-#include "qvbot/text.h"
+#ifdef QV_HAVE_REDIS
+#include "redis_store.h"
+#endif
 
 namespace {
 
@@ -40,17 +44,8 @@ constexpr std::size_t kMaxBody = 64 * 1024;
 // How often a hanging request looks whether it has been released.
 constexpr std::chrono::milliseconds kHangPoll{25};
 constexpr std::size_t kMaxNotedBotids = 100;
-
-constexpr char kUsage[] = R"(usage: quorvanel-botserver --aiml DIR [options]
-  --aiml DIR          the bot: every *.aiml file in DIR and its subfolders
-  --properties FILE   the bot's name, botid and other properties ("name = value" lines;
-                      default: bot.properties in DIR, when there is one)
-  --listen ADDR       the address to listen on (default 127.0.0.1, this machine only;
-                      0.0.0.0 for every network)
-  --port N            the port (default 8088; 0: any free port)
-  --port-file FILE    also write the port and a newline to FILE
-  --help              this text
-)";
+// A client told that the store is out of reach may try again after this many seconds.
+constexpr char kRetryAfter[] = "1";
 
 constexpr char kTestUsage[] = R"(options for tests:
   --test-control      keep a request log (GET /__log, POST /__log/clear) and take orders
@@ -67,12 +62,23 @@ constexpr char kTestUsage[] = R"(options for tests:
   --chaos SEED:PCT    a random fault on PCT percent of the talk POSTs
 )";
 
+// Where Redis's password is read from, so that it shows in no process list.
+constexpr char kPasswordVariable[] = "QVBOT_REDIS_PASSWORD";
+
 struct Options {
     std::string aiml;
     std::string properties;
+    std::string bots;
+    std::string default_bot;
+    std::string store = "memory";
+    std::chrono::seconds forget_after = std::chrono::hours(24 * 30);
+    int store_timeout_ms = 500;
     std::string listen = "127.0.0.1";
     int port = 8088;
     std::string port_file;
+    int threads = kThreads;
+    std::string access_log = "-";
+    bool log_messages = false;
     bool control = false;
     std::string log_path;
     std::optional<std::string> token;
@@ -84,77 +90,128 @@ struct Options {
     std::optional<talk::Chaos> chaos;
 };
 
+// "30d", "12h", "90m", "45s" or plain seconds.
+std::optional<std::chrono::seconds> ParseDuration(const std::string& text) {
+    std::size_t used = 0;
+    long long n = 0;
+    try {
+        n = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        return {};
+    }
+    const std::string unit = text.substr(used);
+    const long long scale = unit.empty() || unit == "s" ? 1
+                            : unit == "m"               ? 60
+                            : unit == "h"               ? 3600
+                            : unit == "d"               ? 86400
+                                                        : 0;
+    if (scale == 0 || n <= 0 || n > 3650LL * 86400 / scale) return {};
+    return std::chrono::seconds(n * scale);
+}
+
 std::optional<Options> ParseOptions(int argc, char** argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "--help" || name == "--help-test") {
-            std::fputs(name == "--help" ? kUsage : kTestUsage, stdout);
-            std::exit(0);
-        }
-        if (name == "--test-control") {
-            options.control = true;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr,
-                         "quorvanel-botserver: unknown option or missing value: %s (see --help)\n",
-                         name.c_str());
-            return {};
-        }
-        const std::string value = argv[++i];
-        bool ok = true;
-        try {
-            if (name == "--aiml") {
-                options.aiml = value;
-            } else if (name == "--properties") {
-                options.properties = value;
-            } else if (name == "--listen") {
-                options.listen = value;
-            } else if (name == "--port") {
-                std::size_t used = 0;
-                options.port = std::stoi(value, &used);
-                ok = used == value.size() && options.port >= 0 && options.port <= 65535;
-            } else if (name == "--port-file") {
-                options.port_file = value;
-            } else if (name == "--log") {
-                options.log_path = value;
-            } else if (name == "--token") {
-                options.token = value;
-            } else if (name == "--seed") {
-                options.seed = std::stoull(value);
-            } else if (name == "--charset") {
-                options.utf8 = value == "utf-8";
-                ok = options.utf8 || value == "latin1";
-            } else if (name == "--lifetime") {
-                options.lifetime_s = std::stoi(value);
-                ok = options.lifetime_s >= 0;
-            } else if (name == "--answer-html") {
-                options.answer_html = value;
-            } else if (name == "--fault") {
-                const std::size_t eq = value.find('=');
-                const auto setting = talk::ParseFaultSetting(
-                    value.substr(0, eq), eq == std::string::npos ? "" : value.substr(eq + 1), {});
-                if (setting) options.faults.push_back(*setting);
-                ok = setting.has_value();
-            } else if (name == "--chaos") {
-                options.chaos = talk::ParseChaos(value);
-                ok = options.chaos.has_value();
-            } else {
-                ok = false;
-            }
-        } catch (const std::exception&) {  // std::stoi and friends on junk
-            ok = false;
-        }
-        if (!ok) {
-            std::fprintf(stderr, "quorvanel-botserver: bad option: %s %s (see --help)\n",
-                         name.c_str(), value.c_str());
-            return {};
-        }
-    }
-    if (options.aiml.empty()) {
-        std::fprintf(stderr, "quorvanel-botserver: --aiml DIR is required (see --help)\n");
+    CLI::App app{"quorvanel-botserver: AIML bots behind the talk protocol", "quorvanel-botserver"};
+    app.get_formatter()->column_width(26);
+    const auto* aiml = app.add_option("--aiml", options.aiml,
+                                      "one bot: every *.aiml file in DIR and its subfolders")
+                           ->type_name("DIR");
+    app.add_option(
+           "--properties", options.properties,
+           "with --aiml: the bot's name, botid and other properties (\"name = value\" lines; "
+           "default: bot.properties in DIR, when there is one)")
+        ->type_name("FILE");
+    const auto* bots =
+        app.add_option("--bots", options.bots, "many bots: every subfolder of DIR is one")
+            ->type_name("DIR")
+            ->excludes("--aiml");
+    app.add_option("--default-bot", options.default_bot,
+                   "the botid that answers a botid no bot has (default: the first bot)")
+        ->type_name("BOTID");
+    std::string forget_after = "30d";
+    app.add_option("--store", options.store,
+                   "where conversations are kept: memory (default, this process only) or "
+                   "redis://HOST:PORT[/DB], shared by every instance; Redis's password, if it asks "
+                   "for one, is read from the environment variable " +
+                       std::string(kPasswordVariable))
+        ->type_name("STORE");
+    app.add_option(
+           "--forget-after", forget_after,
+           "with Redis: a conversation nobody used for this long is forgotten (default 30d; "
+           "s, m, h or d)")
+        ->type_name("TIME");
+    app.add_option("--store-timeout", options.store_timeout_ms,
+                   "with Redis: milliseconds one connection or command may take (default 500)")
+        ->check(CLI::Range(10, 10000));
+    app.add_option("--listen", options.listen,
+                   "the address to listen on (default 127.0.0.1, this machine only; 0.0.0.0 for "
+                   "every network)")
+        ->type_name("ADDR");
+    app.add_option("--port", options.port, "the port (default 8088; 0: any free port)")
+        ->check(CLI::Range(0, 65535));
+    app.add_option("--port-file", options.port_file, "also write the port and a newline to FILE")
+        ->type_name("FILE");
+    app.add_option("--threads", options.threads, "threads answering requests (default 4)")
+        ->check(CLI::Range(1, 256));
+    app.add_option("--access-log", options.access_log,
+                   "one line per request (time, botid, status, milliseconds) to FILE; - (default) "
+                   "for standard output, none for no log")
+        ->type_name("FILE");
+    app.add_flag("--log-messages", options.log_messages,
+                 "also write each message's text in the access log");
+    app.set_config("--config", "",
+                   "read options from FILE too (\"name = value\" lines, # comments)")
+        ->type_name("FILE");
+    bool help_test = false;
+    app.add_flag("--help-test", help_test, "the options for tests");
+
+    // The test options, left out of --help.
+    std::string token, charset = "latin1", answer_html, chaos;
+    std::uint64_t seed = 0;
+    std::vector<std::string> faults;
+    app.add_flag("--test-control", options.control)->group("");
+    app.add_option("--log", options.log_path)->group("");
+    const auto* token_option = app.add_option("--token", token)->group("");
+    const auto* seed_option = app.add_option("--seed", seed)->group("");
+    app.add_option("--charset", charset)->check(CLI::IsMember({"latin1", "utf-8"}))->group("");
+    app.add_option("--lifetime", options.lifetime_s)->check(CLI::NonNegativeNumber)->group("");
+    const auto* answer_option = app.add_option("--answer-html", answer_html)->group("");
+    app.add_option("--fault", faults)->group("");
+    app.add_option("--chaos", chaos)->group("");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        if (status == 0) std::exit(0);  // --help
         return {};
+    }
+    if (help_test) {
+        std::fputs(kTestUsage, stdout);
+        std::exit(0);
+    }
+    const auto bad = [](const std::string& what) {
+        std::fprintf(stderr, "quorvanel-botserver: %s (see --help)\n", what.c_str());
+        return std::nullopt;
+    };
+    if (aiml->count() == 0 && bots->count() == 0)
+        return bad("--aiml DIR or --bots DIR is required");
+    const auto forget = ParseDuration(forget_after);
+    if (!forget) return bad("bad --forget-after: " + forget_after);
+    options.forget_after = *forget;
+    if (token_option->count()) options.token = token;
+    if (seed_option->count()) options.seed = seed;
+    if (answer_option->count()) options.answer_html = answer_html;
+    options.utf8 = charset == "utf-8";
+    for (const auto& fault : faults) {
+        const std::size_t eq = fault.find('=');
+        const auto setting = talk::ParseFaultSetting(
+            fault.substr(0, eq), eq == std::string::npos ? "" : fault.substr(eq + 1), {});
+        if (!setting) return bad("bad --fault " + fault);
+        options.faults.push_back(*setting);
+    }
+    if (!chaos.empty()) {
+        options.chaos = talk::ParseChaos(chaos);
+        if (!options.chaos) return bad("bad --chaos " + chaos);
     }
     return options;
 }
@@ -285,16 +342,55 @@ class TokenSource {
     std::optional<std::uint64_t> seed_;
 };
 
+// One line per request for the operator: when, which bot, the status and how long it took;
+// the message's text only when asked for, as it is the users' own.
+class AccessLog {
+  public:
+    AccessLog(std::FILE* file, bool messages) : file_(file), messages_(messages) {}
+
+    void Add(const web::Request& req, const std::string& botid, int status,
+             std::chrono::steady_clock::time_point started) {
+        if (!file_) return;
+        const auto now = std::chrono::system_clock::now();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+        const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+        std::tm utc{};
+#ifdef _WIN32
+        gmtime_s(&utc, &seconds);
+#else
+        gmtime_r(&seconds, &utc);
+#endif
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &utc);
+        const double took =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
+        std::string line = std::string(when) + "." + std::to_string(1000 + ms % 1000).substr(1) +
+                           "Z " + req.method + " " + req.path +
+                           " botid=" + talk::JsonString(botid) + " " + std::to_string(status) +
+                           " " + std::to_string(took).substr(0, 6) + "ms";
+        if (messages_)
+            line +=
+                " message=" + talk::JsonString(talk::FormField(req.body, "message").value_or(""));
+        line += '\n';
+        std::fputs(line.c_str(), file_);  // whole lines: the C library locks the stream per call
+    }
+
+  private:
+    std::FILE* file_;
+    const bool messages_;
+};
+
 class TalkServer {
   public:
-    TalkServer(const Options& options, const qvbot::Bot& bot, std::uint64_t seed,
-               std::FILE* log_file)
+    TalkServer(const Options& options, const qvbot::BotSet& bots, qvbot::ConversationStore& store,
+               std::uint64_t seed, std::FILE* log_file, std::FILE* access_file)
         : options_(options),
-          bot_(bot),
-          botid_(bot.properties().at("botid")),
-          name_(bot.properties().at("name")),
-          conversations_(qvbot::kMaxConversations, seed),
+          bots_(bots),
+          store_(store),
           log_(log_file),
+          access_(access_file, options.log_messages),
           faults_(options.chaos, seed),
           tokens_(options.seed) {
         for (const auto& setting : options.faults) faults_.Set(setting);
@@ -303,12 +399,18 @@ class TalkServer {
     void Attach(web::Server& server) { server_ = &server; }
 
     void Handle(const web::Request& req, web::Reply reply) {
-        const bool get = req.method == "GET", post = req.method == "POST";
         if (options_.control && req.path.rfind("/__", 0) == 0) return Control(req, reply);
         if (options_.control) log_.Add(req);
+        reply = [this, req, reply = std::move(reply),
+                 started = std::chrono::steady_clock::now()](web::Response response) {
+            access_.Add(req, req.Param("botid"), response.status, started);
+            reply(std::move(response));
+        };
+        const bool get = req.method == "GET", post = req.method == "POST";
         if (get && req.path == "/pandora/talk") {
             Misbehave(Scope::kTalkGet, reply, [this, req, reply](const Fault& shape) {
-                const talk::PageText page{name_, Botid(req), NextToken()};
+                const talk::PageText page{Choose(req).bot->properties().at("name"), Botid(req),
+                                          NextToken()};
                 reply(Page(talk::TalkPage(page, shape.kind != FaultKind::kNoForm)));
             });
         } else if (post && req.path == "/pandora/talk") {
@@ -317,6 +419,10 @@ class TalkServer {
             Misbehave(Scope::kNews, reply, [this, req, reply](const Fault& shape) {
                 reply(Page(talk::NewsPage(req.Param("progversion"), shape.kind != FaultKind::kNoMarker)));
             });
+        } else if (get && req.path == "/healthz") {
+            // A balancer that keeps its connection hears of a stop before the instance goes.
+            const bool healthy = !server_->Draining() && store_.Healthy();
+            reply(healthy ? web::Response{200, "text/plain", "ok\n"} : Busy());
         } else {
             reply({404, "text/plain", "not found\n"});
         }
@@ -350,6 +456,13 @@ class TalkServer {
         reply({404, "text/plain", "not found\n"});
     }
 
+    static web::Response Busy() {
+        return {503,
+                "text/plain",
+                "the conversation store cannot be reached; try again shortly\n",
+                {{"Retry-After", kRetryAfter}}};
+    }
+
     web::Response Talk(const web::Request& req, const Fault& shape) {
         const std::string message = qvbot::CutUtf8(
             qvbot::ClientTextToUtf8(talk::FormField(req.body, "message").value_or("")),
@@ -357,14 +470,19 @@ class TalkServer {
         std::string token = talk::FormField(req.body, "botcust2").value_or("");
         token = qvbot::CutUtf8(qvbot::ClientTextToUtf8(token), qvbot::kMaxTokenChars);
         if (token.empty()) token = NextToken();
-        const talk::PageText page{name_, Botid(req), token};
+        // The bot is held to the end of the answer, so a reload meanwhile changes nothing here.
+        const auto bot = Choose(req).bot;
+        const talk::PageText page{bot->properties().at("name"), Botid(req), token};
         std::optional<std::string> answer;
         if (shape.kind != FaultKind::kNoAnswer && shape.kind != FaultKind::kNoMarker) {
             if (options_.answer_html) {
                 answer = *options_.answer_html;
             } else {
-                answer = talk::HtmlEscape(conversations_.With(
-                    token, [&](qvbot::Conversation& c) { return bot_.Respond(c, message); }));
+                const auto said =
+                    store_.Answer(bot->properties().at("botid"), token,
+                                  [&](qvbot::Conversation& c) { return bot->Respond(c, message); });
+                if (!said) return Busy();
+                answer = talk::HtmlEscape(*said);
             }
         }
         return Page(talk::AnswerPage(page, message, answer, shape.kind != FaultKind::kNoForm));
@@ -413,15 +531,21 @@ class TalkServer {
 
     std::string NextToken() { return options_.token ? *options_.token : tokens_.Next(); }
 
-    std::string Botid(const web::Request& req) {
-        const std::string botid = qvbot::ClientTextToUtf8(req.Param("botid"));
+    // The bot the request's botid names, else the default one; each unknown botid is noted once.
+    qvbot::BotSet::Choice Choose(const web::Request& req) {
+        const std::string botid = Botid(req);
+        auto choice = bots_.Choose(botid);
+        if (choice.known) return choice;
         const std::lock_guard lock(botid_mutex_);
-        if (botid != botid_ && unknown_botids_.size() < kMaxNotedBotids &&
-            unknown_botids_.insert(botid).second) {
-            std::fprintf(stderr, "quorvanel-botserver: unknown botid \"%s\", answering anyway\n",
-                         botid.c_str());
+        if (unknown_botids_.size() < kMaxNotedBotids && unknown_botids_.insert(botid).second) {
+            std::fprintf(stderr, "quorvanel-botserver: unknown botid \"%s\", answered by %s\n",
+                         botid.c_str(), choice.bot->properties().at("botid").c_str());
         }
-        return botid;
+        return choice;
+    }
+
+    static std::string Botid(const web::Request& req) {
+        return qvbot::ClientTextToUtf8(req.Param("botid"));
     }
 
     std::string ContentType() const {
@@ -433,11 +557,10 @@ class TalkServer {
     }
 
     const Options& options_;
-    const qvbot::Bot& bot_;
-    const std::string botid_;
-    const std::string name_;
-    qvbot::Conversations conversations_;
+    const qvbot::BotSet& bots_;
+    qvbot::ConversationStore& store_;
     RequestLog log_;
+    AccessLog access_;
     FaultBoard faults_;
     qvbot::sync::Mutex botid_mutex_;
     std::set<std::string> unknown_botids_;  // noted once each, to keep stderr readable
@@ -445,11 +568,39 @@ class TalkServer {
     web::Server* server_ = nullptr;
 };
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// The store the options name, or null (with the reason told).
+std::unique_ptr<qvbot::ConversationStore> MakeStore(const Options& options, std::uint64_t seed) {
+    if (options.store == "memory") return std::make_unique<qvbot::MemoryStore>(seed);
+#ifdef QV_HAVE_REDIS
+    if (const auto address = qvbot::ParseRedisUrl(options.store)) {
+        qvbot::RedisSettings settings;
+        settings.address = *address;
+        if (const char* password = std::getenv(kPasswordVariable)) settings.password = password;
+        settings.forget_after = options.forget_after;
+        settings.timeout = std::chrono::milliseconds(options.store_timeout_ms);
+        return std::make_unique<qvbot::RedisStore>(settings);
+    }
+    std::fprintf(stderr, "quorvanel-botserver: bad --store %s (memory or redis://HOST:PORT[/DB])\n",
+                 options.store.c_str());
+#else
+    std::fprintf(stderr, "quorvanel-botserver: this build keeps conversations in memory only\n");
+#endif
+    return nullptr;
+}
+
+// Opens a log the options name: "-" is standard output, "none" or "" none at all.
+bool OpenLog(const std::string& path, std::FILE*& file) {
+    file = nullptr;
+    if (path == "none" || path.empty()) return true;
+    if (path == "-") {
+        file = stdout;
+        return true;
+    }
+    file = std::fopen(path.c_str(), "a");
+    if (!file)
+        std::fprintf(stderr, "quorvanel-botserver: cannot open %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+    return file != nullptr;
 }
 
 }  // namespace
@@ -457,51 +608,38 @@ bool ReadFile(const std::string& path, std::string& text) {
 int main(int argc, char** argv) {
     const auto options = ParseOptions(argc, argv);
     if (!options) return 2;
+    // Lines as they come, so that a log reader or a test sees each request when it is done.
+    std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+#ifdef SIGPIPE
+    // An access log into a pipe nobody reads any more fails its writes; it must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 
-    const qvbot::DiskFolder folder(options->aiml);
-    std::unique_ptr<qvbot::Bot> bot;
-    qvbot::LoadReport report;
-    if (options->properties.empty()) {
-        bot = qvbot::LoadBot(folder, options->aiml, report);
-    } else {
-        std::string text;
-        if (!ReadFile(options->properties, text)) {
-            std::fprintf(stderr, "quorvanel-botserver: cannot read %s\n", options->properties.c_str());
-            return 1;
-        }
-        qvbot::Properties properties = qvbot::DefaultProperties();
-        std::vector<std::string> errors;
-        qvbot::ReadProperties(options->properties, text, properties, errors);
-        bot = std::make_unique<qvbot::Bot>(std::move(properties));
-        report = bot->LoadFolder(folder, options->aiml);
-        report.errors.insert(report.errors.begin(), errors.begin(), errors.end());
+    qvbot::BotSet bots;
+    if (!bots.Load(options->bots.empty()
+                       ? std::vector<qvbot::BotSource>{{options->aiml, options->properties}}
+                       : qvbot::BotFolders(options->bots),
+                   options->default_bot)) {
+        return 1;
     }
     std::uint64_t seed = options->seed.value_or(0);
     if (!options->seed && !qvbot::RandomBytes(&seed, sizeof seed)) {
         seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
-    for (const auto& error : report.errors) std::fprintf(stderr, "%s\n", error.c_str());
-    for (const auto& [element, count] : report.never_run) {
-        std::fprintf(stderr, "quorvanel-botserver: %d <%s> element(s) will never be run\n", count,
-                     element.c_str());
-    }
-    if (report.files == 0 && !std::filesystem::is_directory(options->aiml)) return 1;
-
+    const auto store = MakeStore(*options, seed);
+    if (!store) return 2;
     std::FILE* log_file = nullptr;
-    if (!options->log_path.empty()) {
-        log_file = std::fopen(options->log_path.c_str(), "a");
-        if (!log_file) {
-            std::fprintf(stderr, "quorvanel-botserver: cannot open %s: %s\n",
-                         options->log_path.c_str(), std::strerror(errno));
-            return 1;
-        }
-    }
+    std::FILE* access_file = nullptr;
+    if (!OpenLog(options->log_path, log_file) || !OpenLog(options->access_log, access_file))
+        return 1;
+    if (access_file && access_file != stdout) std::setvbuf(access_file, nullptr, _IOLBF, 1 << 16);
 
-    TalkServer talk(*options, *bot, seed, log_file);
+    TalkServer talk(*options, bots, *store, seed, log_file, access_file);
     web::Limits limits;
     limits.max_body = kMaxBody;
-    web::Server server([&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
-                       limits, kThreads);
+    web::Server server(
+        [&talk](const web::Request& req, web::Reply reply) { talk.Handle(req, std::move(reply)); },
+        limits, options->threads);
     talk.Attach(server);
     std::string error;
     if (!server.Listen(options->listen, options->port, error)) {
@@ -520,14 +658,20 @@ int main(int argc, char** argv) {
     }
     // Last, so a caller who read this line can count on the port file too.
     std::printf("loaded %zu categories from %d files (%d replaced); listening on %s:%d\n",
-                bot->Size(), report.files, report.replaced, options->listen.c_str(), port);
+                bots.Categories(), bots.Files(), bots.Replaced(), options->listen.c_str(), port);
     std::fflush(stdout);
 
-    server.OnStopSignal([&server] { server.Stop(); });
+    // Requests being answered finish; a stop takes at most one request deadline.
+    server.OnStopSignal([&server, &limits] { server.Drain(limits.request_deadline); });
+    server.OnReloadSignal([&bots] {
+        std::fprintf(stderr, "quorvanel-botserver: reloading the bots\n");
+        std::printf("reloaded %d bot(s)\n", bots.Reload());
+    });
     if (options->lifetime_s > 0) {
         server.After(std::chrono::seconds(options->lifetime_s), [&server] { server.Stop(); });
     }
     server.Run();
     if (log_file) std::fclose(log_file);
+    if (access_file && access_file != stdout) std::fclose(access_file);
     return 0;
 }

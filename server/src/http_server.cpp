@@ -25,8 +25,12 @@ std::string Request::Param(std::string_view name) const {
 
 struct Server::State : std::enable_shared_from_this<Server::State> {
     State(Handler h, Limits l, int n)
-        : handler(std::move(h)), limits(l), threads(n < 1 ? 1 : n), acceptor(context),
-          signals(context) {}
+        : handler(std::move(h)),
+          limits(l),
+          threads(n < 1 ? 1 : n),
+          acceptor(context),
+          signals(context),
+          reload_signals(context) {}
 
     Handler handler;
     Limits limits;
@@ -34,7 +38,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     asio::io_context context;
     tcp::acceptor acceptor;
     asio::signal_set signals;
+    asio::signal_set reload_signals;
     std::atomic<std::size_t> open{0};
+    std::atomic<std::size_t> busy{0};  // requests read and not yet answered in full
+    std::atomic<bool> draining{false};
     std::atomic<std::size_t> accept_errors{0};
     std::atomic<bool> stopped{false};
 
@@ -99,6 +106,8 @@ class Session : public std::enable_shared_from_this<Session> {
         request.body = message.body();
         keep_alive_ = message.keep_alive();
         version_ = message.version();
+        ++state_->busy;
+        handling_ = true;
 
         // The reply may come from another thread, or later: it is posted to this session's
         // executor, and only the first one counts.
@@ -121,7 +130,8 @@ class Session : public std::enable_shared_from_this<Session> {
         Message message{static_cast<http::status>(response.status), version_};
         message.set(http::field::server, "quorvanel-botserver");
         message.set(http::field::content_type, response.content_type);
-        message.keep_alive(keep_alive_ && !state_->stopped);
+        message.keep_alive(keep_alive_ && !state_->stopped && !state_->draining);
+        for (auto& [name, value] : response.headers) message.set(name, std::move(value));
         message.body() = std::move(response.body);
         message.prepare_payload();
         Write(std::move(message), message.keep_alive());
@@ -139,11 +149,13 @@ class Session : public std::enable_shared_from_this<Session> {
     void Write(Message message, bool again) {
         auto owned = std::make_shared<Message>(std::move(message));
         stream_.expires_after(state_->limits.request_deadline);
-        http::async_write(stream_, *owned,
-                          [self = shared_from_this(), owned, again](beast::error_code error, std::size_t) {
-                              if (error || !again) return self->Close();
-                              self->Read();
-                          });
+        http::async_write(
+            stream_, *owned,
+            [self = shared_from_this(), owned, again](beast::error_code error, std::size_t) {
+                if (std::exchange(self->handling_, false)) --self->state_->busy;
+                if (error || !again) return self->Close();
+                self->Read();
+            });
     }
 
     void Close() {
@@ -157,6 +169,7 @@ class Session : public std::enable_shared_from_this<Session> {
     std::optional<Parser> parser_;
     std::shared_ptr<Server::State> state_;
     bool keep_alive_ = false;
+    bool handling_ = false;  // a request of this connection counts as busy
     unsigned version_ = 11;
 };
 
@@ -164,8 +177,9 @@ class Session : public std::enable_shared_from_this<Session> {
 
 void Server::State::Accept() {
     acceptor.async_accept(
-        asio::make_strand(context), [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
-            if (self->stopped) return;
+        asio::make_strand(context),
+        [self = shared_from_this()](beast::error_code error, tcp::socket socket) {
+            if (self->stopped || self->draining) return;
             if (error) {
                 // A client that resets before it is taken, or no descriptor left: neither ends
                 // the server. The first few are told; a pause lets a shortage ease.
@@ -235,6 +249,7 @@ void Server::Stop() {
         beast::error_code ignored;
         state->acceptor.close(ignored);
         state->signals.cancel(ignored);
+        state->reload_signals.cancel(ignored);
         state->context.stop();
     });
 }
@@ -246,6 +261,36 @@ void Server::After(std::chrono::milliseconds delay, std::function<void()> f) {
     });
 }
 
+void Server::Drain(std::chrono::milliseconds deadline) {
+    if (state_->draining.exchange(true)) return;
+    asio::post(state_->context, [state = state_] {
+        beast::error_code ignored;
+        state->acceptor.close(ignored);
+    });
+    WaitIdle(std::chrono::steady_clock::now() + deadline);
+}
+
+// Looks a few times a second: a drain lasts at most the deadline, and nothing else waits.
+void Server::WaitIdle(std::chrono::steady_clock::time_point until) {
+    if (state_->busy == 0 || std::chrono::steady_clock::now() >= until) return Stop();
+    After(std::chrono::milliseconds(20), [this, until] { WaitIdle(until); });
+}
+
+void Server::OnReloadSignal(std::function<void()> f) {
+#ifdef SIGHUP
+    beast::error_code ignored;
+    state_->reload_signals.add(SIGHUP, ignored);
+    state_->reload_signals.async_wait(
+        [this, f = std::move(f)](beast::error_code error, int) mutable {
+            if (error) return;
+            f();
+            OnReloadSignal(std::move(f));
+        });
+#else
+    (void)f;
+#endif
+}
+
 void Server::OnStopSignal(std::function<void()> f) {
     beast::error_code ignored;
     state_->signals.add(SIGINT, ignored);
@@ -255,6 +300,7 @@ void Server::OnStopSignal(std::function<void()> f) {
     });
 }
 
+bool Server::Draining() const { return state_->draining; }
 std::size_t Server::OpenConnections() const { return state_->open; }
 std::size_t Server::AcceptErrors() const { return state_->accept_errors; }
 

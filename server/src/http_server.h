@@ -32,6 +32,7 @@ struct Response {
     int status = 200;
     std::string content_type = "text/plain";
     std::string body;
+    std::vector<std::pair<std::string, std::string>> headers = {};  // beside the usual ones
 };
 
 // Sends the response of one request; to be called once, from any thread.
@@ -63,15 +64,23 @@ class Server {
     void Stop();
     // Calls f on one of the server's threads after `delay` (not at all once stopped).
     void After(std::chrono::milliseconds delay, std::function<void()> f);
+    // Stops taking connections, lets the requests being answered finish (within `deadline`),
+    // then Stop(). Kept-alive connections are closed after their answer.
+    void Drain(std::chrono::milliseconds deadline);
     // Calls f on the server's threads on SIGINT or SIGTERM (Ctrl+C on Windows).
     void OnStopSignal(std::function<void()> f);
+    // Calls f on one of the server's threads on every SIGHUP (never on Windows, which has none).
+    void OnReloadSignal(std::function<void()> f);
 
+    // Whether Drain() has begun: the instance is going away.
+    bool Draining() const;
     std::size_t OpenConnections() const;
     std::size_t AcceptErrors() const;
 
     struct State;  // shared with the connections' sessions
 
   private:
+    void WaitIdle(std::chrono::steady_clock::time_point until);
     std::shared_ptr<State> state_;
 };
 

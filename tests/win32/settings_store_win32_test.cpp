@@ -29,7 +29,7 @@ protected:
 // Without a file the defaults are read, and reading creates none.
 TEST_F(ProfileFile, HandWrittenFilesReadAsStored) {
     EXPECT_EQ(ReadSetting(store, kTypeSpeed), L"medium");
-    EXPECT_EQ(GetFileAttributesW(SettingsFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(testing::FileAttributes(SettingsFilePath()), INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(testing::WriteSettingsFileBytes(
         "[botbehaviour]\r\ntypespeed=slow\r\n\r\n[ConnectionSettings]\r\nBotName=\r\n"
         "BotID=caf\xE9 \xFF\r\nBotServer=" + std::string(300, 's') + "\r\n"));

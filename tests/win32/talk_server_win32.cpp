@@ -80,9 +80,12 @@ int UnusedPort() {
 TalkServer::~TalkServer() { Stop(); }
 
 bool TalkServer::Start(const std::string& options) {
-    static int serial = 0;
-    const std::string portFile = "/tmp/qv-talk-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(++serial) + ".port";
+    // A file name made by creating the file: process ids are per Wine prefix, and test programs
+    // in other prefixes start servers into the same /tmp at the same time.
+    char made[MAX_PATH];
+    if (!GetTempFileNameA("Z:\\tmp", "qvt", 0, made)) return false;
+    std::string portFile = made + 2;  // past "Z:"
+    for (char& c : portFile) c = c == '\\' ? '/' : c;
     std::string commandLine = std::string("start.exe /unix ") + QV_BOTSERVER_PATH + " --aiml " +
                               QV_STARTER_BOT + " --test-control --port 0 --port-file " + portFile +
                               " --lifetime 300 " + options;
@@ -91,6 +94,7 @@ bool TalkServer::Start(const std::string& options) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
+        DeleteFileA(made);
         return false;
     }
     WaitForSingleObject(process.hProcess, 10000);

@@ -81,6 +81,8 @@ class Bot {
     std::string Respond(Conversation& conversation, std::string_view message) const;
 
     std::size_t Size() const { return templates_.size() - free_; }
+    // About the bytes the bot's graph and templates hold, for a server that hosts many bots.
+    std::size_t MemoryBytes() const;
     const Properties& properties() const { return properties_; }
     // The clock of <date/>; the system's by default.
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }

@@ -35,6 +35,8 @@ class WordGraph {
     int Match(const Input& input, const Input& that, const Input& topic, Stars& stars) const;
 
     std::size_t NodeCount() const { return nodes_.size(); }
+    // About the bytes the graph holds: its arrays and its words.
+    std::size_t MemoryBytes() const;
 
   private:
     struct Node {
@@ -61,6 +63,7 @@ class WordGraph {
             std::uint32_t child = 0;
         };
         std::size_t Home(std::uint64_t key) const;
+        friend class WordGraph;
         std::vector<Slot> slots_ = std::vector<Slot>(1024);
         std::size_t used_ = 0;
     };
