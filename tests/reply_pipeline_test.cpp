@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "bot/bot_server.h"
 #include "fakes/fake_conversation_list.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_dialogs.h"
@@ -56,7 +57,16 @@ protected:
     ReplyPipeline pipeline{desktop, table, bot, typing, file, dialogs};
     RelayEngine engine{desktop, list, table, &pipeline};
 
-    Pipeline() { list.enableDefault = true; }
+    std::vector<ReplyOutcome> outcomes;  // what became of each message, as the record is told
+    std::vector<std::wstring> heard;
+
+    Pipeline() {
+        list.enableDefault = true;
+        pipeline.OnHandled([this](const HandledMessage& handled) {
+            outcomes.push_back(handled.outcome);
+            heard.push_back(handled.heard);
+        });
+    }
     void Speed(const std::wstring& speed) { file.Set(L"BotBehaviour", L"TypeSpeed", speed); }
     WindowHandle Open(const std::wstring& name) { return desktop.AddConversation(name, L"start\r\n"); }
     WindowHandle Entry(WindowHandle window) { return desktop.Child(window, 1); }
@@ -180,6 +190,22 @@ TEST_F(Pipeline, ShortRepliesAreSentAtOnceAndRepliesRestyled) {
     desktop.Say(w, L"Bob", L"how are you");
     EXPECT_EQ(Ticks(w), "nrp");
     EXPECT_EQ(desktop.Text(Entry(w)), L"im fine r you?\u00A0");
+
+    // What the record is told: a canned line and the error line are told from the bot's answer,
+    // and a window without a Send button keeps the reply in its box.
+    file.Set(L"BotBehaviour", L"TypeStyle", L"perfect");
+    for (const wchar_t* answer : {kCannedLine2, kNoPageAnswer}) {
+        bot.answer = answer;
+        desktop.Say(w, L"Bob", answer);
+        Ticks(w);
+    }
+    desktop.Close(Send(w));
+    desktop.Say(w, L"Bob", L"last");
+    engine.Timer1_Timer();
+    EXPECT_THAT(outcomes,
+                ElementsAre(ReplyOutcome::Sent, ReplyOutcome::Sent, ReplyOutcome::CannedLine,
+                            ReplyOutcome::ErrorLine, ReplyOutcome::NoSendButton));
+    EXPECT_THAT(heard, ElementsAre(L"ok?", L"how are you", kCannedLine2, kNoPageAnswer, L"last"));
 }
 
 // The robot writes only into an entry box that holds nothing of the user's; a reply that finds
@@ -223,6 +249,10 @@ TEST_F(Pipeline, WhatTheUserTypesIsNeverOverwritten) {
     bot.waiting.at(0)(L"too late");
     Ticks(w, 2);
     EXPECT_EQ(desktop.Text(Entry(w)), L"");
+    using enum ReplyOutcome;
+    EXPECT_THAT(outcomes,
+                ElementsAre(Sent, Sent, Sent, UserWriting, UserWriting, UserWriting, UserWriting));
+    EXPECT_EQ(heard.back(), L"one last");
 }
 
 // A new message while a reply is typed replaces it when its reading ends. A reply dropped unsent,
@@ -257,6 +287,8 @@ TEST_F(Pipeline, ADroppedReplyOrTheEndTakesBackTheNoticeButNotTheUsersText) {
         Ticks(w);
         EXPECT_EQ(desktop.Text(Entry(w)), drop.left) << drop.entry << " " << drop.speed;
     }
+    EXPECT_THAT(outcomes, ElementsAre(ReplyOutcome::EmptyAnswer, ReplyOutcome::EmptyAnswer,
+                                      ReplyOutcome::InvalidSpeed, ReplyOutcome::Sent));
 
     // The program ends while a request waits; the tick unwinding from it shows and sends nothing.
     const WindowHandle left = typing();

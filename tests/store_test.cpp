@@ -1,12 +1,16 @@
 // The store against the real SQLite, in temporary files.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 
 #include "qvbot/bot.h"
+#include "qvbot/text.h"
+#include "store/record_text.h"
 #include "store/sqlite_store.h"
 
 #ifndef _WIN32
@@ -56,6 +60,90 @@ TEST_F(Store, KeepsEachBotsConversationsAcrossReopeningAndForgetsTheLongestUnhea
     EXPECT_EQ(store.LoadConversation("C:\\Bots", "Ann"), "");
     EXPECT_EQ(store.LoadConversation("", "Dee"), "");
     EXPECT_EQ(store.Skipped(), 0u);
+}
+
+// The record keeps what the settings say, the oldest going first; it can be searched, turned off,
+// cleared, and saved as text.
+TEST_F(Store, TheRecordKeepsItsDaysAndItsCountIsSearchedClearedAndSavedAsText) {
+    const std::int64_t now = std::time(nullptr);
+    const RecordSettings keep{.keep = true, .days = 90, .exchanges = 4};
+    {
+        SqliteStore store(path, {});
+        // The first goes as the fifth comes; the third is past 90 days (the clock was wrong then).
+        store.Record({now - 89 * 86400, "Ann", "oldest", "goes", ReplyOutcome::Sent, "Kestro"},
+                     keep);
+        store.Record({now - 3, "Ann", "My name is Ann.", "Nice to meet you,\nAnn.",
+                      ReplyOutcome::Sent, "Kestro"},
+                     keep);
+        store.Record({now - 91 * 86400, "Ann", "too old", "gone", ReplyOutcome::Sent, "Kestro"},
+                     keep);
+        store.Record({now - 2, "Bob", "50% off_", "", ReplyOutcome::EmptyAnswer, "Kestro"}, keep);
+        store.Record({now - 1, "Ann", "hi", "Hello.", ReplyOutcome::UserWriting, "bot server h"},
+                     keep);
+        store.Record({now, "Cy", "unkept", "x", ReplyOutcome::Sent, ""}, {.keep = false});
+    }
+    SqliteStore store(path, {});
+    const auto all = store.RecordOf(std::nullopt, "");
+    ASSERT_TRUE(all);
+    std::vector<std::string> heard;
+    for (const RecordRow& row : *all) heard.push_back(row.heard);
+    EXPECT_THAT(heard, ::testing::ElementsAre("My name is Ann.", "50% off_", "hi"));
+    const auto contacts = store.RecordContacts("");
+    ASSERT_TRUE(contacts);
+    ASSERT_EQ(contacts->size(), 2u);
+    EXPECT_EQ((*contacts)[0].contact, "Ann");  // heard from last
+    EXPECT_EQ((*contacts)[0].exchanges, 2);
+    EXPECT_EQ(store.RecordContacts("NAME")->size(), 1u);  // the case of ASCII letters aside
+    EXPECT_EQ(store.RecordContacts("% off_")->at(0).contact, "Bob");
+    EXPECT_EQ(store.RecordContacts("0_")->size(), 0u);           // % and _ are themselves
+    EXPECT_EQ(store.RecordOf("Ann", "", 1)->at(0).heard, "hi");  // the latest of hers
+    EXPECT_EQ(store.RecordOf("Ann", "ann")->size(), 2u);         // her name matches all of hers
+
+    // Its local time, whom and what, and what became of it, each line of it.
+    std::tm at{};
+    at.tm_year = 2026 - 1900, at.tm_mon = 11, at.tm_mday = 8, at.tm_hour = 19, at.tm_min = 5,
+    at.tm_isdst = -1;
+    std::vector<RecordRow> rows = *all;
+    rows[0].time = std::mktime(&at);
+    EXPECT_EQ(RecordFileText(rows),
+              "\xEF\xBB\xBF"
+              "2026-12-08 19:05:00  Ann, answered by Kestro\r\n  Ann: My name is Ann.\r\n"
+              "  Sent: Nice to meet you,\r\n    Ann.\r\n\r\n" +
+                  qvbot::Utf8FromWide(ExchangeText(rows[1])) + "\r\n" +
+                  qvbot::Utf8FromWide(ExchangeText(rows[2])));
+    EXPECT_THAT(qvbot::Utf8FromWide(ExchangeText(rows[1])),
+                ::testing::EndsWith("  Bob: 50% off_\r\n  Nothing sent: the answer was empty\r\n"));
+    EXPECT_THAT(qvbot::Utf8FromWide(ExchangeText(rows[2])),
+                ::testing::EndsWith("Ann, answered by bot server h\r\n  Ann: hi\r\n  Nothing sent: "
+                                    "you were writing there (the answer was: Hello.)\r\n"));
+
+    // Cleared: gone at once for the reader, and for good once written.
+    store.ClearRecord();
+    EXPECT_EQ(store.RecordContacts("")->size(), 0u);
+    store.Record({now, "Dee", "after", "kept", ReplyOutcome::Sent, ""}, keep);
+    store.Flush();
+    EXPECT_EQ(store.RecordOf(std::nullopt, "")->size(), 1u);
+}
+
+// A file of the version before the record keeps its memory and gains the record.
+TEST_F(Store, AFileFromBeforeTheRecordKeepsItsMemoryAndGainsTheRecord) {
+    {
+        Database old(path, 0);
+        ASSERT_TRUE(old.Execute(
+            "CREATE TABLE memory(bot TEXT NOT NULL, contact TEXT NOT NULL, heard INTEGER NOT NULL,"
+            " state BLOB NOT NULL, PRIMARY KEY(bot, contact)) WITHOUT ROWID;"
+            "INSERT INTO memory VALUES('', 'Ann', 1, 'ann');"
+            "PRAGMA application_id=1364610636; PRAGMA user_version=1"));
+    }
+    SqliteStore store(path, {});
+    ASSERT_TRUE(store.Ok());
+    EXPECT_EQ(store.MovedAside(), "");
+    EXPECT_EQ(store.LoadConversation("", "Ann"), "ann");
+    store.Record({1, "Ann", "hi", "Hello.", ReplyOutcome::Sent, ""},
+                 {.keep = true, .days = kMaxRecordDays});
+    store.Flush();
+    EXPECT_EQ(store.Skipped(), 0u);
+    EXPECT_EQ(store.RecordOf("Ann", "")->size(), 1u);
 }
 
 TEST(StoreBytes, ConversationBytesRoundTripAndAnythingElseIsRefused) {

@@ -140,12 +140,7 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             // Not a dialog: the focus is given to a control by hand, and kept across
             // deactivation.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
-            } else {
-                SetFocus(focus_ != nullptr && IsWindow(focus_) ? focus_ : cmdOK_);
-            }
+            KeepFocus(wParam, cmdOK_);
             return 0;
         case WM_CTLCOLORSTATIC: {
             const LRESULT brush = DefWindowProcA(hwnd_, message, wParam, lParam);

@@ -41,7 +41,6 @@ private:
 
     std::wstring dataFile_;
     HWND cmdOK_ = nullptr;
-    HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
     HICON icon_ = nullptr;
     bool ownsIcon_ = false;
 };

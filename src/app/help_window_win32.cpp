@@ -148,12 +148,7 @@ LRESULT HelpWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Not a dialog: the focus is given to a control by hand, and kept across
             // deactivation. The box starts with the caret before the first line, nothing
             // selected.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
-            } else {
-                SetFocus(focus_ != nullptr && IsWindow(focus_) ? focus_ : Text1_);
-            }
+            KeepFocus(wParam, Text1_);
             return 0;
         case WM_CTLCOLORSTATIC:
             // A read-only box would be grey; the help reads as a page, on the window colour.

@@ -28,7 +28,6 @@ private:
 
     HWND Text1_ = nullptr;
     HWND btnOK_ = nullptr;
-    HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
 };
 
 }  // namespace quorvanel

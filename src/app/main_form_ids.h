@@ -17,6 +17,7 @@ inline constexpr int kIdMenuOptions = 201;          // mnuOptions
 inline constexpr int kIdMenuExit = 202;             // mnuExit
 inline constexpr int kIdMenuHelp = 203;             // Help (F1)
 inline constexpr int kIdMenuAboutQuorvanel = 204;   // mnuAboutQuorvanel
+inline constexpr int kIdMenuRecord = 205;           // what was said in the user's name
 // The conversation list's context menu: the contact's own rule.
 inline constexpr int kIdMenuAlwaysAnswer = 211;
 inline constexpr int kIdMenuNeverAnswer = 212;

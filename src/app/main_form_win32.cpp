@@ -4,14 +4,18 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <ctime>
 
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
+#include "app/record_window_win32.h"
 #include "platform/resource_ids.h"
 #include "platform/system_win32.h"
 #include "bot/html_reader.h"
+#include "qvbot/text.h"
 #include "settings/options_dialog_win32.h"
+#include "settings/record_settings.h"
 
 namespace quorvanel {
 namespace {
@@ -40,6 +44,7 @@ constexpr std::size_t kTrayTipBytes = 64;
 HMENU BuildMenu() {
     HMENU commands = CreatePopupMenu();
     AppendMenuA(commands, MF_STRING, kIdMenuOptions, "&Options");
+    AppendMenuA(commands, MF_STRING, kIdMenuRecord, "&Record");
     AppendMenuA(commands, MF_STRING, kIdMenuExit, "&Exit");
     HMENU help = CreatePopupMenu();
     AppendMenuA(help, MF_STRING, kIdMenuHelp, "&Help\tF1");
@@ -153,6 +158,7 @@ LRESULT MainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case kIdMenuOptions: mnuOptions_Click(); return 0;
+                case kIdMenuRecord: mnuRecord_Click(); return 0;
                 case kIdMenuExit: mnuExit_Click(); return 0;
                 case kIdMenuHelp: Help_Click(); return 0;
                 case kIdMenuAboutQuorvanel: mnuAboutQuorvanel_Click(); return 0;
@@ -262,6 +268,25 @@ void MainForm::CreateControls() {
                                                        txtNumChatWindows_);
     relay_ = std::make_unique<RelayEngine>(windows_, *list_, Conversations_, &replies_, &rules_);
     replies_.OnSent([this](int slot) { rules_.Answered(Conversations_[slot].Contact); });
+    replies_.OnHandled([this](const HandledMessage& handled) { Record(handled); });
+}
+
+void MainForm::Record(const HandledMessage& handled) {
+    // The settings are read at each exchange, so that a change by hand holds from the next one.
+    const RecordSettings keep = ReadRecordSettings(settings_);
+    if (!keep.keep) return;
+    std::wstring bot;
+    if (!UsesBuiltInBot(settings_)) {
+        bot = L"the bot server " + ReadSetting(settings_, kBotServer) + L", bot " +
+              ReadSetting(settings_, kBotID);
+    } else {
+        const std::wstring folder = ReadSetting(settings_, kAimlFolder);
+        bot = builtInBot_.BotName() + (folder.empty() ? L" (built in)" : L" of " + folder);
+    }
+    store_->Record({static_cast<std::int64_t>(std::time(nullptr)),
+                    qvbot::Utf8FromWide(handled.contact), qvbot::Utf8FromWide(handled.heard),
+                    qvbot::Utf8FromWide(handled.reply), handled.outcome, qvbot::Utf8FromWide(bot)},
+                   keep);
 }
 
 void MainForm::Form_Load() {
@@ -320,6 +345,8 @@ void MainForm::Form_Loaded() {
 
     ShowWindow(hwnd_, showCommand_);
     UpdateWindow(hwnd_);
+    // Exchanges past their days go now, by the writer, rather than at the next answer.
+    store_->KeepRecord(ReadRecordSettings(settings_));
     // A memory file that could not be used was moved aside: said once, from the message loop, so
     // that the program answers while the box is open.
     if (std::wstring moved = MovedAsideMessage(*store_); !moved.empty()) {
@@ -418,6 +445,11 @@ void MainForm::mnuOptions_Click() {
     rules_.Reread();
     // A new AIML folder is loaded, or reported, at once rather than at the next question.
     if (UsesBuiltInBot(settings_)) builtInBot_.Prepare();
+}
+
+void MainForm::mnuRecord_Click() {
+    RecordWindow record(*store_);
+    record.ShowModal(hwnd_, &pump_);
 }
 
 void MainForm::mnuExit_Click() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }

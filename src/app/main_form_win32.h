@@ -73,7 +73,10 @@ private:
     void Form_MouseMove();
     void Taskbar_Created();
     void Timer1_Timer();
+    // Keeps what became of a message in the record, with the time and the bot that answered.
+    void Record(const HandledMessage& handled);
     void mnuOptions_Click();
+    void mnuRecord_Click();
     void mnuExit_Click();
     void Help_Click();
     void mnuAboutQuorvanel_Click();

@@ -93,6 +93,15 @@ void ModalWindow::EndModal(int result) {
     Release();
 }
 
+void ModalWindow::KeepFocus(WPARAM activation, HWND first) {
+    if (LOWORD(activation) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
+    } else {
+        SetFocus(focus_ != nullptr && IsWindow(focus_) ? focus_ : first);
+    }
+}
+
 void ModalWindow::Release() {
     if (released_) return;
     released_ = true;

@@ -58,11 +58,16 @@ protected:
     // Sees each message of the modal loop before keyboard navigation does; true eats it.
     virtual bool PreTranslate(MSG& message);
     void EndModal(int result);
+    // Not a dialog: the focus is given to a control by hand. At WM_ACTIVATE, keeps the control
+    // that has the focus as the window goes inactive, and gives it back (or `first`, at the first
+    // activation) as it comes back.
+    void KeepFocus(WPARAM activation, HWND first);
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;
     TwipsScale twips_;
+    HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
 
 private:
     void Release();

@@ -1,9 +1,11 @@
 #include "platform/system_win32.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include "platform/ansi_text_win32.h"
@@ -161,12 +163,60 @@ void MeasureText(HDC dc, std::wstring_view text, RECT& rect, UINT format) {
     }
 }
 
-void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type) {
+int ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type) {
     if (const WideFunctions* w = Wide()) {
-        w->MessageBoxW(owner, Terminated(text).c_str(), Terminated(caption).c_str(), type);
-    } else {
-        MessageBoxA(owner, ToAnsi(text).c_str(), ToAnsi(caption).c_str(), type);
+        return w->MessageBoxW(owner, Terminated(text).c_str(), Terminated(caption).c_str(), type);
     }
+    return MessageBoxA(owner, ToAnsi(text).c_str(), ToAnsi(caption).c_str(), type);
+}
+
+namespace {
+
+// The dialog in either family: Ofn is OPENFILENAMEW or OPENFILENAMEA, Text the strings for it. The
+// filter's pairs are separated by NULs, which the strings keep.
+template <typename Ofn, typename Text>
+bool AskSave(HMODULE dialogs, const char* function, HWND owner, Text& name, const Text& filter,
+             const Text& extension) {
+    BOOL(WINAPI * save)(Ofn*) = nullptr;
+    Bind(save, dialogs, function);
+    Ofn ofn{};
+    // The size every Windows takes; the later fields add nothing asked for here.
+    ofn.lStructSize = sizeof(Ofn) == sizeof(OPENFILENAMEW) ? OPENFILENAME_SIZE_VERSION_400W
+                                                           : OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrDefExt = extension.c_str();
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    return save != nullptr && save(&ofn);
+}
+
+}  // namespace
+
+std::wstring AskSaveFileName(HWND owner, std::wstring_view suggested, std::wstring_view filter,
+                             std::wstring_view extension) {
+    // Loaded only when asked: most runs never save a file, and start-up stays as it was.
+    const HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+    if (dialogs == nullptr) return {};
+    std::wstring chosen;
+    if (Wide() != nullptr) {
+        std::wstring name(suggested);
+        name.resize(MAX_PATH * 4, L'\0');
+        if (AskSave<OPENFILENAMEW>(dialogs, "GetSaveFileNameW", owner, name, std::wstring(filter),
+                                   std::wstring(extension))) {
+            chosen = name.c_str();
+        }
+    } else {
+        std::string name = ToAnsi(suggested);
+        name.resize(MAX_PATH, '\0');
+        if (AskSave<OPENFILENAMEA>(dialogs, "GetSaveFileNameA", owner, name, ToAnsi(filter),
+                                   ToAnsi(extension))) {
+            chosen = FromAnsi(name.c_str(), std::strlen(name.c_str()));
+        }
+    }
+    FreeLibrary(dialogs);
+    return chosen;
 }
 
 bool RegisterClassOnce(const WNDCLASSEXA& windowClass) {
@@ -424,6 +474,21 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes, DWORD maxBytes)
     }
     CloseHandle(file);
     return ok;
+}
+
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    const WideFunctions* w = Wide();
+    const HANDLE file = w ? w->CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr)
+                          : CreateFileA(ToAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok =
+        bytes.size() <= MAXDWORD &&
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    return CloseHandle(file) && ok;
 }
 
 void ListFolder(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& f) {

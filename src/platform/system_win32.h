@@ -29,7 +29,12 @@ std::wstring WindowText(HWND window);
 void SetText(HWND window, std::wstring_view text);
 // DrawText with DT_CALCRECT and the given format: the rectangle the text needs.
 void MeasureText(HDC dc, std::wstring_view text, RECT& rect, UINT format);
-void ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type);
+// The button pressed (IDOK, IDYES...).
+int ShowMessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT type);
+// The common Save As dialog, suggesting a name; the path chosen, or empty when cancelled. The
+// filter's pairs of name and pattern are separated, and ended, by NULs.
+std::wstring AskSaveFileName(HWND owner, std::wstring_view suggested, std::wstring_view filter,
+                             std::wstring_view extension);
 
 // Registers a window class unless the program has it already. Whether it has is asked, never
 // read from the last error: 9x's USER often leaves that unset when a class exists.
@@ -79,6 +84,8 @@ bool MoveFileTo(const std::wstring& from, const std::wstring& to);
 void ClearFileAttributes(const std::wstring& path);
 // The whole file, when it has at most maxBytes.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, DWORD maxBytes);
+// Writes the file anew; false when it could not be written whole.
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
 // Calls f(name, isFolder) for each entry of the folder but "." and "..".
 void ListFolder(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& f);
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/handled_message.h"
 #include "relay/history_watch.h"
 #include "relay/window_system.h"
 #include "settings/rules.h"
@@ -20,6 +21,9 @@ struct ConversationSlot {
     std::wstring Contact;   // the list entry's text: whom the bot is talking to
     std::wstring LastMessage;
     std::wstring ReplyText;
+    std::wstring Asked;  // the message ReplyText answers, for the record
+    // Whether ReplyText is the bot's answer, a canned line or the error line.
+    ReplyOutcome ReplyKind = ReplyOutcome::Sent;
     std::int32_t DelayTicks = 0;
     std::int32_t TypingTicks = 0;
     HistoryStamp History;  // what the last full read of the history saw

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "bot/bot_server.h"
 #include "present/restyle.h"
 #include "relay/messenger_window.h"
 #include "relay/typing_notice.h"
@@ -60,25 +61,47 @@ void ReplyPipeline::Type(int slot) {
     if (!boxFree) {
         // The user is writing there: this reply is dropped, their text left as it is.
         conversations_[slot].TypingTicks = 0;
+        Report(slot, conversations_[slot].Asked, ReplyOutcome::UserWriting);
         return;
     }
     if (--conversations_[slot].TypingTicks > 0) return;
+    SendResult result = SendResult::Sent;
     try {
-        if (SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText) && sent_) {
-            sent_(slot);
-        }
+        result = SendReply(windows_, conversations_[slot].hWnd, conversations_[slot].ReplyText);
     } catch (const WindowNotAnswering&) {
         // It stopped answering just now: what was queued is handled when it wakes.
+        return;
     }
+    if (result != SendResult::UserWriting && sent_) sent_(slot);
+    Report(slot, conversations_[slot].Asked,
+           result == SendResult::UserWriting    ? ReplyOutcome::UserWriting
+           : result == SendResult::NoEntryBox   ? ReplyOutcome::NoEntryBox
+           : result == SendResult::NoSendButton ? ReplyOutcome::NoSendButton
+                                                : conversations_[slot].ReplyKind);
+}
+
+void ReplyPipeline::Report(int slot, const std::wstring& heard, ReplyOutcome outcome) {
+    if (!handled_) return;
+    handled_({conversations_[slot].Contact, heard, conversations_[slot].ReplyText, outcome});
 }
 
 void ReplyPipeline::DropReply(int slot) {
     if (!Live(slot)) return;
     // A question already asked: its answer, when it comes, is not typed.
-    if (outstanding_ != 0 && askingSlot_ == slot) dropped_ = outstanding_;
+    const bool asking = outstanding_ != 0 && askingSlot_ == slot;
+    if (asking) dropped_ = outstanding_;
+    const bool reading = conversations_[slot].DelayTicks > 0;
     conversations_[slot].DelayTicks = 0;
-    if (conversations_[slot].TypingTicks < 1) return;
+    if (conversations_[slot].TypingTicks < 1) {
+        // Not answered yet: what was dropped is the latest message, with no reply.
+        if (reading || asking) {
+            conversations_[slot].ReplyText.clear();
+            Report(slot, conversations_[slot].LastMessage, ReplyOutcome::UserWriting);
+        }
+        return;
+    }
     conversations_[slot].TypingTicks = 0;
+    Report(slot, conversations_[slot].Asked, ReplyOutcome::UserWriting);
     TakeBackNotice(slot);
 }
 
@@ -101,9 +124,10 @@ void ReplyPipeline::AskBot(int slot) {
     // starts its typing at once, as it would have in the tick.
     auto asking = std::make_shared<bool>(true);
     try {
-        bot_.Ask(question, contact, [this, slot, id, asking](std::wstring answer) {
+        bot_.Ask(question, contact, [this, slot, id, asking, question](std::wstring answer) {
             End(id);
             if (id == dropped_ || !Live(slot)) return;
+            conversations_[slot].Asked = question;
             Deliver(slot, std::move(answer));
             if (!*asking && Live(slot)) Type(slot);
         });
@@ -116,6 +140,10 @@ void ReplyPipeline::AskBot(int slot) {
 }
 
 void ReplyPipeline::Deliver(int slot, std::wstring answer) {
+    const ReplyOutcome kind = answer == kCannedLine1 || answer == kCannedLine2
+                                  ? ReplyOutcome::CannedLine
+                              : answer == kNoPageAnswer ? ReplyOutcome::ErrorLine
+                                                        : ReplyOutcome::Sent;
     std::wstring reply = RestyleReply(answer, settings_, dialogs_);
     const TypingTime typing = typing_.ComputeTypingTicks(reply);
     int ticks = typing.ticks;
@@ -128,7 +156,13 @@ void ReplyPipeline::Deliver(int slot, std::wstring answer) {
     // A reply still being typed that is replaced by none must not leave its notice behind.
     const bool dropsTypedReply = conversations_[slot].TypingTicks > 0 && ticks == 0;
     conversations_[slot].ReplyText = std::move(reply);
+    conversations_[slot].ReplyKind = kind;
     conversations_[slot].TypingTicks = ticks;
+    if (ticks == 0) {
+        Report(slot, conversations_[slot].Asked,
+               conversations_[slot].ReplyText.empty() ? ReplyOutcome::EmptyAnswer
+                                                      : ReplyOutcome::InvalidSpeed);
+    }
     if (dropsTypedReply) TakeBackNotice(slot);
 }
 

@@ -7,6 +7,7 @@
 #include "present/dialogs.h"
 #include "present/simulated_typing.h"
 #include "relay/conversations.h"
+#include "relay/handled_message.h"
 #include "relay/relay_engine.h"
 #include "relay/window_system.h"
 #include "settings/settings_store.h"
@@ -31,6 +32,10 @@ public:
     void DropReply(int slot) override;
     // Told of every reply that went into a conversation.
     void OnSent(std::function<void(int slot)> sent) { sent_ = std::move(sent); }
+    // Told what became of each message taken up: sent, or why not.
+    void OnHandled(std::function<void(const HandledMessage&)> handled) {
+        handled_ = std::move(handled);
+    }
 
     using RequestId = std::uint64_t;
     bool RequestOutstanding() const { return outstanding_ != 0; }
@@ -56,6 +61,7 @@ private:
     void TakeBackNotice(int slot);
     // One tick of a reply's typing: the notice, and the reply when its time has come.
     void Type(int slot);
+    void Report(int slot, const std::wstring& heard, ReplyOutcome outcome);
 
     WindowSystem& windows_;
     ConversationTable& conversations_;
@@ -69,6 +75,7 @@ private:
     RequestId dropped_ = 0;     // a request whose answer is not to be typed
     bool stopped_ = false;
     std::function<void(int)> sent_;
+    std::function<void(const HandledMessage&)> handled_;
 };
 
 }  // namespace quorvanel

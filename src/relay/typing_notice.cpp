@@ -27,17 +27,20 @@ void ClearTypingNotice(WindowSystem& windows, WindowHandle conversation) {
     if (CutAtNul(GetControlText(windows, box)) == kTypingNotice) SetControlText(windows, box, L"");
 }
 
-bool SendReply(WindowSystem& windows, WindowHandle conversation, const std::wstring& replyText) {
-    if (conversation == 0) return true;
+SendResult SendReply(WindowSystem& windows, WindowHandle conversation,
+                     const std::wstring& replyText) {
+    if (conversation == 0) return SendResult::NoEntryBox;
     const WindowHandle box = FindInputBox(windows, conversation);
-    if (box == 0) return true;
+    if (box == 0) return SendResult::NoEntryBox;
     // Looked at again: the user may have begun to type since the notice went in.
-    if (!HoldsNothingOfTheUsers(CutAtNul(GetControlText(windows, box)))) return false;
+    if (!HoldsNothingOfTheUsers(CutAtNul(GetControlText(windows, box)))) {
+        return SendResult::UserWriting;
+    }
     SetControlText(windows, box, replyText + kOwnLineMarker);
     const WindowHandle send = FindSendButton(windows, conversation);
-    if (send == 0) return true;
+    if (send == 0) return SendResult::NoSendButton;
     TapSpaceKey(windows, send);
-    return true;
+    return SendResult::Sent;
 }
 
 }  // namespace quorvanel

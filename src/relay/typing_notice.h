@@ -19,9 +19,11 @@ bool ShowTypingNotice(WindowSystem& windows, WindowHandle conversation);
 // Empties the entry box if it holds exactly the typing notice; anything else in it (the user's own
 // text) is left alone.
 void ClearTypingNotice(WindowSystem& windows, WindowHandle conversation);
+enum class SendResult { Sent, UserWriting, NoEntryBox, NoSendButton };
 // Puts the reply and the own-line marker into the entry box and presses Send with the space key.
-// False, and nothing sent, when the box holds the user's writing. Nothing happens without an
-// entry box; without a Send button the reply stays in the box.
-bool SendReply(WindowSystem& windows, WindowHandle conversation, const std::wstring& replyText);
+// Nothing is sent when the box holds the user's writing, and nothing happens without an entry
+// box; without a Send button the reply stays in the box.
+SendResult SendReply(WindowSystem& windows, WindowHandle conversation,
+                     const std::wstring& replyText);
 
 }  // namespace quorvanel

@@ -22,6 +22,8 @@ std::unique_ptr<SqliteStore> OpenStoreFile() {
     const std::wstring path = StoreFilePath();
     StoreOptions options;
     options.writeAheadLog = !sys::IsWindows9x();
+    // Mapped files are NT's to trust; on 9x the reader reads page by page.
+    if (!sys::IsWindows9x()) options.readerMapBytes = 256 << 20;
     options.moveFile = [](const std::string& from, const std::string& to) {
         return sys::MoveFileTo(qvbot::WideFromUtf8(from), qvbot::WideFromUtf8(to));
     };

@@ -1,5 +1,8 @@
 // The whole program under Wine: quorvanel.exe answers conversations of test-messenger with the
 // answers of quorvanel-botserver and its starter bot.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
 #include "app/main_form_ids.h"
+#include "app/record_window_win32.h"
 #include "e2e/quorvanel_session_win32.h"
 #include "settings/options_dialog_ids.h"
 #include "win32/talk_server_win32.h"
@@ -364,6 +368,7 @@ TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwnThatOutlast
     EXPECT_TRUE(again.starts_with("Your name is Ann.") || again.starts_with("Check this:")) << again;
     Open("open", "b", "Bob");
     Exchange("b", "My name is Bob.");
+    Exchange("b", "hello");  // in flight as the program is killed: the record may lose it
     TerminateProcess(session.Program().ProcessHandle(), 1);
     session.CloseProgram();
     session.Messenger("close b");
@@ -372,6 +377,25 @@ TEST_F(BuiltInBot, AFreshInstallAnswersEachContactWithAMemoryOfItsOwnThatOutlast
     const std::string bob = Exchange("d", "What is my name?");
     EXPECT_TRUE(bob.starts_with("Your name is Bob.") || bob.starts_with("Check this:")) << bob;
     EXPECT_EQ(server.Log().size(), 0u);
+
+    // The record lists both contacts, Bob heard from last and shown first, with what he said
+    // before the kill.
+    PostMessageA(session.MainWindow(), WM_COMMAND, kIdMenuRecord, 0);
+    const HWND record = testing::WaitForWindow(kRecordClassName, nullptr, 20s);
+    ASSERT_NE(record, nullptr);
+    std::string shown;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            char text[8192] = {};
+            SendMessageA(GetDlgItem(record, kIdRecordExchanges), WM_GETTEXT, sizeof text,
+                         reinterpret_cast<LPARAM>(text));
+            shown = text;
+            return shown.find("  Bob: My name is Bob.\r\n  Sent: ") != std::string::npos;
+        },
+        20s))
+        << shown;
+    EXPECT_EQ(SendMessageA(GetDlgItem(record, kIdRecordContacts), LVM_GETITEMCOUNT, 0, 0), 2);
+    PostMessageA(record, WM_CLOSE, 0, 0);
 }
 
 TEST_F(BuiltInBot, TheBotChosenInTheOptionsAnswersFromTheNextQuestion) {

@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as the memory file, opened as the program opens it and read as it
-// reads it (a contact's conversation, restored); and the same bytes as a conversation's own.
+// reads it (a contact's conversation, restored; the record, as text); and the same bytes as a
+// conversation's own.
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "qvbot/bot.h"
+#include "store/record_text.h"
 #include "store/sqlite_store.h"
 
 using namespace quorvanel;
@@ -22,7 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "memory.db").string();
     std::ofstream(path, std::ios::binary) << bytes;
-    qvbot::RestoreConversation(SqliteStore(path, {}).LoadConversation("", "Ann").value_or(""), conversation);
+    {
+        SqliteStore store(path, {});
+        qvbot::RestoreConversation(store.LoadConversation("", "Ann").value_or(""), conversation);
+        // The record as its window and a saved text show it: any outcome, any bytes.
+        for (const RecordContact& contact : store.RecordContacts("").value_or(std::vector<RecordContact>{})) {
+            RecordFileText(store.RecordOf(contact.contact, "a", 300).value_or(std::vector<RecordRow>{}));
+        }
+    }
     std::filesystem::remove_all(folder);
     return 0;
 }

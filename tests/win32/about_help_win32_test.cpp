@@ -1,12 +1,19 @@
 // The About and Help windows on the real user32, shown modally while a second thread acts on them
 // from outside: what they show, and which keys close them.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <memory>
+#include <optional>
 
 #include "app/about_window_win32.h"
 #include "app/help_window_win32.h"
+#include "app/record_window_win32.h"
 #include "fakes/fake_settings.h"
 #include "platform/system_win32.h"
 #include "settings/options_dialog_ids.h"
@@ -39,6 +46,14 @@ const Window kWindows[] = {
          EXPECT_EQ(Text(text), shown);
      }},
 };
+
+// A file of this test program's own in the temporary folder, named in the ANSI code page (the
+// wide functions std::filesystem takes are 9x's stubs).
+std::string TempFile(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return folder + ("qv-" + std::to_string(GetCurrentProcessId()) + "-" + name);
+}
 
 bool IsCentred(HWND window) {
     RECT r{};
@@ -74,6 +89,47 @@ TEST(AboutAndHelp, OpenCentredEachTimeAndCloseByTheirKeys) {
     }
 }
 
+// The record, the contact heard from last first, reached by the keyboard alone: saved as text
+// through the Save As dialog, and cleared only when the user agrees.
+TEST(RecordWindow, IsSavedAsTextAndClearedOnlyWhenTheUserAgrees) {
+    const std::string file = TempFile("record"), saved = TempFile("saved.txt");
+    {
+        SqliteStore store(file, {.writeAheadLog = !sys::IsWindows9x()});
+        store.Record({std::time(nullptr), "Ann", "hello", "Hello there.", ReplyOutcome::Sent, "Kestro"}, {});
+        store.Record({std::time(nullptr), "Bob", "hi", "", ReplyOutcome::UserWriting, "Kestro"}, {});
+        store.Flush();
+        RecordWindow record(store);
+        ShowWhile(record, kRecordClassName, [&](HWND window, HWND) {
+            const HWND contacts = Control(window, kIdRecordContacts);
+            EXPECT_EQ(SendMessageW(contacts, LVM_GETITEMCOUNT, 0, 0), 2);
+            EXPECT_NE(Text(Control(window, kIdRecordExchanges)).find(L"Bob: hi\r\n  Nothing sent"), std::wstring::npos);
+            ASSERT_TRUE(BringToFront(window));
+            Press({VK_MENU, 'T'});
+            const HWND dialog = WaitForWindow("#32770", nullptr, kPatience, [&](HWND w) { return GetWindow(w, GW_OWNER) == window; });
+            ASSERT_NE(dialog, nullptr);
+            HWND name = GetDlgItem(dialog, 0x47C);  // the file name's combo box; an edit box in older dialogs
+            if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+            SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES && !IsWindow(dialog); }, kPatience));
+            for (const int answer : {IDNO, IDYES}) {
+                ASSERT_TRUE(BringToFront(window));
+                Press({VK_MENU, 'L'});
+                HWND box = nullptr;
+                ASSERT_TRUE(WaitUntil([&] { return (box = MessageBoxOf(window)) != nullptr; }, kPatience));
+                PostMessageW(box, WM_COMMAND, answer, 0);
+                EXPECT_TRUE(WaitClosed(box));
+                EXPECT_TRUE(WaitUntil([&] { return SendMessageW(contacts, LVM_GETITEMCOUNT, 0, 0) == (answer == IDNO ? 2 : 0); }, kPatience));
+            }
+        });
+    }
+    std::string text;
+    std::getline(std::ifstream(saved, std::ios::binary), text, '\0');
+    EXPECT_TRUE(text.starts_with("\xEF\xBB\xBF")) << text;
+    EXPECT_NE(text.find("Ann: hello\r\n  Sent: Hello there.\r\n"), std::string::npos) << text;
+    for (const std::string& name : {file, file + "-wal", file + "-shm", saved}) DeleteFileA(name.c_str());
+}
+
 // A window opened again finds its class registered by asking Windows: 9x's USER often leaves the
 // last error unset when a registration fails for a class that exists.
 TEST(AboutAndHelp, ClassesAreFoundAgainWithoutTheLastError) {
@@ -99,11 +155,20 @@ TEST(AboutAndHelp, EveryWindowIsLaidOutAtTheScreensDpi) {
     HelpWindow help;
     testing::FakeSettings settings;
     OptionsDialog options(settings);
-    const std::pair<ModalWindow*, const char*> windows[] = {
-        {&about, kAboutClassName}, {&help, kHelpClassName}, {&options, kOptionsDialogClassName}};
+    const std::string file = TempFile("layout");
+    std::optional<SqliteStore> store(std::in_place, file, StoreOptions{.writeAheadLog = !sys::IsWindows9x()});
+    store->Record({std::time(nullptr), "Ann", "hi", "Hello.", ReplyOutcome::Sent, "Kestro (built in)"}, {});
+    store->Flush();
+    RecordWindow record(*store);
+    const std::pair<ModalWindow*, const char*> windows[] = {{&about, kAboutClassName},
+                                                            {&help, kHelpClassName},
+                                                            {&options, kOptionsDialogClassName},
+                                                            {&record, kRecordClassName}};
     for (const auto& [window, className] : windows) {
         ShowWhile(*window, className, [&](HWND shown, HWND) { ExpectLaidOut(shown, className); });
     }
+    store.reset();
+    for (const char* journal : {"", "-wal", "-shm"}) DeleteFileA((file + journal).c_str());
 }
 
 }  // namespace
