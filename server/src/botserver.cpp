@@ -188,7 +188,11 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     const auto* token_option = app.add_option("--token", token)->group("");
     const auto* seed_option = app.add_option("--seed", seed)->group("");
     app.add_option("--charset", charset)->check(CLI::IsMember({"latin1", "utf-8"}))->group("");
-    app.add_option("--lifetime", options.lifetime_s)->check(CLI::NonNegativeNumber)->group("");
+    // A test harness gives a default lifetime and a test its own after it: the last one holds.
+    app.add_option("--lifetime", options.lifetime_s)
+        ->check(CLI::NonNegativeNumber)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->group("");
     const auto* answer_option = app.add_option("--answer-html", answer_html)->group("");
     app.add_option("--fault", faults)->group("");
     app.add_option("--chaos", chaos)->group("");
