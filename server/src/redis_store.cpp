@@ -176,14 +176,14 @@ std::optional<std::string> RedisStore::Answer(const std::string& botid, const st
             Conversation conversation;
             conversation.id = token;
             // A new conversation, or one whose bytes are damaged, starts afresh.
-            if (state.empty() || !DecodeConversation(state, conversation)) {
+            if (state.empty() || !RestoreConversation(state, conversation)) {
                 conversation = Conversation{};
                 conversation.id = token;
                 conversation.random = std::hash<std::string>{}(key);
             }
             std::string said = respond(conversation);
             reply = Command(
-                context, {"EVAL", kWriteScript, "1", key, version, EncodeConversation(conversation),
+                context, {"EVAL", kWriteScript, "1", key, version, SaveConversation(conversation),
                           std::to_string(settings_.forget_after.count())});
             if (!reply || reply->reply->type != REDIS_REPLY_ARRAY || reply->reply->elements < 1)
                 return false;

@@ -44,8 +44,4 @@ class MemoryStore final : public ConversationStore {
     std::map<std::string, std::unique_ptr<Conversations>, std::less<>> bots_;
 };
 
-// A conversation as bytes and back. Decode refuses anything Encode did not make (false).
-std::string EncodeConversation(const Conversation& conversation);
-bool DecodeConversation(std::string_view bytes, Conversation& conversation);
-
 }  // namespace qvbot

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "store.h"
 
 namespace qvbot {
 namespace {
@@ -31,28 +30,6 @@ TEST(Conversations, KeepsTheMostRecentlyUsedButNeverDropsALiveOne) {
     now += std::chrono::minutes(31);
     touch(std::string(200, 't'));
     EXPECT_EQ(touch(std::string(kMaxTokenChars, 't')), 2u);  // cut to the same token
-}
-
-// Bytes from the store come back as they went, and damaged ones are refused, never read past.
-TEST(Conversations, BytesRoundTripAndDamagedOnesAreRefused) {
-    Conversation c;
-    c.random = ~0ull;
-    c.predicates = {{"name", "Ann"}, {"", std::string(300, 'x')}, {"topic", "caf\xc3\xa9"}};
-    c.inputs = {{"HI", "HOW ARE YOU"}, {}};
-    c.answers = {{"Hello there."}};
-    c.learned = {"<category><pattern>A</pattern><template>b</template></category>"};
-    const std::string bytes = EncodeConversation(c);
-    Conversation back;
-    back.id = "kept";
-    ASSERT_TRUE(DecodeConversation(bytes, back));
-    EXPECT_EQ(back.id, "kept");
-    EXPECT_EQ(EncodeConversation(back), bytes);
-    EXPECT_EQ(back.predicates, c.predicates);
-    EXPECT_EQ(back.learned, c.learned);
-    for (std::size_t n = 0; n < bytes.size(); ++n)
-        EXPECT_FALSE(DecodeConversation(bytes.substr(0, n), back)) << n;
-    EXPECT_FALSE(DecodeConversation(bytes + "x", back));
-    EXPECT_FALSE(DecodeConversation("C\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x7f", back));
 }
 
 }  // namespace
